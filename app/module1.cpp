@@ -22,8 +22,7 @@ QString vDisplayFormat;
 double vRangeMax = 0.0;
 double vRangeMin = 0.0;
 
-void ResetSharedState()
-{
+void ResetSharedState() {
     vProgramVersion.clear();
     vReleaseDate.clear();
     iComPort = 0;

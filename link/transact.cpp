@@ -1,0 +1,133 @@
+#include "link/transact.h"
+
+#include "codec/message_number.h"
+#include "platform/message_box.h"
+#include "platform/pdq.h"
+#include "platform/waits.h"
+
+#include <QLoggingCategory>
+
+// Every exchange is traced here; off unless QT_LOGGING_RULES="tq.link.debug=true".
+Q_LOGGING_CATEGORY(lcLink, "tq.link", QtInfoMsg)
+
+namespace Module1 {
+
+namespace {
+
+constexpr int kTransmitPollLimit = 20000;
+constexpr int kPassesPerAttempt = 3;
+constexpr qint16 kFailedStatus = 4;
+
+// Control and non-ASCII bytes written as escapes, so the trace stays one readable line.
+QString escaped(const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\r')
+            out += QLatin1String("\\r");
+        else if (b == '\n')
+            out += QLatin1String("\\n");
+        else if (b == '\\')
+            out += QLatin1String("\\\\");
+        else if (b < 0x20 || b >= 0x7F)
+            out += QStringLiteral("\\x%1").arg(b, 2, 16, QLatin1Char('0'));
+        else
+            out += QLatin1Char(char(b));
+    }
+    return out;
+}
+
+// One pass of the reply wait sleeps by the expected length; the modes -1, -2 and -3 turn
+// it into the length the later passes use.
+void sleepOnePass(int& expectedLength) {
+    auto& w = platform::waits();
+    if (expectedLength == 0) {
+        w.sleep(100);
+    } else if (expectedLength == -1) {
+        w.sleep(5000);
+        expectedLength = 0;
+    } else if (expectedLength == -2) {
+        w.sleep(1000);
+        expectedLength = 0;
+    } else if (expectedLength == -3) {
+        expectedLength = 13;
+        w.sleep(200);
+    } else {
+        w.sleep(5 * expectedLength);
+    }
+}
+
+} // namespace
+
+void Transact(const QString& command, QByteArray& reply, qint16& status, QString& errorText) {
+    auto& comm = platform::PDQ().Comm1();
+    auto& w = platform::waits();
+    const qint64 started = w.nowMs();
+    const QByteArray line = command.toLatin1();
+
+    int vExpectedLen = status;
+    int vLoopCount = 0;
+    int vRxCount = 0;
+    qint16 iRetryCount = 0;
+
+    for (;;) {
+        // Stale input and unsent output of an earlier exchange are thrown away.
+        comm.discardReceive();
+        comm.discardTransmit();
+        comm.output(line);
+        qCDebug(lcLink).noquote() << "sent" << escaped(line) << "mode" << status;
+
+        // Transmit wait: a bounded poll, no sleep. Reaching the bound is not an error; a
+        // count that cannot be read ends the poll.
+        vLoopCount = 1;
+        int unsent = 0;
+        do {
+            ++vLoopCount;
+            if (!comm.transmitCount(unsent))
+                unsent = 0;
+        } while (vLoopCount < kTransmitPollLimit && unsent != 0);
+
+        vLoopCount = 0;
+        comm.setReadLength(0);
+        do {
+            w.yield();
+            sleepOnePass(vExpectedLen);
+            ++vLoopCount;
+            int waiting = 0;
+            if (comm.receiveCount(waiting))
+                vRxCount = waiting;
+        } while (vLoopCount < kPassesPerAttempt && vRxCount < vExpectedLen);
+
+        // A reply taken from a port that cannot be read is empty, never a stale one.
+        if (!comm.input(reply))
+            reply.clear();
+        if (vLoopCount >= kPassesPerAttempt) {
+            // Not complete within two passes: the attempt failed, whatever came since.
+            status = kFailedStatus;
+            ++iRetryCount;
+            if (iRetryCount >= 3) {
+                errorText = QStringLiteral("RS-232 Retry Error");
+                break;
+            }
+        } else {
+            status = 0;
+        }
+        ++iRetryCount;
+        if (status == 0)
+            break;
+        qCDebug(lcLink).noquote() << "no complete reply, got" << escaped(reply) << "- resending";
+    }
+    qCDebug(lcLink).noquote() << "received" << escaped(reply) << "status" << status << "after"
+                              << (w.nowMs() - started) << "ms";
+}
+
+void ReportCommError(qint16 status, const QString& errorText) {
+    platform::MsgBox(
+        QStringLiteral("Communication ERROR Occurred. iStatus = ") + MessageNumberText(status) +
+            QStringLiteral(", ") + errorText + QStringLiteral("\r\n") +
+            QStringLiteral("Make sure TQ-8400 is powered, and communication cable is connected!"),
+        platform::vbOKOnly, QStringLiteral("Communications Error"));
+}
+
+} // namespace Module1

@@ -1,0 +1,62 @@
+// The real serial control, on a QSerialPort.
+#pragma once
+
+#include "platform/serial_control.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+namespace platform {
+
+class PdqComm final : public QObject, public SerialControl {
+    Q_OBJECT
+  public:
+    // Ports are looked up next to the program, or in `programDirectory` when one is given.
+    explicit PdqComm(QString programDirectory = QString());
+    ~PdqComm() override;
+
+    bool setSettings(const QString& settings) override;
+    bool setReceiveBufferSize(int size) override;
+    bool setTransmitBufferSize(int size) override;
+    bool setPortNumber(int portNumber) override;
+    bool setPortOpen(bool open) override;
+    bool portOpen() const override;
+    bool receiveCount(int& count) override;
+    bool discardReceive() override;
+    bool transmitCount(int& count) override;
+    bool discardTransmit() override;
+    bool output(const QByteArray& bytes) override;
+    bool input(QByteArray& bytes) override;
+    bool setReadLength(int length) override;
+    QString lastError() const override;
+
+    // The device file the current port number maps to.
+    QString devicePath() const;
+
+  private:
+    struct LineSettings {
+        qint32 baudRate = 9600;
+        QSerialPort::Parity parity = QSerialPort::NoParity;
+        QSerialPort::DataBits dataBits = QSerialPort::Data8;
+        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    };
+
+    bool applyLineSettings();
+    void pullWaitingBytes();
+    qint64 kernelReceiveQueue() const;
+    qint64 kernelTransmitQueue() const;
+    void onError(QSerialPort::SerialPortError error);
+    bool usable() const { return m_port.isOpen() && !m_lost; }
+
+    QSerialPort m_port;
+    LineSettings m_settings;
+    QString m_programDirectory;
+    int m_portNumber = 1;
+    int m_receiveBufferSize = 4096;
+    int m_transmitBufferSize = 4096;
+    int m_readLength = 0;
+    bool m_lost = false;
+    QString m_lastError;
+};
+
+} // namespace platform

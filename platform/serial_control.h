@@ -1,0 +1,40 @@
+// The serial communications control the device link talks through.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+// The operations of the legacy serial control that the program relies on. Every operation
+// reports its own failure through its result; nothing is thrown, so callers can ignore a
+// failing step and go on with the next one.
+class SerialControl {
+  public:
+    virtual ~SerialControl() = default;
+
+    // Line settings such as "9600,N,8,1" (speed, parity, data bits, stop bits).
+    virtual bool setSettings(const QString& settings) = 0;
+    virtual bool setReceiveBufferSize(int size) = 0;
+    virtual bool setTransmitBufferSize(int size) = 0;
+    // Which port the next open uses (1 is the first port).
+    virtual bool setPortNumber(int portNumber) = 0;
+    // Opens (true) or closes (false) the port.
+    virtual bool setPortOpen(bool open) = 0;
+    virtual bool portOpen() const = 0;
+    // Characters waiting to be read; false when the count could not be read.
+    virtual bool receiveCount(int& count) = 0;
+    virtual bool discardReceive() = 0;
+    // Characters not yet handed to the line; false when the count could not be read.
+    virtual bool transmitCount(int& count) = 0;
+    virtual bool discardTransmit() = 0;
+    // Queues the bytes for sending; sending starts at once.
+    virtual bool output(const QByteArray& bytes) = 0;
+    // Removes and returns every waiting character (read length 0).
+    virtual bool input(QByteArray& bytes) = 0;
+    virtual bool setReadLength(int length) = 0;
+    // The operating system's reason for the last failure (empty when there was none).
+    virtual QString lastError() const = 0;
+};
+
+} // namespace platform

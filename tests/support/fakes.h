@@ -1,0 +1,109 @@
+// Fake clock, waits and serial port: timing logic tested fast and exactly.
+#pragma once
+
+#include "platform/message_box.h"
+#include "platform/serial_control.h"
+#include "platform/waits.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace testsupport {
+
+// Waits on a fake clock: a sleep advances the clock at once and every wait is recorded.
+class FakeWaits final : public platform::Waits {
+  public:
+    void yield() override;
+    void sleep(int milliseconds) override;
+    qint64 nowMs() override { return now; }
+
+    qint64 now = 0;
+    int yields = 0;
+    std::vector<int> sleeps;
+    // "yield" and "sleep N" in the order they happened.
+    QStringList events;
+    // Called on every yield (lets a test act "while the program waits").
+    std::function<void()> onYield;
+};
+
+// Bytes the fake controller puts on the line, `afterMs` after the command was sent.
+struct Delivery {
+    qint64 afterMs = 0;
+    QByteArray bytes;
+};
+
+// A serial port on the fake clock. A responder decides, for each command sent, what comes
+// back and when.
+class FakePort final : public platform::SerialControl {
+  public:
+    explicit FakePort(FakeWaits& clock) : m_clock(clock) {}
+
+    bool setSettings(const QString& settings) override;
+    bool setReceiveBufferSize(int size) override;
+    bool setTransmitBufferSize(int size) override;
+    bool setPortNumber(int portNumber) override;
+    bool setPortOpen(bool open) override;
+    bool portOpen() const override { return open; }
+    bool receiveCount(int& count) override;
+    bool discardReceive() override;
+    bool transmitCount(int& count) override;
+    bool discardTransmit() override;
+    bool output(const QByteArray& bytes) override;
+    bool input(QByteArray& bytes) override;
+    bool setReadLength(int length) override;
+    QString lastError() const override { return error; }
+
+    // Answers each command: gets the bytes sent and how many commands came before.
+    std::function<std::vector<Delivery>(const QByteArray& sent, int index)> responder;
+
+    // State a test can set or read.
+    bool open = false;
+    QString error;
+    QByteArray received;          // waiting in the receive buffer
+    std::vector<QByteArray> sent; // every command, in order
+    std::vector<qint64> sentAt;   // clock time of each command
+    int transmitPolls = 0;
+    int unsentAfterOutput = 0;      // transmit count reported after an output...
+    int unsentPollsBeforeEmpty = 0; // ...for this many polls (-1: never drains)
+    QString settings;
+    int portNumber = 0;
+    bool failBufferSizes = false;
+    std::vector<int> goodPorts = {1}; // numbers that open
+
+  private:
+    void deliverDue();
+
+    FakeWaits& m_clock;
+    std::deque<std::pair<qint64, QByteArray>> m_pending;
+    int m_pollsSinceOutput = 0;
+};
+
+// One message box as the program showed it.
+struct ShownBox {
+    int style = 0;
+    QString title;
+    QString text;
+};
+
+// Answers message boxes instead of the operator and records each one; installed for the
+// lifetime of the object.
+class BoxAnswerer {
+  public:
+    BoxAnswerer();
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+    std::vector<ShownBox> shown;
+    // Answers in order; when they run out, OK / Yes is pressed.
+    std::deque<int> answers;
+    // Called for each box before it is answered (lets a test look at the screen).
+    std::function<void(const ShownBox&)> onShow;
+};
+
+} // namespace testsupport
