@@ -1,7 +1,10 @@
 // The calibration tool.
+#include "app/startup.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("TQ-8400 Sensor Calibration"));
+    return Module1::Main();
 }

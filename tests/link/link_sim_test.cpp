@@ -18,22 +18,19 @@ namespace {
 const QString kIdentityCommand = QStringLiteral(">(00F00 RX 22)\r\n");
 
 class LinkSimTest : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
+  protected:
+    void TearDown() override {
         Module1::ClosePort();
         platform::PDQ().replaceComm1(nullptr);
     }
 
     // Points the program's port lookup at the simulator's directory and opens port 1.
-    void attach(const SimProcess& sim)
-    {
+    void attach(const SimProcess& sim) {
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
         ASSERT_TRUE(Module1::OpenPort(1)) << Module1::OpenPortError().toStdString();
     }
 
-    qint16 transact(const QString& command, qint16 mode)
-    {
+    qint16 transact(const QString& command, qint16 mode) {
         status = mode;
         Module1::Transact(command, reply, status, errorText);
         return status;
@@ -44,8 +41,7 @@ protected:
     QString errorText;
 };
 
-TEST_F(LinkSimTest, IdentityBlockIsReadOverTheLine)
-{
+TEST_F(LinkSimTest, IdentityBlockIsReadOverTheLine) {
     SimProcess sim;
     ASSERT_TRUE(sim.start());
     attach(sim);
@@ -66,8 +62,7 @@ TEST_F(LinkSimTest, IdentityBlockIsReadOverTheLine)
     EXPECT_EQ(reply.size(), 22);
 }
 
-TEST_F(LinkSimTest, SilentControllerFailsAfterExactlyTwoSends)
-{
+TEST_F(LinkSimTest, SilentControllerFailsAfterExactlyTwoSends) {
     SimProcess sim({QStringLiteral("--silent")});
     ASSERT_TRUE(sim.start());
     attach(sim);
@@ -84,8 +79,7 @@ TEST_F(LinkSimTest, SilentControllerFailsAfterExactlyTwoSends)
     EXPECT_EQ(commands[1], QByteArray(">(00F00 RX 22)"));
 }
 
-TEST_F(LinkSimTest, MissingDeviceIsReportedThenTheSimulatorOpens)
-{
+TEST_F(LinkSimTest, MissingDeviceIsReportedThenTheSimulatorOpens) {
     SimProcess sim({}, 3);
     ASSERT_TRUE(sim.start());
     platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
@@ -96,8 +90,7 @@ TEST_F(LinkSimTest, MissingDeviceIsReportedThenTheSimulatorOpens)
     EXPECT_EQ(transact(kIdentityCommand, 22), 0);
 }
 
-TEST_F(LinkSimTest, ControllerThatHangsUpLeavesTheLinkQuietAndClosable)
-{
+TEST_F(LinkSimTest, ControllerThatHangsUpLeavesTheLinkQuietAndClosable) {
     SimProcess sim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
     ASSERT_TRUE(sim.start());
     attach(sim);
