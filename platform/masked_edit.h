@@ -12,7 +12,9 @@ namespace platform {
 // A line edit laid out by an entry mask. In the mask "#" is a digit position (0 to 9), "&" a
 // position for any character (the sign of a range value), and every other character a literal
 // that stands in the text as it is, such as the decimal point. Positions that hold nothing read
-// back as the prompt character "_". Callers set the mask first and the text after it.
+// back as the prompt character "_". Callers set the mask first and the text after it. A text
+// shorter than the mask fills the first positions and leaves prompts in the rest, so an empty
+// text clears the field; a text that does not fit is refused rather than shifted into place.
 //
 // setMask() and setText() deliberately hide QWidget::setMask() and QLineEdit::setText(); call
 // them through a MaskEdBox, not through a base class pointer. A ";" or a "_" cannot stand as a
@@ -21,14 +23,14 @@ namespace platform {
 class MaskEdBox : public QLineEdit {
     Q_OBJECT
 
-public:
+  public:
     // An empty field without a mask, which then behaves as a plain line edit.
     explicit MaskEdBox(QWidget* parent = nullptr);
 
     // The character shown in, and read back from, positions that hold nothing.
     static constexpr QChar PromptChar() { return QChar(u'_'); }
 
-    // Lays the field out for the mask and clears every position to the prompt character.
+    // Lays the field out for the mask, clears it to prompts and puts the cursor at the start.
     void setMask(const QString& legacyMask);
     // The mask last set, as it was given.
     QString Mask() const { return mask_; }
@@ -48,14 +50,14 @@ public:
     // Selects this many characters from SelStart() (clamped to the end of the text).
     void setSelLength(int length);
 
-signals:
+  signals:
     // The field has received the keyboard focus; emitted after the cursor has been placed.
     void focusEntered();
 
-protected:
+  protected:
     void focusInEvent(QFocusEvent* event) override;
 
-private:
+  private:
     class DigitPositions;
 
     QString mask_;
