@@ -1,0 +1,129 @@
+// The simulated TQ-8400 controller: what it holds and how it answers one command line.
+// No input or output happens here; the program in main.cpp moves the bytes.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSet>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace sim {
+
+// Fourteen analog channels: slot 0..13 stands for channel 30..37, 40..45.
+inline constexpr int kChannelCount = 14;
+// Table address of the setup word of slot 0; slot n is at 112 + n.
+inline constexpr int kFirstSetupAddress = 112;
+// Converter counts at 5 volts full scale.
+inline constexpr int kFullScaleCount = 4095;
+// Length of a live reading and of the identity block as the tool asks for them.
+inline constexpr int kReadingLength = 11;
+inline constexpr int kIdentityLength = 22;
+
+// Channel number (30..37, 40..45) of a slot, or -1 for a slot outside 0..13.
+int channelOfSlot(int slot);
+// Slot of a channel number, or -1 when the controller has no such channel.
+int slotOfChannel(int channel);
+// Body of the live-reading command of a slot, e.g. "0140A RX 11" for slot 0.
+QByteArray liveReadingBody(int slot);
+
+// Sensor type and unit digits of a setup word (bits 15-12 and 11-8; the low byte is unused).
+inline int typeOfWord(quint16 word) {
+    return word >> 12;
+}
+inline int unitOfWord(quint16 word) {
+    return (word >> 8) & 0xF;
+}
+
+// A channel's calibration: two converter counts and the engineering values they stand for.
+struct Calibration {
+    int loCount = 409;
+    double loRange = 0.0;
+    int hiCount = 3685;
+    double hiRange = 0.0;
+};
+
+// The controller's answer to one command line.
+struct Response {
+    enum class Kind {
+        Reply,   // send `bytes` (possibly empty when replies are cut to 0 bytes)
+        Ignored, // a recognised command left unanswered by a fault option
+        Unknown  // not a command the controller knows; never answered
+    };
+    Kind kind = Kind::Unknown;
+    QByteArray bytes;
+
+    bool hasReply() const { return kind == Kind::Reply; }
+};
+
+class Controller {
+  public:
+    // Factory state.
+    static QByteArray defaultIdentity();
+    static quint16 defaultSetupWord(int slot);
+    static double defaultVoltage(int slot);
+    // Calibration a channel has until the first calibration write: counts 409 and 3685
+    // (0.5 V and 4.5 V) over the range the sensor type and unit stand for.
+    static Calibration defaultCalibration(quint16 setupWord);
+    // Unit text of a live reading; temperatures carry the degree byte 0xDF. Empty for unit
+    // codes the controller does not know.
+    static QByteArray unitText(int unitCode);
+    // Converter count of a sensor voltage: floor(V / 5 * 4095), held within 0..4095.
+    static int countOfVoltage(double volts);
+    // The 11 bytes of a live reading of `value` in the given unit (layout in controller.cpp).
+    static QByteArray formatReading(double value, int unitCode);
+
+    Controller();
+
+    void setIdentity(const QByteArray& text) { identity_ = text; }
+    const QByteArray& identity() const { return identity_; }
+
+    // Changing a setup word puts the channel back to its default calibration.
+    void setSetupWord(int slot, quint16 word);
+    quint16 setupWord(int slot) const;
+    // Word held at a table address; 0 for addresses without a setup word.
+    quint16 tableWord(int address) const;
+
+    void setVoltage(int slot, double volts);
+    double voltage(int slot) const;
+
+    Calibration calibration(int slot) const;
+    // True between "T ON" and "T OFF".
+    bool writeEnabled() const { return writeEnabled_; }
+
+    // Engineering value the channel reads now, and its 11-byte live reading.
+    double engineeringValue(int slot) const;
+    QByteArray liveReading(int slot) const;
+
+    // Faults that change what is answered.
+    void setSilent(bool silent) { silent_ = silent; }
+    // The first recognised command with this body is not answered (and has no effect).
+    void addIgnoreFirst(const QByteArray& body) { ignoreFirst_.insert(body); }
+    // Send only the first n bytes of each reply; a negative n sends whole replies.
+    void setPartialLength(int n) { partialLength_ = n; }
+    // Replace each reply by pseudo-random bytes of the same length, from a fixed seed.
+    void setGarbage(bool on, quint32 seed = 8400);
+
+    // Handles one command line without its line end (a trailing CR is tolerated).
+    Response handle(QByteArrayView line);
+
+  private:
+    QByteArray calibrate(QByteArrayView fields);
+    QByteArray garble(qsizetype length);
+
+    QByteArray identity_;
+    std::array<quint16, kChannelCount> setupWords_{};
+    std::array<double, kChannelCount> voltages_{};
+    std::array<std::optional<Calibration>, kChannelCount> calibrations_{};
+    bool writeEnabled_ = false;
+
+    bool silent_ = false;
+    QSet<QByteArray> ignoreFirst_;
+    int partialLength_ = -1;
+    bool garbage_ = false;
+    quint32 garbageState_ = 8400;
+};
+
+} // namespace sim
