@@ -124,6 +124,7 @@ bool PdqComm::setPortOpen(bool open) {
         if (m_port.isOpen())
             m_port.close();
         m_lost = false;
+        m_salvaged.clear();
         return true;
     }
     if (m_port.isOpen()) {
@@ -131,6 +132,7 @@ bool PdqComm::setPortOpen(bool open) {
         return false;
     }
     m_lost = false;
+    m_salvaged.clear();
     m_port.setPortName(devicePath());
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastError = QStringLiteral("%1: %2").arg(devicePath(), m_port.errorString());
@@ -193,19 +195,20 @@ qint64 PdqComm::kernelTransmitQueue() const {
 
 bool PdqComm::receiveCount(int& count) {
     count = 0;
-    if (m_lost)
-        return true;
-    if (!m_port.isOpen())
+    if (!m_lost && !m_port.isOpen())
         return false;
     pullWaitingBytes();
-    if (!usable())
+    if (m_lost) {
+        count = int(m_salvaged.size());
         return true;
+    }
     const qint64 waiting = m_port.bytesAvailable() + kernelReceiveQueue();
     count = int(qBound<qint64>(0, waiting, kMaxBelievableCount));
     return true;
 }
 
 bool PdqComm::discardReceive() {
+    m_salvaged.clear();
     if (!usable())
         return m_lost;
     return m_port.clear(QSerialPort::Input);
@@ -242,13 +245,13 @@ bool PdqComm::output(const QByteArray& bytes) {
 
 bool PdqComm::input(QByteArray& bytes) {
     bytes.clear();
-    if (m_lost)
-        return true;
-    if (!m_port.isOpen())
+    if (!m_lost && !m_port.isOpen())
         return false;
     pullWaitingBytes();
-    if (!usable())
+    if (m_lost) {
+        bytes.swap(m_salvaged);
         return true;
+    }
     if (m_readLength > 0)
         bytes = m_port.read(m_readLength);
     else
@@ -269,7 +272,8 @@ QString PdqComm::lastError() const {
 
 // A device that disappears (adapter pulled, line hung up) makes the port report a fault
 // over and over. Stop listening on the first one; from then on every operation fails
-// quietly and the counts read as 0, so the program goes on and can still be closed.
+// quietly and the counts read as 0 (once what had arrived is read), so the program goes on
+// and can still be closed.
 void PdqComm::onError(QSerialPort::SerialPortError error) {
     switch (error) {
     case QSerialPort::NoError:
@@ -281,8 +285,10 @@ void PdqComm::onError(QSerialPort::SerialPortError error) {
         if (!m_lost && m_port.isOpen()) {
             m_lost = true;
             m_lastError =
-                QStringLiteral("%1: device lost: %2").arg(devicePath(), m_port.errorString());
-            qCWarning(lcPort) << m_lastError;
+                QStringLiteral("%1: device lost: %2").arg(m_port.portName(), m_port.errorString());
+            qCWarning(lcPort).noquote() << m_lastError;
+            // Keep what had already arrived; the program still reads it.
+            m_salvaged = m_port.readAll();
             m_port.close();
         }
         return;

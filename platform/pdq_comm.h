@@ -56,6 +56,8 @@ class PdqComm final : public QObject, public SerialControl {
     int m_transmitBufferSize = 4096;
     int m_readLength = 0;
     bool m_lost = false;
+    // What had arrived when the device was lost: still handed over by Input.
+    QByteArray m_salvaged;
     QString m_lastError;
 };
 
