@@ -33,5 +33,6 @@ int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = kAp
 // and text and returns the button. An empty handler goes back to real boxes.
 using MessageBoxHandler = std::function<int(int style, const QString& title, const QString& text)>;
 void setMessageBoxHandler(MessageBoxHandler handler);
+MessageBoxHandler messageBoxHandler();
 
 } // namespace platform

@@ -1,9 +1,12 @@
 #include "workbench/frm_calibrate_sensor.h"
 
+#include "app/window_helpers.h"
+#include "platform/form_activation.h"
 #include "platform/masked_edit.h"
 #include "workbench/channel_table.h"
 
 #include <QComboBox>
+
 #include <QFont>
 #include <QFontDatabase>
 #include <QFrame>
@@ -20,6 +23,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -77,8 +81,7 @@ frmCalibrateSensor::frmCalibrateSensor(QWidget* parent) : QDialog(parent) {
     createControls();
     layOutControls();
     setUpTabOrder();
-    connect(cboChannelNumber, &QComboBox::currentIndexChanged, this,
-            &frmCalibrateSensor::cboChannelNumber_Click);
+    connectHandlers();
     Form_Load();
 }
 
@@ -213,7 +216,9 @@ void frmCalibrateSensor::setUpTabOrder() {
 
 void frmCalibrateSensor::Form_Load() {
     // Each step stands on its own: none of them can stop the ones after it.
-    centerOnWorkArea();
+    // The form takes its laid-out size first, since it has not been shown yet.
+    adjustSize();
+    Module1::CenterForm(*this);
 
     // The live reading's refresh runs from now on.
     Timer1->start();
@@ -238,18 +243,6 @@ void frmCalibrateSensor::Form_Load() {
     cboAnalogData->setText(QString());
 }
 
-void frmCalibrateSensor::centerOnWorkArea() {
-    // The form takes its laid-out size first, since it has not been shown yet.
-    adjustSize();
-    QScreen* s = screen();
-    if (!s)
-        return;
-    const QRect workArea = s->availableGeometry();
-    const int left = (workArea.width() - width()) / 2 + workArea.left();
-    const int top = (workArea.height() - height()) / 2 + workArea.top();
-    move(left, top);
-}
-
 void frmCalibrateSensor::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Cancel)) {
         cmdCancel->click();
@@ -259,9 +252,68 @@ void frmCalibrateSensor::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void frmCalibrateSensor::cboChannelNumber_Click() {
-    // A selection the program makes itself does not load the channel.
-    if (iChannelButton != 0)
+void frmCalibrateSensor::connectHandlers() {
+    connect(cboChannelNumber, &QComboBox::currentIndexChanged, this,
+            &frmCalibrateSensor::cboChannelNumber_Click);
+    connect(Timer1, &QTimer::timeout, this, &frmCalibrateSensor::Timer1_Timer);
+    connect(cmdNextChannel, &QPushButton::clicked, this, &frmCalibrateSensor::cmdNextChannel_Click);
+    connect(cmdPrevChannel, &QPushButton::clicked, this, &frmCalibrateSensor::cmdPrevChannel_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmCalibrateSensor::cmdCancel_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmCalibrateSensor::cmdAbout_Click);
+    platform::FormActivation::instance().track(this);
+    connect(&platform::FormActivation::instance(), &platform::FormActivation::activated, this,
+            [this](QWidget* form) {
+                if (form == this)
+                    Form_Activate();
+            });
+}
+
+void frmCalibrateSensor::defer(Deferred request) {
+    const auto isMove = [](Deferred r) {
+        return r == Deferred::Reload || r == Deferred::StepNext || r == Deferred::StepPrev;
+    };
+    if (isMove(request))
+        std::erase_if(m_deferred, isMove);
+    if (std::find(m_deferred.begin(), m_deferred.end(), request) == m_deferred.end())
+        m_deferred.push_back(request);
+}
+
+void frmCalibrateSensor::runDeferredWork() {
+    if (isBusy() || m_unloading || m_deferred.empty())
         return;
-    // Not yet wired: loading the selected channel belongs here.
+    const Deferred next = m_deferred.front();
+    m_deferred.pop_front();
+    switch (next) {
+    case Deferred::Reload:
+        cboChannelNumber_Click();
+        break;
+    case Deferred::StepNext:
+        cmdNextChannel_Click();
+        break;
+    case Deferred::StepPrev:
+        cmdPrevChannel_Click();
+        break;
+    case Deferred::Accept:
+        cmdAccept->click();
+        break;
+    case Deferred::Exit:
+        cmdCancel_Click();
+        break;
+    case Deferred::CloseNow:
+        close();
+        break;
+    }
+    // Whatever is left runs after this, unless this started work of its own (which then
+    // picks the rest up when it ends).
+    if (!m_deferred.empty() && !isBusy())
+        QTimer::singleShot(0, this, [this] { runDeferredWork(); });
+}
+
+WorkScope::WorkScope(frmCalibrateSensor& form) : m_form(form) {
+    ++m_form.m_busyDepth;
+}
+
+WorkScope::~WorkScope() {
+    if (--m_form.m_busyDepth == 0 && !m_form.m_deferred.empty())
+        QTimer::singleShot(0, &m_form, [form = &m_form] { form->runDeferredWork(); });
 }

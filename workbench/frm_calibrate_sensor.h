@@ -6,6 +6,9 @@
 #include <QDialog>
 #include <QtGlobal>
 
+#include <deque>
+
+class QCloseEvent;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -92,19 +95,98 @@ class frmCalibrateSensor : public QDialog {
     // leaves it as it was when the list shows no channel number.
     void GetFileAddress(qint32& oAddress);
 
-    // Moves the form to the middle of its screen's work area (the screen minus the task bar);
-    // an odd remainder is dropped, so the form sits half a pixel left of or above the centre.
-    void centerOnWorkArea();
+    // --- Controller table read and channel load ---
+
+    // Reads the controller table lines `oAddress` and `oAddress` + 1 and returns both replies
+    // whole; one communications error box when either read failed.
+    void SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
+    // Reads the setup word of the channel the list shows and stores its setup code.
+    void GetSensorValue();
+    // Loads and shows the channel the list shows: setup word, sensor type and unit, the
+    // setpoint defaults, one live reading.
+    void LoadChannel();
+
+    // --- Live analog readout ---
+
+    // Takes and shows one live reading of the channel on display.
+    void ReadAnalogValues();
+    void Timer1_Timer();
+
+    // --- Channel navigation ---
+
+    void Form_Activate();
+    void cboChannelNumber_Click();
+    void cmdNextChannel_Click();
+    void cmdPrevChannel_Click();
+
+    // --- Setpoint entry and validation ---
+
+    void medSensorHiVolts_GotFocus();
+    void medSensorLoVolts_GotFocus();
+    void medSensorRangeHi_GotFocus();
+    void medSensorRangeLo_GotFocus();
+    // Each gets the event's cancel flag and leaves it false: a wrong entry is replaced and
+    // the operator told, never held.
+    void medSensorHiVolts_Validate(bool& Cancel);
+    void medSensorLoVolts_Validate(bool& Cancel);
+    void medSensorRangeHi_Validate(bool& Cancel);
+    void medSensorRangeLo_Validate(bool& Cancel);
+
+    // --- Calibration write, report file, exit, about box ---
+
+    void cmdAccept_Click();
+    // Records the four setpoints in the channel's row of the report file; false when the
+    // file could not be opened even after creating it (the workbench is then closed).
+    bool UpdateReportFile();
+    void cmdCancel_Click();
+    void cmdAbout_Click();
+
+    // --- Work that talks to the controller ---
+
+    // True while a channel load, an accept or a live reading runs. They share the one link
+    // and the program-wide state, so nothing else may start until they end.
+    bool isBusy() const { return m_busyDepth > 0; }
 
   protected:
     // Esc presses the Exit button instead of closing the window.
     void keyPressEvent(QKeyEvent* event) override;
-
-  private slots:
-    void cboChannelNumber_Click();
+    // Closing from the title bar ends the workbench without a question.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
+    friend class WorkScope;
+
     void createControls();
     void layOutControls();
     void setUpTabOrder();
+    void connectHandlers();
+    void connectSetpointFields();
+    void onFocusChanged(QWidget* old, QWidget* now);
+    void stepChannel(int direction);
+    void runDeferredWork();
+
+    // What the operator asked for while other work ran; it runs, in order, once that has
+    // ended. A later channel move replaces an earlier one (the last pick wins).
+    enum class Deferred { Reload, StepNext, StepPrev, Accept, Exit, CloseNow };
+    void defer(Deferred request);
+
+    int m_busyDepth = 0;
+    bool m_loading = false;
+    std::deque<Deferred> m_deferred;
+    // The setpoint field the operator is working in (validated when the focus leaves it).
+    QWidget* m_fieldBeingEdited = nullptr;
+    bool m_unloading = false;
+};
+
+// Marks the workbench busy for the life of the object; when the outermost piece of work
+// ends, the work asked for meanwhile runs.
+class WorkScope {
+  public:
+    explicit WorkScope(frmCalibrateSensor& form);
+    ~WorkScope();
+    WorkScope(const WorkScope&) = delete;
+    WorkScope& operator=(const WorkScope&) = delete;
+
+  private:
+    frmCalibrateSensor& m_form;
 };

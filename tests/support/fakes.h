@@ -104,6 +104,9 @@ class BoxAnswerer {
     std::deque<int> answers;
     // Called for each box before it is answered (lets a test look at the screen).
     std::function<void(const ShownBox&)> onShow;
+
+  private:
+    platform::MessageBoxHandler m_previous;
 };
 
 } // namespace testsupport

@@ -4,6 +4,7 @@
 #include "app/module1.h"
 #include "platform/masked_edit.h"
 #include "workbench/frm_calibrate_sensor.h"
+#include "workbench_harness.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -64,6 +65,7 @@ class CatalogueTest : public ::testing::Test {
         }
     }
 
+    testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
 };
 

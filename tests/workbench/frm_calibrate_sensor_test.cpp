@@ -4,6 +4,7 @@
 #include "app/module1.h"
 #include "platform/masked_edit.h"
 #include "workbench/frm_calibrate_sensor.h"
+#include "workbench_harness.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -45,6 +46,7 @@ class WorkbenchFormTest : public ::testing::Test {
         form.GetSensorData();
     }
 
+    testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
 };
 
@@ -251,6 +253,7 @@ TEST_F(WorkbenchFormTest, FormSitsInTheMiddleOfTheWorkArea) {
 }
 
 TEST_F(WorkbenchFormTest, EscPressesExitAndLeavesTheWindowOpen) {
+    harness.boxes.answers = {platform::vbNo, platform::vbNo, platform::vbNo};
     QSignalSpy exitClicks(form.cmdCancel, &QPushButton::clicked);
     QSignalSpy rejected(&form, &QDialog::rejected);
     for (QWidget* focus : std::initializer_list<QWidget*>{form.medSensorRangeLo,

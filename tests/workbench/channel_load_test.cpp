@@ -1,0 +1,264 @@
+// Loading a channel from scripted controller replies; the live reading; moving between
+// channels.
+#include "app/module1.h"
+#include "platform/form_activation.h"
+#include "platform/masked_edit.h"
+#include "sim_process.h"
+#include "workbench/frm_calibrate_sensor.h"
+#include "workbench_harness.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A table-read reply for a word given as its two bytes, laid out as the controller sends it.
+QByteArray tableReply(int address, const QByteArray& low, const QByteArray& high) {
+    return ">" + QByteArray::number(address) + ":" + low + "," + high + "\r";
+}
+
+class ChannelLoadTest : public ::testing::Test {
+  protected:
+    void SetUp() override { form.Timer1->stop(); }
+
+    // Loads channel 30 with the given reply to the read of its setup word.
+    void loadChannel30With(const QByteArray& reply) {
+        harness.replies[">(00TRX 112)"] = reply;
+        form.LoadChannel();
+    }
+
+    QString lo() const { return form.medSensorRangeLo->Text(); }
+    QString hi() const { return form.medSensorRangeHi->Text(); }
+
+    testsupport::WorkbenchHarness harness;
+    frmCalibrateSensor form;
+};
+
+TEST_F(ChannelLoadTest, SetupWordDecidesTypeUnitAndDefaults) {
+    loadChannel30With(tableReply(112, "000", "018")); // word 4608
+    EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("12"));
+    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("0 - 100"));
+    EXPECT_EQ(form.cboRange->text(), QStringLiteral("PSIG"));
+    EXPECT_EQ(lo(), QStringLiteral("+000.0"));
+    EXPECT_EQ(hi(), QStringLiteral("+100.0"));
+    EXPECT_EQ(form.medSensorRangeHi->Mask(), QStringLiteral("&###.#"));
+    EXPECT_EQ(form.medSensorLoVolts->Text(), QStringLiteral("0.500"));
+    EXPECT_EQ(form.medSensorHiVolts->Text(), QStringLiteral("4.500"));
+    EXPECT_EQ(Module1::vEntryMask, QStringLiteral("#.###"));
+    EXPECT_EQ(form.oAddress, 112);
+
+    // The low byte never matters.
+    loadChannel30With(tableReply(112, "255", "018"));
+    EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("12"));
+
+    loadChannel30With(tableReply(112, "007", "144"));
+    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("Deg2 Type"));
+    EXPECT_EQ(form.cboRange->text(), QStringLiteral("Fahrenheit"));
+    EXPECT_EQ(lo(), QStringLiteral("-0040."));
+    EXPECT_EQ(hi(), QStringLiteral("+0572."));
+    EXPECT_EQ(form.medSensorLoVolts->Text(), QStringLiteral("1.320"));
+    EXPECT_EQ(form.medSensorHiVolts->Text(), QStringLiteral("3.620"));
+    EXPECT_FALSE(form.medSensorLoVolts->isEnabled());
+
+    loadChannel30With(tableReply(112, "000", "129"));
+    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("Deg1 Type"));
+    EXPECT_EQ(form.cboRange->text(), QStringLiteral("Celsius"));
+    EXPECT_EQ(lo(), QStringLiteral("-0015."));
+    EXPECT_EQ(hi(), QStringLiteral("+0149."));
+
+    loadChannel30With(tableReply(112, "000", "162")); // type 10
+    EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("102"));
+    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("0 - 100"));
+    EXPECT_EQ(form.cboRange->text(), QStringLiteral("PSIG"));
+
+    loadChannel30With(tableReply(112, "000", "002"));
+    EXPECT_EQ(lo(), QStringLiteral("+000.0"));
+    EXPECT_EQ(hi(), QStringLiteral("+050.0"));
+    loadChannel30With(tableReply(112, "000", "006"));
+    EXPECT_EQ(form.medSensorRangeLo->Mask(), QStringLiteral("&#.###"));
+    EXPECT_EQ(lo(), QStringLiteral("+0.000"));
+    EXPECT_EQ(hi(), QStringLiteral("+4.309"));
+    EXPECT_TRUE(harness.boxes.shown.empty());
+}
+
+TEST_F(ChannelLoadTest, SilentControllerGivesOneBoxAndTheFallbackChannel) {
+    harness.silent = true;
+    form.LoadChannel();
+    ASSERT_EQ(harness.boxes.shown.size(), 1u);
+    EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Communications Error"));
+    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("0 - 50"));
+    EXPECT_EQ(form.cboRange->text(), QStringLiteral("Fahrenheit"));
+    EXPECT_EQ(lo(), QStringLiteral("+005.0"));
+    EXPECT_EQ(hi(), QStringLiteral("+300.0"));
+    // The load ran to its end: refresh and stepping are back.
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_TRUE(form.cmdNextChannel->isEnabled());
+    EXPECT_TRUE(form.cboAnalogData->text().isEmpty());
+}
+
+TEST_F(ChannelLoadTest, FailedFirstReadIsReportedOnce) {
+    harness.replies[">(00TRX 112)"] = QByteArray();
+    form.LoadChannel();
+    EXPECT_EQ(harness.count(">(00TRX 112)"), 2);
+    EXPECT_EQ(harness.count(">(00TRX 113)"), 1);
+    EXPECT_EQ(harness.boxes.shown.size(), 1u);
+}
+
+TEST_F(ChannelLoadTest, ReadsTheChannelsOwnAddressesAndLiveCommand) {
+    form.LoadChannel();
+    EXPECT_EQ(harness.commands(),
+              (std::vector<QByteArray>{">(00TRX 112)", ">(00TRX 113)", ">(0140A RX 11)"}));
+    harness.forget();
+    form.iChannelButton = 1;
+    form.cboChannelNumber->setCurrentText(QStringLiteral("45"));
+    form.iChannelButton = 0;
+    form.LoadChannel();
+    EXPECT_EQ(harness.commands(),
+              (std::vector<QByteArray>{">(00TRX 125)", ">(00TRX 126)", ">(0174A RX 11)"}));
+    EXPECT_EQ(*Module1::vChannelIndex, 29);
+}
+
+TEST_F(ChannelLoadTest, BadRepliesDecodeWithoutFault) {
+    const QByteArray replies[] = {
+        QByteArray(),
+        QByteArray(">11"),
+        QByteArray(13, '\0'),
+        QByteArray(">112:abc,x9z\r"),
+        QByteArray(">112:000,300\r"), // a high byte above 255
+        QByteArray(">112:-12,-99\r"),
+        QByteArray("\xff\xfe\x80\x81\x00garbage more than thirteen characters", 40),
+    };
+    for (const QByteArray& reply : replies) {
+        SCOPED_TRACE(reply.toHex().toStdString());
+        loadChannel30With(reply);
+        EXPECT_FALSE(Module1::sChannelSetup[0][1].isEmpty());
+        EXPECT_TRUE(form.cmdNextChannel->isEnabled());
+    }
+    loadChannel30With(">112:abc,x9z\r");
+    EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("00"));
+}
+
+TEST_F(ChannelLoadTest, LiveReadingShowsTheControllersTextWithItsDegreeSign) {
+    // A tick before any load sends nothing and leaves the field alone.
+    form.cboAnalogData->setText(QStringLiteral("before"));
+    form.Timer1_Timer();
+    EXPECT_TRUE(harness.commands().empty());
+    EXPECT_EQ(form.cboAnalogData->text(), QStringLiteral("before"));
+
+    Module1::vChannelIndex = 16;
+    harness.replies[">(0140A RX 11)"] = QByteArray("  74.7\xDF"
+                                                   "F\0\0\0",
+                                                   11);
+    form.Timer1_Timer();
+    EXPECT_EQ(harness.commands().back(), QByteArray(">(0140A RX 11)"));
+    EXPECT_EQ(form.cboAnalogData->text(), QStringLiteral("  74.7\u00B0F   "));
+    EXPECT_EQ(form.cboAnalogData->text().size(), 11);
+    EXPECT_TRUE(form.Timer1->isActive());
+
+    // Nothing within the second: the field empties, and no box.
+    harness.replies.erase(">(0140A RX 11)");
+    harness.silent = true;
+    form.Timer1_Timer();
+    EXPECT_TRUE(form.cboAnalogData->text().isEmpty());
+    EXPECT_TRUE(harness.boxes.shown.empty());
+    EXPECT_EQ(harness.waits.sleeps.back(), 1000);
+}
+
+class NavigationTest : public ChannelLoadTest {
+  protected:
+    QString shown() const { return form.cboChannelNumber->currentText(); }
+    int tableReads() const {
+        int n = 0;
+        for (const QByteArray& line : harness.commands())
+            n += line.startsWith(">(00TRX") ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(NavigationTest, StepsWrapAroundAndLoadOncePerPress) {
+    form.iChannelButton = 1;
+    form.cboChannelNumber->setCurrentText(QStringLiteral("37"));
+    form.iChannelButton = 0;
+    struct Step {
+        QPushButton* button;
+        const char* expected;
+    };
+    const Step steps[] = {{form.cmdNextChannel, "40"},
+                          {form.cmdPrevChannel, "37"},
+                          {form.cmdPrevChannel, "36"},
+                          {form.cmdNextChannel, "37"}};
+    for (const Step& step : steps) {
+        harness.forget();
+        QTest::mouseClick(step.button, Qt::LeftButton);
+        EXPECT_EQ(shown(), QString::fromLatin1(step.expected));
+        EXPECT_EQ(tableReads(), 2);
+    }
+    form.iChannelButton = 1;
+    form.cboChannelNumber->setCurrentText(QStringLiteral("45"));
+    form.iChannelButton = 0;
+    harness.forget();
+    QTest::mouseClick(form.cmdNextChannel, Qt::LeftButton);
+    EXPECT_EQ(shown(), QStringLiteral("30"));
+    EXPECT_EQ(harness.commands()[0], QByteArray(">(00TRX 112)"));
+    QTest::mouseClick(form.cmdPrevChannel, Qt::LeftButton);
+    EXPECT_EQ(shown(), QStringLiteral("45"));
+    EXPECT_EQ(form.iChannelButton, 0);
+
+    // A pick in the list loads once.
+    harness.forget();
+    form.cboChannelNumber->setCurrentText(QStringLiteral("33"));
+    EXPECT_EQ(tableReads(), 2);
+    EXPECT_EQ(harness.commands()[0], QByteArray(">(00TRX 115)"));
+}
+
+TEST_F(NavigationTest, PicksDuringALiveReadingWaitAndTheLastOneWins) {
+    Module1::vChannelIndex = 16;
+    // While the reading waits for the controller, the operator picks 32, then 35.
+    harness.waits.onYield = [this] {
+        harness.waits.onYield = nullptr;
+        form.cboChannelNumber->setCurrentText(QStringLiteral("32"));
+        form.cboChannelNumber->setCurrentText(QStringLiteral("35"));
+        QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
+    };
+    form.Timer1_Timer();
+    EXPECT_EQ(harness.commands(), (std::vector<QByteArray>{">(0140A RX 11)"}));
+    ASSERT_TRUE(testsupport::waitUntil([this] { return tableReads() >= 2; }, 5000));
+    QTest::qWait(20);
+    EXPECT_EQ(tableReads(), 2);
+    EXPECT_EQ(harness.commands()[1], QByteArray(">(00TRX 117)"));
+    EXPECT_EQ(*Module1::vChannelIndex, 21);
+}
+
+TEST_F(NavigationTest, ActivationReloadsAfterAnotherFormButNotAfterAMessageBox) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(testsupport::waitUntil([this] { return tableReads() == 2; }));
+
+    // A message box comes and goes: no reload.
+    harness.forget();
+    QDialog box(&form);
+    box.setWindowTitle(QStringLiteral("message"));
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
+    box.close();
+    form.activateWindow(); // what the window manager does when a window closes
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::qWait(20);
+    EXPECT_EQ(tableReads(), 0);
+
+    // Another form of the program (as the about box is): back from it, the channel reloads.
+    QDialog other(&form);
+    platform::FormActivation::instance().track(&other);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    other.close();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(testsupport::waitUntil([this] { return tableReads() == 2; }));
+}
+
+} // namespace

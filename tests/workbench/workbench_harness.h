@@ -1,0 +1,75 @@
+// The workbench's surroundings in tests: a fake clock, a fake port answered by the
+// simulated controller's own logic, and an operator who answers every message box.
+#pragma once
+
+#include "app/module1.h"
+#include "fakes.h"
+#include "platform/pdq.h"
+#include "sim/controller.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace testsupport {
+
+class WorkbenchHarness {
+  public:
+    WorkbenchHarness() {
+        Module1::ResetSharedState();
+        platform::setWaits(&waits);
+        auto fake = std::make_unique<FakePort>(waits);
+        port = fake.get();
+        port->open = true;
+        port->responder = [this](const QByteArray& sent, int) {
+            const QByteArray line = sent.endsWith("\r\n") ? sent.chopped(2) : sent;
+            const auto scripted = replies.find(line);
+            if (scripted != replies.end())
+                return std::vector<Delivery>{{replyAfterMs, scripted->second}};
+            if (silent)
+                return std::vector<Delivery>{};
+            const sim::Response response = controller.handle(line);
+            if (!response.hasReply())
+                return std::vector<Delivery>{};
+            return std::vector<Delivery>{{replyAfterMs, response.bytes}};
+        };
+        platform::PDQ().replaceComm1(std::move(fake));
+    }
+    ~WorkbenchHarness() {
+        platform::PDQ().replaceComm1(nullptr);
+        platform::setWaits(nullptr);
+        Module1::ResetSharedState();
+    }
+    WorkbenchHarness(const WorkbenchHarness&) = delete;
+    WorkbenchHarness& operator=(const WorkbenchHarness&) = delete;
+
+    // The commands sent so far, without their CR LF.
+    std::vector<QByteArray> commands() const {
+        std::vector<QByteArray> lines;
+        for (const QByteArray& sent : port->sent)
+            lines.push_back(sent.endsWith("\r\n") ? sent.chopped(2) : sent);
+        return lines;
+    }
+    // How many commands with this text were sent.
+    int count(const QByteArray& line) const {
+        int n = 0;
+        for (const QByteArray& sent : commands())
+            n += sent == line ? 1 : 0;
+        return n;
+    }
+    void forget() {
+        port->sent.clear();
+        boxes.shown.clear();
+    }
+
+    FakeWaits waits;
+    FakePort* port = nullptr;
+    BoxAnswerer boxes;
+    sim::Controller controller;
+    // Replies that stand in for the controller's own, by command line.
+    std::map<QByteArray, QByteArray> replies;
+    bool silent = false;
+    qint64 replyAfterMs = 20;
+};
+
+} // namespace testsupport

@@ -1,0 +1,118 @@
+// Accept: writing the channel's calibration into the controller and recording it.
+#include "workbench/frm_calibrate_sensor.h"
+
+#include "app/module1.h"
+#include "codec/leading_value.h"
+#include "codec/message_number.h"
+#include "link/transact.h"
+#include "platform/masked_edit.h"
+#include "platform/message_box.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+// A field holds a number when at least one digit can be read from it.
+bool holdsNumber(const QString& text) {
+    for (const QChar c : text)
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            return true;
+    return false;
+}
+
+// The converter count of a voltage text: 4095 counts at 5 volts, the fraction dropped,
+// written in four digits. Worked out on the thousandths of a volt the field shows, so that
+// 1.000 V gives exactly 0819 and 2.500 V gives 2047.
+QString voltageCount(const QString& voltageText) {
+    const double volts = Module1::LeadingValue(voltageText);
+    const qint64 millivolts = std::llround(volts * 1000.0);
+    const qint64 count = std::clamp<qint64>(millivolts * 4095 / 5000, 0, 9999);
+    return QStringLiteral("%1").arg(count, 4, 10, QLatin1Char('0'));
+}
+
+// Sends one write command and reports a failure in the Accept's own box.
+void sendWriteCommand(const QString& body) {
+    using namespace Module1;
+    sCommand = QStringLiteral(">(") + body + QStringLiteral(")\r\n");
+    iStatus = -2;
+    Transact(sCommand, sReply, iStatus, vErrorText);
+    if (iStatus > 0)
+        platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") + MessageNumberText(iStatus) +
+                             QStringLiteral(", ") + vErrorText,
+                         platform::vbOKOnly, QStringLiteral("Communications Error"));
+}
+
+} // namespace
+
+void frmCalibrateSensor::cmdAccept_Click() {
+    if (isBusy()) {
+        // During a load the fields are about to be replaced, so the press is dropped; during
+        // a live reading it runs as soon as the reading has ended.
+        if (!m_loading)
+            defer(Deferred::Accept);
+        return;
+    }
+    if (!Module1::vChannelIndex)
+        return; // no channel loaded yet
+
+    // Never a command from a field that holds no number: say which one and send nothing.
+    const std::pair<platform::MaskEdBox*, const char*> fields[] = {
+        {medSensorLoVolts, "Low Sensor Voltage"},
+        {medSensorHiVolts, "High Sensor Voltage"},
+        {medSensorRangeLo, "Low Sensor Range"},
+        {medSensorRangeHi, "High Sensor Range"},
+    };
+    for (const auto& [field, name] : fields) {
+        if (!holdsNumber(field->Text())) {
+            platform::MsgBox(QStringLiteral("%1 does not hold a number. Please enter a value "
+                                            "before you Accept.")
+                                 .arg(QLatin1String(name)),
+                             platform::vbOKOnly, QStringLiteral("Invalid Data"));
+            return;
+        }
+    }
+
+    Timer1->stop();
+    cmdNextChannel->setEnabled(false);
+    cmdPrevChannel->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    cmdAccept->setEnabled(false);
+    cboAnalogData->clear();
+    cboAnalogData->repaint();
+    WorkScope work(*this);
+    auto restore = qScopeGuard([this] {
+        cmdNextChannel->setEnabled(true);
+        cmdPrevChannel->setEnabled(true);
+        if (!m_unloading)
+            Timer1->start();
+        QApplication::restoreOverrideCursor();
+        cmdAccept->setEnabled(true);
+    });
+
+    const QString channelField =
+        QStringLiteral("%1").arg(*Module1::vChannelIndex - 16, 2, 10, QLatin1Char('0'));
+    const QString calibration = QStringLiteral("00TC ") + channelField + QLatin1Char(' ') +
+                                voltageCount(medSensorLoVolts->Text()) + QLatin1Char(' ') +
+                                medSensorRangeLo->Text().trimmed() + QLatin1Char(' ') +
+                                voltageCount(medSensorHiVolts->Text()) + QLatin1Char(' ') +
+                                medSensorRangeHi->Text().trimmed();
+
+    // All three are always sent, in this order, whatever became of the one before.
+    sendWriteCommand(QStringLiteral("00T ON"));
+    sendWriteCommand(calibration);
+    sendWriteCommand(QStringLiteral("00T OFF"));
+
+    ReadAnalogValues();
+
+    if (!UpdateReportFile()) {
+        // The report file could not be written at all: the workbench is closing.
+        m_unloading = true;
+        Timer1->stop();
+    }
+}

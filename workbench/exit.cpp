@@ -1,0 +1,33 @@
+// Leaving the workbench: Exit asks first, the title-bar close does not.
+#include "workbench/frm_calibrate_sensor.h"
+
+#include "platform/message_box.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+void frmCalibrateSensor::cmdCancel_Click() {
+    if (isBusy()) {
+        // Never torn down in the middle of a transaction: asked again once it has ended.
+        defer(Deferred::Exit);
+        return;
+    }
+    const int answer = platform::MsgBox(QStringLiteral("Are You SURE you want to EXIT?"),
+                                        platform::vbYesNo, QStringLiteral("Exit Program"));
+    if (answer != platform::vbYes)
+        return;
+    Timer1->stop();
+    m_unloading = true;
+    done(QDialog::Rejected);
+}
+
+void frmCalibrateSensor::closeEvent(QCloseEvent* event) {
+    if (isBusy()) {
+        event->ignore();
+        defer(Deferred::CloseNow);
+        return;
+    }
+    Timer1->stop();
+    m_unloading = true;
+    QDialog::closeEvent(event);
+}

@@ -1,0 +1,36 @@
+// Reading two lines of the controller's setup table.
+#include "workbench/frm_calibrate_sensor.h"
+
+#include "app/module1.h"
+#include "link/transact.h"
+
+namespace {
+
+// One table read: ">(00TRX nnn)" with the address in three digits, waiting for the
+// controller's 13-character reply.
+qint16 readTableLine(qint32 address, QByteArray& reply, QString& errorText) {
+    using namespace Module1;
+    sCommand = QStringLiteral(">(00TRX %1)\r\n").arg(address, 3, 10, QLatin1Char('0'));
+    iStatus = -3;
+    Transact(sCommand, sReply, iStatus, vErrorText);
+    reply = sReply;
+    errorText = vErrorText;
+    return iStatus;
+}
+
+} // namespace
+
+void frmCalibrateSensor::SendData(const qint32& oAddress, QByteArray& sLineNo,
+                                  QByteArray& sLineNo2) {
+    QString firstError;
+    QString secondError;
+    const qint16 firstStatus = readTableLine(oAddress, sLineNo, firstError);
+    const qint16 secondStatus = readTableLine(oAddress + 1, sLineNo2, secondError);
+    // One report per call. A failed first read is reported too: its reply is the setup word
+    // the channel is shown with, and without a report the technician would see a made-up
+    // sensor type.
+    if (secondStatus > 0)
+        Module1::ReportCommError(secondStatus, secondError);
+    else if (firstStatus > 0)
+        Module1::ReportCommError(firstStatus, firstError);
+}
