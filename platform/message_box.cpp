@@ -62,4 +62,8 @@ void setMessageBoxHandler(MessageBoxHandler handler) {
     handlerSlot() = std::move(handler);
 }
 
+MessageBoxHandler messageBoxHandler() {
+    return handlerSlot();
+}
+
 } // namespace platform

@@ -116,7 +116,7 @@ bool FakePort::setReadLength(int length) {
     return length >= 0;
 }
 
-BoxAnswerer::BoxAnswerer() {
+BoxAnswerer::BoxAnswerer() : m_previous(platform::messageBoxHandler()) {
     platform::setMessageBoxHandler([this](int style, const QString& title, const QString& text) {
         ShownBox box{style, title, text};
         shown.push_back(box);
@@ -132,7 +132,7 @@ BoxAnswerer::BoxAnswerer() {
 }
 
 BoxAnswerer::~BoxAnswerer() {
-    platform::setMessageBoxHandler({});
+    platform::setMessageBoxHandler(m_previous);
 }
 
 } // namespace testsupport
