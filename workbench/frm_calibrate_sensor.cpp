@@ -258,6 +258,7 @@ void frmCalibrateSensor::connectHandlers() {
     connect(Timer1, &QTimer::timeout, this, &frmCalibrateSensor::Timer1_Timer);
     connect(cmdNextChannel, &QPushButton::clicked, this, &frmCalibrateSensor::cmdNextChannel_Click);
     connect(cmdPrevChannel, &QPushButton::clicked, this, &frmCalibrateSensor::cmdPrevChannel_Click);
+    connect(cmdAccept, &QPushButton::clicked, this, &frmCalibrateSensor::cmdAccept_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmCalibrateSensor::cmdCancel_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &frmCalibrateSensor::cmdAbout_Click);
     platform::FormActivation::instance().track(this);

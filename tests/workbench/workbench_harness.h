@@ -60,6 +60,7 @@ class WorkbenchHarness {
     void forget() {
         port->sent.clear();
         boxes.shown.clear();
+        waits.sleeps.clear();
     }
 
     FakeWaits waits;

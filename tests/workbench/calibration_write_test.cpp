@@ -1,0 +1,201 @@
+// Accept: the three write commands, the counts and texts they carry, the report row, and
+// leaving the workbench.
+#include "app/module1.h"
+#include "platform/masked_edit.h"
+#include "workbench/frm_calibrate_sensor.h"
+#include "workbench/report_file.h"
+#include "sim_process.h"
+#include "workbench_harness.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class AcceptTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        workbench::setReportDirectoryForTests(dir.path());
+        form.Timer1->stop();
+    }
+    void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
+
+    // Shows the channel as a load leaves it, from the controller's own setup words.
+    void load(const QString& channel)
+    {
+        form.iChannelButton = 1;
+        form.cboChannelNumber->setCurrentText(channel);
+        form.iChannelButton = 0;
+        form.LoadChannel();
+        harness.forget();
+    }
+    void setVolts(const QString& low, const QString& high)
+    {
+        ASSERT_TRUE(form.medSensorLoVolts->setText(low));
+        ASSERT_TRUE(form.medSensorHiVolts->setText(high));
+    }
+    // The calibration command of the last accept.
+    QByteArray calibrationCommand() const
+    {
+        for (const QByteArray& line : harness.commands())
+            if (line.startsWith(">(00TC "))
+                return line;
+        return QByteArray("<none>");
+    }
+    QByteArray report() const
+    {
+        QFile file(dir.filePath(QStringLiteral("CalData.txt")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    testsupport::WorkbenchHarness harness;
+    frmCalibrateSensor form;
+};
+
+TEST_F(AcceptTest, SendsOnCalibrationOffThenReadsAndRecords)
+{
+    harness.controller.setSetupWord(0, 0x0200); // "0 - 50" in PSIG
+    load(QStringLiteral("30"));
+    ASSERT_EQ(form.medSensorRangeHi->Text(), QStringLiteral("+050.0"));
+    harness.boxes.answers = {platform::vbOK}; // the report file is made
+    QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
+    EXPECT_EQ(harness.commands(),
+              (std::vector<QByteArray>{">(00T ON)", ">(00TC 00 0409 +000.0 3685 +050.0)",
+                                       ">(00T OFF)", ">(0140A RX 11)"}));
+    EXPECT_EQ(std::vector<int>(harness.waits.sleeps.begin(), harness.waits.sleeps.begin() + 4),
+              std::vector<int>(4, 1000));
+    const QByteArray file = report();
+    ASSERT_EQ(file.size(), 674);
+    EXPECT_EQ(file.mid(55, 34), QByteArray("0.500    4.500    +000.0    +050.0"));
+    // Everything is back on, and the reading shows the controller's answer after the write.
+    EXPECT_TRUE(form.cmdAccept->isEnabled());
+    EXPECT_TRUE(form.cmdNextChannel->isEnabled());
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(form.cboAnalogData->text().isEmpty());
+}
+
+TEST_F(AcceptTest, VoltagesBecomeFourDigitCounts)
+{
+    load(QStringLiteral("30"));
+    harness.boxes.answers = {platform::vbOK};
+    const struct {
+        const char* low;
+        const char* high;
+        const char* counts;
+    } cases[] = {{"0.000", "2.500", "0000 +000.0 2047"},
+                 {"0.100", "4.500", "0081 +000.0 3685"},
+                 {"0.500", "4.900", "0409 +000.0 4013"},
+                 {"1.000", "5.000", "0819 +000.0 4095"}};
+    for (const auto& c : cases) {
+        setVolts(QString::fromLatin1(c.low), QString::fromLatin1(c.high));
+        harness.forget();
+        form.cmdAccept_Click();
+        EXPECT_TRUE(calibrationCommand().contains(c.counts)) << calibrationCommand().constData();
+    }
+}
+
+TEST_F(AcceptTest, ChannelFieldIsTheChannelsPlace)
+{
+    harness.boxes.answers = {platform::vbOK};
+    for (const auto& [channel, field] :
+         {std::pair{"30", "00"}, std::pair{"40", "08"}, std::pair{"45", "13"}}) {
+        load(QString::fromLatin1(channel));
+        form.cmdAccept_Click();
+        EXPECT_TRUE(calibrationCommand().startsWith(QByteArray(">(00TC ") + field + " "))
+            << calibrationCommand().constData();
+    }
+}
+
+TEST_F(AcceptTest, SilentControllerStillGetsAllThreeCommands)
+{
+    load(QStringLiteral("31"));
+    harness.silent = true;
+    harness.boxes.answers = {platform::vbOK};
+    form.cmdAccept_Click();
+    const auto lines = harness.commands();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], QByteArray(">(00T ON)"));
+    EXPECT_TRUE(lines[1].startsWith(">(00TC 01 "));
+    EXPECT_EQ(lines[2], QByteArray(">(00T OFF)"));
+    // Nothing came back, which this wait mode takes as it is: only the report file's box.
+    ASSERT_EQ(harness.boxes.shown.size(), 1u);
+    EXPECT_TRUE(harness.boxes.shown[0].text.startsWith(QStringLiteral("Error!  Cannot Open ")));
+    EXPECT_TRUE(form.cboAnalogData->text().isEmpty());
+}
+
+TEST_F(AcceptTest, FieldWithoutANumberSendsNothing)
+{
+    load(QStringLiteral("30"));
+    form.medSensorRangeLo->setMask(form.medSensorRangeLo->Mask()); // prompts only
+    form.cmdAccept_Click();
+    EXPECT_TRUE(harness.commands().empty());
+    ASSERT_EQ(harness.boxes.shown.size(), 1u);
+    EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Invalid Data"));
+    EXPECT_TRUE(harness.boxes.shown[0].text.contains(QStringLiteral("Low Sensor Range")));
+    EXPECT_TRUE(form.cmdAccept->isEnabled());
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("CalData.txt"))));
+}
+
+TEST_F(AcceptTest, ExitDuringAnAcceptWaitsForIt)
+{
+    load(QStringLiteral("30"));
+    harness.boxes.answers = {platform::vbOK, platform::vbYes};
+    QSignalSpy finished(&form, &QDialog::finished);
+    form.show();
+    harness.waits.onYield = [this] {
+        harness.waits.onYield = nullptr;
+        QTest::mouseClick(form.cmdCancel, Qt::LeftButton); // pressed while T ON waits
+        QTest::mouseClick(form.cmdAccept, Qt::LeftButton); // disabled while it runs
+    };
+    form.cmdAccept_Click();
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(harness.count(">(00T OFF)"), 1);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return finished.count() == 1; }, 5000));
+    ASSERT_EQ(harness.boxes.shown.size(), 2u);
+    EXPECT_EQ(harness.boxes.shown[1].title, QStringLiteral("Exit Program"));
+    EXPECT_EQ(harness.boxes.shown[1].text, QStringLiteral("Are You SURE you want to EXIT?"));
+    EXPECT_EQ(harness.boxes.shown[1].style, 4);
+    EXPECT_EQ(harness.count(">(00T ON)"), 1); // one accept only
+    EXPECT_FALSE(form.Timer1->isActive());
+}
+
+TEST_F(AcceptTest, ExitAsksAndTitleBarCloseDoesNot)
+{
+    load(QStringLiteral("30"));
+    form.show();
+    form.Timer1->start();
+    harness.boxes.answers = {platform::vbNo};
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.Timer1->isActive());
+    ASSERT_EQ(harness.boxes.shown.size(), 1u);
+
+    form.close();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_EQ(harness.boxes.shown.size(), 1u);
+}
+
+TEST_F(AcceptTest, ExitYesEndsTheWorkbench)
+{
+    load(QStringLiteral("30"));
+    form.show();
+    harness.boxes.answers = {platform::vbYes};
+    QTest::mouseClick(form.cmdCancel, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), int(QDialog::Rejected));
+    EXPECT_FALSE(form.Timer1->isActive());
+}
+
+} // namespace
