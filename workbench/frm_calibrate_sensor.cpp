@@ -82,6 +82,7 @@ frmCalibrateSensor::frmCalibrateSensor(QWidget* parent) : QDialog(parent) {
     layOutControls();
     setUpTabOrder();
     connectHandlers();
+    connectSetpointFields();
     Form_Load();
 }
 

@@ -449,10 +449,14 @@ TEST_F(SetpointEntryTest, FocusToAnotherWindowAndBackDoesNotValidate) {
 // back while the call that showed the box is still running.
 class RealBoxOperator {
   public:
-    explicit RealBoxOperator(QWidget* form) : m_form(form) {
+    explicit RealBoxOperator(QWidget* form)
+        : m_previous(platform::messageBoxHandler()), m_form(form) {
         platform::setMessageBoxHandler({});
         arm();
     }
+    ~RealBoxOperator() { platform::setMessageBoxHandler(m_previous); }
+    RealBoxOperator(const RealBoxOperator&) = delete;
+    RealBoxOperator& operator=(const RealBoxOperator&) = delete;
 
     std::vector<QString> seen;
 
@@ -475,6 +479,7 @@ class RealBoxOperator {
         QApplication::processEvents();
     }
 
+    platform::MessageBoxHandler m_previous;
     QWidget* m_form;
     QObject m_context;
 };

@@ -1,0 +1,284 @@
+// The four setpoint fields: what entering one prepares and what leaving it checks.
+// Leaving a field checks its value against the limits of the channel on display; a wrong value
+// is replaced by a valid one and the operator told, and the focus always moves on.
+#include "workbench/frm_calibrate_sensor.h"
+
+#include "app/module1.h"
+#include "codec/leading_value.h"
+#include "codec/message_number.h"
+#include "codec/number_text.h"
+#include "codec/range_table.h"
+#include "platform/masked_edit.h"
+#include "platform/message_box.h"
+
+#include <QApplication>
+
+#include <array>
+#include <optional>
+
+namespace {
+
+const QString kVoltageMask = QStringLiteral("#.###");
+const QString kVoltageFormat = QStringLiteral("0.000");
+const QString kVoltageTitle = QStringLiteral("Error-Invalid Data");
+
+// A voltage as the fields show it: three decimals, at least one digit before the point.
+QString voltageText(double volts) {
+    return Module1::FormatWithDisplayFormat(volts, kVoltageFormat);
+}
+
+// The value the checks look at: the number the field's text begins with, 0 when it does not
+// begin with one (a field of prompts, or a sign position holding something else).
+double checkedValue(const platform::MaskEdBox& field) {
+    return Module1::LeadingValue(field.Text());
+}
+
+// The value a range field stores: all its digits, whatever stands in the sign position.
+double storedValue(const platform::MaskEdBox& field) {
+    QString text = field.Text();
+    return Module1::TextToNumber(text);
+}
+
+// Mask first, then the text. The texts made here always fit the mask they come with; should
+// one ever not, the field would refuse it and the new mask would have left it blank, so the
+// field gets its previous mask and text back instead.
+void setMaskAndText(platform::MaskEdBox& field, const QString& mask, const QString& text) {
+    const QString previousMask = field.Mask();
+    const QString previousText = field.Text();
+    field.setMask(mask);
+    if (!field.setText(text)) {
+        field.setMask(previousMask);
+        field.setText(previousText);
+    }
+}
+
+void selectWholeText(platform::MaskEdBox& field) {
+    field.setSelStart(0);
+    field.setSelLength(int(field.Text().size()));
+}
+
+void showVoltageMessage(const QString& text) {
+    platform::MsgBox(text, platform::vbOKOnly, kVoltageTitle);
+}
+
+// The one message of both range fields; it names the limits of the channel on display.
+void showRangeMessage() {
+    using namespace Module1;
+    platform::MsgBox(QStringLiteral("Invalid Data, Valid Values are ") +
+                         MessageNumberText(vRangeMin) + QStringLiteral(" to ") +
+                         MessageNumberText(vRangeMax) + QStringLiteral("!"),
+                     platform::vbOKOnly, QStringLiteral("Invalid Data"));
+}
+
+// Writes `Temp` into a range field in the channel's display form: signed fixed text first,
+// then the channel's layout, the sign position going into the mask.
+void storeRangeValue(platform::MaskEdBox& field, float value) {
+    using namespace Module1;
+    sValueText = NumberToFixedText(value, 6);
+    SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
+    setMaskAndText(field, vEntryMask, sValueText);
+    selectWholeText(field);
+}
+
+// Refreshes the mask, format and limits of the channel on display before a range check:
+// the voltage fields may have left their own mask and format in the shared state.
+void refreshRangeLimits() {
+    using namespace Module1;
+    sValueText.clear();
+    SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
+}
+
+// Prepares a voltage field for editing: whatever it holds, prompts included, is shown as a
+// full voltage text, all of it selected.
+void prepareVoltageField(platform::MaskEdBox& field) {
+    using namespace Module1;
+    // The text is read before the mask is set: setting the mask empties the field.
+    sValueText = field.Text();
+    vEntryMask = kVoltageMask;
+    vDisplayFormat = kVoltageFormat;
+    setMaskAndText(field, vEntryMask, voltageText(LeadingValue(sValueText)));
+    selectWholeText(field);
+    sValueText.clear();
+}
+
+struct SetpointField {
+    platform::MaskEdBox* field;
+    void (frmCalibrateSensor::*gotFocus)();
+    void (frmCalibrateSensor::*validate)(bool&);
+};
+
+std::array<SetpointField, 4> setpointFields(const frmCalibrateSensor& form) {
+    return {{
+        {form.medSensorRangeLo, &frmCalibrateSensor::medSensorRangeLo_GotFocus,
+         &frmCalibrateSensor::medSensorRangeLo_Validate},
+        {form.medSensorLoVolts, &frmCalibrateSensor::medSensorLoVolts_GotFocus,
+         &frmCalibrateSensor::medSensorLoVolts_Validate},
+        {form.medSensorRangeHi, &frmCalibrateSensor::medSensorRangeHi_GotFocus,
+         &frmCalibrateSensor::medSensorRangeHi_Validate},
+        {form.medSensorHiVolts, &frmCalibrateSensor::medSensorHiVolts_GotFocus,
+         &frmCalibrateSensor::medSensorHiVolts_Validate},
+    }};
+}
+
+// The setpoint field that `widget` is, with its two handlers; none for any other control.
+std::optional<SetpointField> setpointFieldOf(const frmCalibrateSensor& form,
+                                             const QWidget* widget) {
+    if (widget == nullptr)
+        return std::nullopt;
+    for (const SetpointField& entry : setpointFields(form)) {
+        if (entry.field == widget)
+            return entry;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void frmCalibrateSensor::connectSetpointFields() {
+    // The focus also moves while the window is being taken down (it is hidden, its fields
+    // deleted), after this class's part of it is gone and before the connection ends: the form
+    // is then no longer a frmCalibrateSensor, and nothing is checked.
+    QObject* const self = this;
+    connect(qApp, &QApplication::focusChanged, this, [this, self](QWidget* old, QWidget* now) {
+        if (qobject_cast<frmCalibrateSensor*>(self) != nullptr)
+            onFocusChanged(old, now);
+    });
+}
+
+void frmCalibrateSensor::onFocusChanged(QWidget* /*old*/, QWidget* now) {
+    // The focus went to another application, a message box or another window: the operator
+    // has not left the field for another control of this form, so nothing is checked.
+    if (now == nullptr || now->window() != this)
+        return;
+    // Back from such a place into the field being edited.
+    if (now == m_fieldBeingEdited)
+        return;
+
+    const std::optional<SetpointField> left = setpointFieldOf(*this, m_fieldBeingEdited);
+    const std::optional<SetpointField> entered = setpointFieldOf(*this, now);
+
+    // Recorded before the check runs: the check's message box takes the focus and gives it back
+    // to `now`, which then counts as the field already entered, not as a new move.
+    m_fieldBeingEdited = entered ? now : nullptr;
+
+    // The field left is checked first, then the one entered is prepared. Disabled fields (the
+    // voltages of a temperature sensor) are neither checked nor prepared.
+    if (left && left->field->isEnabled()) {
+        bool cancel = false;
+        (this->*left->validate)(cancel); // a check never holds the focus back
+    }
+    if (entered && entered->field->isEnabled())
+        (this->*entered->gotFocus)();
+}
+
+void frmCalibrateSensor::medSensorHiVolts_GotFocus() {
+    prepareVoltageField(*medSensorHiVolts);
+}
+
+void frmCalibrateSensor::medSensorLoVolts_GotFocus() {
+    prepareVoltageField(*medSensorLoVolts);
+}
+
+void frmCalibrateSensor::medSensorRangeHi_GotFocus() {
+    selectWholeText(*medSensorRangeHi);
+}
+
+void frmCalibrateSensor::medSensorRangeLo_GotFocus() {
+    selectWholeText(*medSensorRangeLo);
+}
+
+void frmCalibrateSensor::medSensorHiVolts_Validate(bool& Cancel) {
+    using namespace Module1;
+    platform::MaskEdBox& field = *medSensorHiVolts;
+    vEntryMask = kVoltageMask;
+    vDisplayFormat = kVoltageFormat;
+
+    const double volts = checkedValue(field);
+    if (volts < 0.1 || volts > 5.0) {
+        showVoltageMessage(QStringLiteral("Voltage Range is .1-5v"));
+        setMaskAndText(field, vEntryMask,
+                       volts < 0.1 ? QStringLiteral("0.100") : QStringLiteral("5.000"));
+    } else {
+        field.setText(voltageText(volts));
+    }
+
+    // Equal voltages are accepted; the low voltage is compared with the high one as it stands
+    // after the range check above.
+    const double lowVolts = checkedValue(*medSensorLoVolts);
+    if (lowVolts > checkedValue(field)) {
+        showVoltageMessage(QStringLiteral("Cannot be less than Low Sensor Voltage"));
+        vEntryMask = kVoltageMask;
+        vDisplayFormat = kVoltageFormat;
+        setMaskAndText(field, vEntryMask, voltageText(lowVolts + 0.1));
+    }
+
+    selectWholeText(field);
+    Cancel = false;
+}
+
+void frmCalibrateSensor::medSensorLoVolts_Validate(bool& Cancel) {
+    using namespace Module1;
+    platform::MaskEdBox& field = *medSensorLoVolts;
+    vEntryMask = kVoltageMask;
+    vDisplayFormat = kVoltageFormat;
+
+    // Not compared with the high voltage here; that happens when the high voltage is left.
+    const double volts = checkedValue(field);
+    if (volts < 0.0 || volts > 4.9) {
+        showVoltageMessage(QStringLiteral("Voltage Range is 0-4.9v"));
+        setMaskAndText(field, vEntryMask,
+                       volts < 0.0 ? QStringLiteral("0.000") : QStringLiteral("4.900"));
+    } else {
+        field.setText(voltageText(volts));
+    }
+
+    selectWholeText(field);
+    Cancel = false;
+}
+
+void frmCalibrateSensor::medSensorRangeHi_Validate(bool& Cancel) {
+    using namespace Module1;
+    platform::MaskEdBox& field = *medSensorRangeHi;
+    refreshRangeLimits();
+
+    const double low = checkedValue(*medSensorRangeLo);
+    const double high = checkedValue(field);
+    if (high < vRangeMin || high > vRangeMax || low > high) {
+        showRangeMessage();
+        if (high < vRangeMin)
+            Temp = RoundToSingle(vRangeMin);
+        else if (high > vRangeMax - 1)
+            Temp = RoundToSingle(vRangeMax);
+        else // within the limits but under the low value: becomes equal to the low value
+            Temp = RoundToSingle(storedValue(*medSensorRangeLo));
+    } else {
+        Temp = RoundToSingle(storedValue(field));
+    }
+
+    storeRangeValue(field, Temp);
+    Cancel = false;
+}
+
+void frmCalibrateSensor::medSensorRangeLo_Validate(bool& Cancel) {
+    using namespace Module1;
+    platform::MaskEdBox& field = *medSensorRangeLo;
+    refreshRangeLimits();
+
+    // Not compared with the high value here; that happens when the high value is left.
+    const double low = checkedValue(field);
+    if (low < vRangeMin || low > vRangeMax - 1) {
+        showRangeMessage();
+        if (low < vRangeMin)
+            Temp = RoundToSingle(vRangeMin);
+        else
+            // The highest low value the check accepts is one below the upper limit, so a value
+            // above it becomes exactly that and passes when the field is left again; the
+            // message still names the upper limit, as it does for the high value.
+            Temp = RoundToSingle(vRangeMax - 1);
+    } else {
+        Temp = RoundToSingle(storedValue(field));
+    }
+
+    storeRangeValue(field, Temp);
+    Cancel = false;
+}
