@@ -1,0 +1,330 @@
+// tq8400-bench-workbench: the calibration workbench against the simulated controller. First
+// the window sits on channel 30 with its live reading running, while a 10 ms probe timer
+// shows how long the event loop is ever held; then all fourteen channels are calibrated by
+// script and the time is set against the line waits its commands make.
+#include "bench/sim_runner.h"
+
+#include "app/module1.h"
+#include "link/serial_port.h"
+#include "platform/masked_edit.h"
+#include "platform/message_box.h"
+#include "platform/pdq.h"
+#include "workbench/channel_table.h"
+#include "workbench/frm_calibrate_sensor.h"
+#include "workbench/report_file.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kProbeIntervalMs = 10;
+constexpr double kLatenessGoalMs = 50.0;
+constexpr double kCpuGoalPercent = 1.0;
+constexpr double kCalibrationRatioGoal = 1.05;
+
+// Line waits of the scripted work: a load reads two table lines (200 ms each) and takes one
+// live reading (1000 ms); an accept sends three write commands (1000 ms each) and takes one
+// live reading.
+constexpr int kLoadNominalMs = 2 * 200 + 1000;
+constexpr int kAcceptNominalMs = 3 * 1000 + 1000;
+
+// Records the worst lateness of a fixed-interval timer.
+class Probe {
+  public:
+    Probe() {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(kProbeIntervalMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+    }
+    void start() {
+        m_worstMs = 0;
+        m_ticks = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    // Starts a new record without stopping the timer.
+    void reset() {
+        m_worstMs = 0;
+        m_ticks = 0;
+        m_last = m_clock.nsecsElapsed();
+    }
+    double worstMs() const { return m_worstMs; }
+    long ticks() const { return m_ticks; }
+
+  private:
+    void tick() {
+        const qint64 now = m_clock.nsecsElapsed();
+        const double lateness = double(now - m_last) / 1e6 - kProbeIntervalMs;
+        m_worstMs = std::max(m_worstMs, lateness);
+        m_last = now;
+        ++m_ticks;
+    }
+
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    double m_worstMs = 0;
+    long m_ticks = 0;
+};
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long peakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss; // kilobytes on Linux
+}
+
+// Runs the event loop for the given time.
+void runFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The range text with its last digit moved one step inwards: up for the low value, down for
+// the high value (up again when it is already 0). Stays in the field's mask and limits.
+QString nudgedRange(QString text, bool low) {
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        const QChar c = text[i];
+        if (!c.isDigit())
+            continue;
+        const int digit = c.digitValue();
+        const bool up = low ? digit < 9 : digit == 0;
+        text[i] = QChar(u'0' + (up ? digit + 1 : digit - 1));
+        break;
+    }
+    return text;
+}
+
+// The wire log's lines of one direction.
+std::vector<QByteArray> logTexts(const QString& path, const QString& direction) {
+    std::vector<QByteArray> texts;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return texts;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        if (raw.trimmed().isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(raw).object();
+        if (o.value(QStringLiteral("dir")).toString() == direction)
+            texts.push_back(o.value(QStringLiteral("text")).toString().toLatin1());
+    }
+    return texts;
+}
+
+QString verdict(bool met) {
+    return met ? QStringLiteral("PASS") : QStringLiteral("MISS");
+}
+
+int parseSeconds(const QStringList& arguments) {
+    const qsizetype at = arguments.indexOf(QStringLiteral("--seconds"));
+    if (at < 0)
+        return 60;
+    bool ok = false;
+    const int seconds = at + 1 < arguments.size() ? arguments[at + 1].toInt(&ok) : 0;
+    if (!ok || seconds < 1) {
+        std::fprintf(stderr,
+                     "tq8400-bench-workbench: --seconds needs a whole number of at least 1\n");
+        std::exit(2);
+    }
+    return seconds;
+}
+
+[[noreturn]] void fail(const QString& message) {
+    std::fprintf(stderr, "tq8400-bench-workbench: %s\n", qPrintable(message));
+    std::exit(1);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.contains(QStringLiteral("--help"))) {
+        std::printf("Usage: tq8400-bench-workbench [--seconds N]\n"
+                    "Runs the calibration workbench against tq8400-sim: N seconds of live "
+                    "readings (default 60), then a scripted calibration of all channels.\n");
+        return 0;
+    }
+    const int seconds = parseSeconds(arguments);
+
+    Module1::ResetSharedState();
+    Module1::iComPort = 1;
+    int boxes = 0;
+    QStringList boxTexts;
+    platform::setMessageBoxHandler([&](int style, const QString&, const QString& text) {
+        ++boxes;
+        boxTexts << text;
+        return style == platform::vbYesNo ? platform::vbYes : platform::vbOK;
+    });
+    QTemporaryDir reportDirectory;
+    if (!reportDirectory.isValid())
+        fail(QStringLiteral("no temporary directory for the report file"));
+    workbench::setReportDirectoryForTests(reportDirectory.path());
+    // A report file as a previous session leaves it, so no accept has to make a new one.
+    {
+        QFile report(workbench::reportFilePath());
+        if (!report.open(QIODevice::WriteOnly) ||
+            report.write(workbench::reportTemplate()) != workbench::kReportTemplateSize)
+            fail(QStringLiteral("cannot write ") + workbench::reportFilePath());
+    }
+
+    bench::SimRunner sim;
+    if (!sim.start() || !sim.attachPort())
+        fail(sim.error());
+
+    std::vector<bench::Row> rows;
+    {
+        frmCalibrateSensor form;
+        Probe probe;
+
+        // Showing the window loads the channel when the window becomes active; without that
+        // the load is made here.
+        form.show();
+        runFor(300);
+        if (!Module1::vChannelIndex)
+            form.LoadChannel();
+        if (Module1::vChannelIndex != 16)
+            fail(QStringLiteral("channel 30 did not load"));
+
+        // The minute of live readings.
+        const size_t commandsBefore = logTexts(sim.logPath(), QStringLiteral("in")).size();
+        probe.start();
+        const double cpuBefore = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        runFor(seconds * 1000);
+        const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
+        const double cpuPercent = 100.0 * (cpuSeconds() - cpuBefore) / wallSeconds;
+        const double liveLateness = probe.worstMs();
+        const long liveTicks = probe.ticks();
+        const size_t readings =
+            logTexts(sim.logPath(), QStringLiteral("in")).size() - commandsBefore;
+
+        // The scripted calibration of every channel.
+        form.Timer1->stop();
+        probe.reset();
+        int fieldsRefused = 0;
+        QElapsedTimer calibration;
+        calibration.start();
+        for (const workbench::ChannelInfo& channel : workbench::channelTable()) {
+            form.iChannelButton = 1;
+            form.cboChannelNumber->setCurrentText(channel.listText.toString());
+            form.iChannelButton = 0;
+            form.LoadChannel();
+
+            const QString loVolts = form.medSensorLoVolts->Text() == QLatin1String("0.600")
+                                        ? QStringLiteral("0.700")
+                                        : QStringLiteral("0.600");
+            const QString hiVolts = form.medSensorHiVolts->Text() == QLatin1String("4.400")
+                                        ? QStringLiteral("4.300")
+                                        : QStringLiteral("4.400");
+            fieldsRefused += form.medSensorLoVolts->setText(loVolts) ? 0 : 1;
+            fieldsRefused += form.medSensorHiVolts->setText(hiVolts) ? 0 : 1;
+            fieldsRefused +=
+                form.medSensorRangeLo->setText(nudgedRange(form.medSensorRangeLo->Text(), true))
+                    ? 0
+                    : 1;
+            fieldsRefused +=
+                form.medSensorRangeHi->setText(nudgedRange(form.medSensorRangeHi->Text(), false))
+                    ? 0
+                    : 1;
+            form.cmdAccept_Click();
+        }
+        const double calibrationMs = double(calibration.nsecsElapsed()) / 1e6;
+        const double calibrationLateness = probe.worstMs();
+        form.Timer1->stop();
+
+        const int channels = int(workbench::channelTable().size());
+        const int nominalMs = channels * (kLoadNominalMs + kAcceptNominalMs);
+        const double ratio = calibrationMs / nominalMs;
+
+        // What the controller answered to the calibration commands.
+        const std::vector<QByteArray> in = logTexts(sim.logPath(), QStringLiteral("in"));
+        const std::vector<QByteArray> out = logTexts(sim.logPath(), QStringLiteral("out"));
+        const long writes = std::count_if(in.begin(), in.end(), [](const QByteArray& line) {
+            return line.startsWith(">(00TC ");
+        });
+        const long refused = std::count(out.begin(), out.end(), QByteArray("ER\r"));
+        QFile report(workbench::reportFilePath());
+        const QByteArray reportText = report.open(QIODevice::ReadOnly) ? report.readAll() : "";
+        const long rowsFilled = std::count_if(
+            workbench::channelTable().begin(), workbench::channelTable().end(),
+            [&](const workbench::ChannelInfo& c) {
+                const QByteArray data =
+                    reportText.mid(c.reportOffset, workbench::kReportRecordLength);
+                return data.size() == workbench::kReportRecordLength && !data.contains('x');
+            });
+
+        rows.push_back({QStringLiteral("live readings: worst lateness of 10 ms probe"),
+                        QStringLiteral("%1 ms (%2 ticks in %3 s)")
+                            .arg(liveLateness, 0, 'f', 1)
+                            .arg(liveTicks)
+                            .arg(wallSeconds, 0, 'f', 1),
+                        QStringLiteral("< %1 ms").arg(kLatenessGoalMs, 0, 'f', 0),
+                        verdict(liveLateness < kLatenessGoalMs)});
+        rows.push_back(
+            {QStringLiteral("live readings: CPU (user+sys) per wall second"),
+             QStringLiteral("%1 % (%2 readings)").arg(cpuPercent, 0, 'f', 2).arg(readings),
+             QStringLiteral("< %1 %").arg(kCpuGoalPercent, 0, 'f', 0),
+             verdict(cpuPercent < kCpuGoalPercent)});
+        rows.push_back({QStringLiteral("peak resident memory (ru_maxrss)"),
+                        QStringLiteral("%1 MiB").arg(double(peakResidentKiB()) / 1024.0, 0, 'f', 1),
+                        QStringLiteral("-"), QStringLiteral("reported")});
+        rows.push_back({QStringLiteral("calibration of %1 channels: wall time").arg(channels),
+                        QStringLiteral("%1 s").arg(calibrationMs / 1000.0, 0, 'f', 2),
+                        QStringLiteral("%1 s of line waits, ratio <= %2")
+                            .arg(nominalMs / 1000.0, 0, 'f', 2)
+                            .arg(kCalibrationRatioGoal, 0, 'f', 2),
+                        QStringLiteral("%1 %2")
+                            .arg(ratio, 0, 'f', 3)
+                            .arg(verdict(ratio <= kCalibrationRatioGoal))});
+        rows.push_back({QStringLiteral("calibration: worst lateness of 10 ms probe"),
+                        QStringLiteral("%1 ms").arg(calibrationLateness, 0, 'f', 1),
+                        QStringLiteral("< %1 ms").arg(kLatenessGoalMs, 0, 'f', 0),
+                        verdict(calibrationLateness < kLatenessGoalMs)});
+        const bool clean = writes == channels && refused == 0 && rowsFilled == channels &&
+                           fieldsRefused == 0 && boxes == 0;
+        rows.push_back({QStringLiteral("calibration: writes sent / refused / report rows / boxes"),
+                        QStringLiteral("%1 / %2 / %3 / %4")
+                            .arg(writes)
+                            .arg(refused)
+                            .arg(rowsFilled)
+                            .arg(boxes),
+                        QStringLiteral("%1 / 0 / %1 / 0").arg(channels),
+                        clean ? QStringLiteral("PASS") : QStringLiteral("MISS")});
+        for (const QString& text : boxTexts)
+            std::fprintf(stderr, "tq8400-bench-workbench: box: %s\n", qPrintable(text));
+        if (fieldsRefused > 0)
+            std::fprintf(stderr, "tq8400-bench-workbench: %d setpoint texts did not fit the mask\n",
+                         fieldsRefused);
+    }
+
+    Module1::ClosePort();
+    platform::PDQ().replaceComm1(nullptr);
+    platform::setMessageBoxHandler({});
+    bench::printTable(QStringLiteral("Calibration workbench"), rows);
+    return 0;
+}
