@@ -21,8 +21,7 @@
 
 namespace {
 
-template <typename Form> Form* visibleForm()
-{
+template <typename Form> Form* visibleForm() {
     for (QWidget* top : QApplication::topLevelWidgets())
         if (auto* form = qobject_cast<Form*>(top); form && form->isVisible())
             return form;
@@ -32,8 +31,7 @@ template <typename Form> Form* visibleForm()
 // Watches the screens every few milliseconds while start-up runs its modal windows.
 class Driver {
   public:
-    explicit Driver(std::function<void()> step) : m_step(std::move(step))
-    {
+    explicit Driver(std::function<void()> step) : m_step(std::move(step)) {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { m_step(); });
         m_timer.start(5);
     }
@@ -45,21 +43,18 @@ class Driver {
 
 class StartupTest : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Module1::ResetSharedState();
         platform::setProgramEndHook([this](int) { ++programEnds; });
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         platform::setProgramEndHook({});
         platform::PDQ().replaceComm1(nullptr);
     }
     int programEnds = 0;
 };
 
-TEST_F(StartupTest, SplashLoginIdentityWorkbenchAndShutdown)
-{
+TEST_F(StartupTest, SplashLoginIdentityWorkbenchAndShutdown) {
     testsupport::SimProcess sim;
     ASSERT_TRUE(sim.start());
     platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
@@ -106,8 +101,7 @@ TEST_F(StartupTest, SplashLoginIdentityWorkbenchAndShutdown)
     EXPECT_EQ(Module1::vDisplayMicroInfo, QStringLiteral("V2.1"));
 }
 
-TEST_F(StartupTest, LoginClosedWithoutSuccessEndsWithoutAWorkbench)
-{
+TEST_F(StartupTest, LoginClosedWithoutSuccessEndsWithoutAWorkbench) {
     bool workbenchSeen = false;
     Driver driver([&] {
         if (auto* login = visibleForm<frmLogin>())

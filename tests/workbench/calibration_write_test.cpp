@@ -2,9 +2,9 @@
 // leaving the workbench.
 #include "app/module1.h"
 #include "platform/masked_edit.h"
+#include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
-#include "sim_process.h"
 #include "workbench_harness.h"
 
 #include <QApplication>
@@ -22,37 +22,32 @@ namespace {
 
 class AcceptTest : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         workbench::setReportDirectoryForTests(dir.path());
         form.Timer1->stop();
     }
     void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
 
     // Shows the channel as a load leaves it, from the controller's own setup words.
-    void load(const QString& channel)
-    {
+    void load(const QString& channel) {
         form.iChannelButton = 1;
         form.cboChannelNumber->setCurrentText(channel);
         form.iChannelButton = 0;
         form.LoadChannel();
         harness.forget();
     }
-    void setVolts(const QString& low, const QString& high)
-    {
+    void setVolts(const QString& low, const QString& high) {
         ASSERT_TRUE(form.medSensorLoVolts->setText(low));
         ASSERT_TRUE(form.medSensorHiVolts->setText(high));
     }
     // The calibration command of the last accept.
-    QByteArray calibrationCommand() const
-    {
+    QByteArray calibrationCommand() const {
         for (const QByteArray& line : harness.commands())
             if (line.startsWith(">(00TC "))
                 return line;
         return QByteArray("<none>");
     }
-    QByteArray report() const
-    {
+    QByteArray report() const {
         QFile file(dir.filePath(QStringLiteral("CalData.txt")));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
@@ -62,8 +57,7 @@ class AcceptTest : public ::testing::Test {
     frmCalibrateSensor form;
 };
 
-TEST_F(AcceptTest, SendsOnCalibrationOffThenReadsAndRecords)
-{
+TEST_F(AcceptTest, SendsOnCalibrationOffThenReadsAndRecords) {
     harness.controller.setSetupWord(0, 0x0200); // "0 - 50" in PSIG
     load(QStringLiteral("30"));
     ASSERT_EQ(form.medSensorRangeHi->Text(), QStringLiteral("+050.0"));
@@ -85,8 +79,7 @@ TEST_F(AcceptTest, SendsOnCalibrationOffThenReadsAndRecords)
     EXPECT_FALSE(form.cboAnalogData->text().isEmpty());
 }
 
-TEST_F(AcceptTest, VoltagesBecomeFourDigitCounts)
-{
+TEST_F(AcceptTest, VoltagesBecomeFourDigitCounts) {
     load(QStringLiteral("30"));
     harness.boxes.answers = {platform::vbOK};
     const struct {
@@ -105,8 +98,7 @@ TEST_F(AcceptTest, VoltagesBecomeFourDigitCounts)
     }
 }
 
-TEST_F(AcceptTest, ChannelFieldIsTheChannelsPlace)
-{
+TEST_F(AcceptTest, ChannelFieldIsTheChannelsPlace) {
     harness.boxes.answers = {platform::vbOK};
     for (const auto& [channel, field] :
          {std::pair{"30", "00"}, std::pair{"40", "08"}, std::pair{"45", "13"}}) {
@@ -117,8 +109,7 @@ TEST_F(AcceptTest, ChannelFieldIsTheChannelsPlace)
     }
 }
 
-TEST_F(AcceptTest, SilentControllerStillGetsAllThreeCommands)
-{
+TEST_F(AcceptTest, SilentControllerStillGetsAllThreeCommands) {
     load(QStringLiteral("31"));
     harness.silent = true;
     harness.boxes.answers = {platform::vbOK};
@@ -134,8 +125,7 @@ TEST_F(AcceptTest, SilentControllerStillGetsAllThreeCommands)
     EXPECT_TRUE(form.cboAnalogData->text().isEmpty());
 }
 
-TEST_F(AcceptTest, FieldWithoutANumberSendsNothing)
-{
+TEST_F(AcceptTest, FieldWithoutANumberSendsNothing) {
     load(QStringLiteral("30"));
     form.medSensorRangeLo->setMask(form.medSensorRangeLo->Mask()); // prompts only
     form.cmdAccept_Click();
@@ -147,8 +137,7 @@ TEST_F(AcceptTest, FieldWithoutANumberSendsNothing)
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("CalData.txt"))));
 }
 
-TEST_F(AcceptTest, ExitDuringAnAcceptWaitsForIt)
-{
+TEST_F(AcceptTest, ExitDuringAnAcceptWaitsForIt) {
     load(QStringLiteral("30"));
     harness.boxes.answers = {platform::vbOK, platform::vbYes};
     QSignalSpy finished(&form, &QDialog::finished);
@@ -170,8 +159,7 @@ TEST_F(AcceptTest, ExitDuringAnAcceptWaitsForIt)
     EXPECT_FALSE(form.Timer1->isActive());
 }
 
-TEST_F(AcceptTest, ExitAsksAndTitleBarCloseDoesNot)
-{
+TEST_F(AcceptTest, ExitAsksAndTitleBarCloseDoesNot) {
     load(QStringLiteral("30"));
     form.show();
     form.Timer1->start();
@@ -187,8 +175,7 @@ TEST_F(AcceptTest, ExitAsksAndTitleBarCloseDoesNot)
     EXPECT_EQ(harness.boxes.shown.size(), 1u);
 }
 
-TEST_F(AcceptTest, ExitYesEndsTheWorkbench)
-{
+TEST_F(AcceptTest, ExitYesEndsTheWorkbench) {
     load(QStringLiteral("30"));
     form.show();
     harness.boxes.answers = {platform::vbYes};
