@@ -10,8 +10,7 @@
 
 namespace platform {
 
-bool syncFileToDisk(QFile& file)
-{
+bool syncFileToDisk(QFile& file) {
     if (!file.isOpen())
         return false;
     if (!file.flush())

@@ -6,8 +6,8 @@
 #include "fakes.h"
 #include "platform/masked_edit.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench_harness.h"
 #include "workbench/report_file.h"
+#include "workbench_harness.h"
 
 #include <QComboBox>
 #include <QDialog>
