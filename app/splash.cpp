@@ -25,9 +25,11 @@ frmSplash::frmSplash(QWidget* parent)
 
     fraMainFrame = new QFrame(this);
     fraMainFrame->setObjectName(QStringLiteral("fraMainFrame"));
+    fraMainFrame->setAccessibleDescription(fraMainFrame->objectName());
     fraMainFrame->setFrameShape(QFrame::Box);
     Frame3 = new QFrame(fraMainFrame);
     Frame3->setObjectName(QStringLiteral("Frame3"));
+    Frame3->setAccessibleDescription(Frame3->objectName());
     Frame3->setFrameShape(QFrame::StyledPanel);
 
     picLogo = namedLabel(QStringLiteral("picLogo"), QString(), Frame3);
