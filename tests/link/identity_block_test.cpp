@@ -21,17 +21,8 @@ class IdentityBlockTest : public ::testing::Test {
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         Module1::ResetSharedState();
-        platform::setWaits(&waits);
-        auto fake = std::make_unique<FakePort>(waits);
-        port = fake.get();
-        port->open = true;
-        platform::PDQ().replaceComm1(std::move(fake));
     }
-    void TearDown() override {
-        platform::PDQ().replaceComm1(nullptr);
-        platform::setWaits(nullptr);
-        QLocale::setDefault(QLocale::system());
-    }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
 
     void replyWith(const QByteArray& bytes) {
         port->responder = [bytes](const QByteArray&, int) {
@@ -41,8 +32,9 @@ class IdentityBlockTest : public ::testing::Test {
 
     void read() { Module1::ReadIdentityBlock(displayDate, displayInfo, terminalDate); }
 
-    FakeWaits waits;
-    FakePort* port = nullptr;
+    testsupport::FakeLink link;
+    FakeWaits& waits = link.waits;
+    FakePort* port = link.port;
     BoxAnswerer boxes;
     QVariant displayDate;
     QString displayInfo;

@@ -21,18 +21,6 @@ const QByteArray kIdentityReply = "05/19/00DB-2.105/02/00";
 
 class TransactTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        platform::setWaits(&waits);
-        auto fake = std::make_unique<FakePort>(waits);
-        port = fake.get();
-        port->open = true;
-        platform::PDQ().replaceComm1(std::move(fake));
-    }
-    void TearDown() override {
-        platform::PDQ().replaceComm1(nullptr);
-        platform::setWaits(nullptr);
-    }
-
     // Runs one transaction and returns the status.
     qint16 run(const QString& command, qint16 mode) {
         status = mode;
@@ -47,8 +35,9 @@ class TransactTest : public ::testing::Test {
         };
     }
 
-    FakeWaits waits;
-    FakePort* port = nullptr;
+    testsupport::FakeLink link;
+    FakeWaits& waits = link.waits;
+    FakePort* port = link.port;
     QByteArray reply = "left over";
     qint16 status = 0;
     QString errorText;

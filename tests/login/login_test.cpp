@@ -24,11 +24,8 @@ class LoginTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
-        platform::setWaits(&waits);
-        auto fake = std::make_unique<FakePort>(waits);
-        port = fake.get();
+        port->open = false;
         port->goodPorts = {1, 2};
-        platform::PDQ().replaceComm1(std::move(fake));
         platform::setProgramEndHook([this](int) { ++programEnds; });
         login = std::make_unique<frmLogin>();
         login->show();
@@ -36,8 +33,6 @@ class LoginTest : public ::testing::Test {
     void TearDown() override {
         login.reset();
         platform::setProgramEndHook({});
-        platform::PDQ().replaceComm1(nullptr);
-        platform::setWaits(nullptr);
     }
 
     QString status() const { return login->sbLogin->panelText(1); }
@@ -46,8 +41,9 @@ class LoginTest : public ::testing::Test {
         emit login->cboComPort->activated(index);
     }
 
-    FakeWaits waits;
-    FakePort* port = nullptr;
+    testsupport::FakeLink link;
+    FakeWaits& waits = link.waits;
+    FakePort* port = link.port;
     BoxAnswerer boxes;
     int programEnds = 0;
     std::unique_ptr<frmLogin> login;

@@ -1,5 +1,9 @@
 #include "fakes.h"
 
+#include "platform/pdq.h"
+
+#include <memory>
+
 #include <algorithm>
 
 namespace testsupport {
@@ -114,6 +118,19 @@ bool FakePort::input(QByteArray& bytes) {
 
 bool FakePort::setReadLength(int length) {
     return length >= 0;
+}
+
+FakeLink::FakeLink() {
+    platform::setWaits(&waits);
+    auto fake = std::make_unique<FakePort>(waits);
+    port = fake.get();
+    port->open = true;
+    platform::PDQ().replaceComm1(std::move(fake));
+}
+
+FakeLink::~FakeLink() {
+    platform::PDQ().replaceComm1(nullptr);
+    platform::setWaits(nullptr);
 }
 
 BoxAnswerer::BoxAnswerer() : m_previous(platform::messageBoxHandler()) {

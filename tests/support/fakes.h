@@ -83,6 +83,19 @@ class FakePort final : public platform::SerialControl {
     int m_pollsSinceOutput = 0;
 };
 
+// The fake clock and a fake port in place of the program's own, for the life of the object.
+// The port starts open.
+class FakeLink {
+  public:
+    FakeLink();
+    ~FakeLink();
+    FakeLink(const FakeLink&) = delete;
+    FakeLink& operator=(const FakeLink&) = delete;
+
+    FakeWaits waits;
+    FakePort* port = nullptr;
+};
+
 // One message box as the program showed it.
 struct ShownBox {
     int style = 0;

@@ -17,10 +17,6 @@ class WorkbenchHarness {
   public:
     WorkbenchHarness() {
         Module1::ResetSharedState();
-        platform::setWaits(&waits);
-        auto fake = std::make_unique<FakePort>(waits);
-        port = fake.get();
-        port->open = true;
         port->responder = [this](const QByteArray& sent, int) {
             const QByteArray line = sent.endsWith("\r\n") ? sent.chopped(2) : sent;
             const auto scripted = replies.find(line);
@@ -33,13 +29,8 @@ class WorkbenchHarness {
                 return std::vector<Delivery>{};
             return std::vector<Delivery>{{replyAfterMs, response.bytes}};
         };
-        platform::PDQ().replaceComm1(std::move(fake));
     }
-    ~WorkbenchHarness() {
-        platform::PDQ().replaceComm1(nullptr);
-        platform::setWaits(nullptr);
-        Module1::ResetSharedState();
-    }
+    ~WorkbenchHarness() { Module1::ResetSharedState(); }
     WorkbenchHarness(const WorkbenchHarness&) = delete;
     WorkbenchHarness& operator=(const WorkbenchHarness&) = delete;
 
@@ -63,8 +54,9 @@ class WorkbenchHarness {
         waits.sleeps.clear();
     }
 
-    FakeWaits waits;
-    FakePort* port = nullptr;
+    FakeLink link;
+    FakeWaits& waits = link.waits;
+    FakePort* port = link.port;
     BoxAnswerer boxes;
     sim::Controller controller;
     // Replies that stand in for the controller's own, by command line.
