@@ -5,11 +5,13 @@
 #include "platform/masked_edit.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
+#include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -216,8 +218,11 @@ TEST_F(NavigationTest, StepsWrapAroundAndLoadOncePerPress) {
 }
 
 TEST_F(NavigationTest, PicksDuringALiveReadingWaitAndTheLastOneWins) {
+    QTemporaryDir reports;
+    workbench::setReportDirectoryForTests(reports.path());
     Module1::vChannelIndex = 16;
-    // While the reading waits for the controller, the operator picks 32, then 35.
+    // While the reading waits for the controller, the operator picks 32, then 35, then
+    // presses Accept.
     harness.waits.onYield = [this] {
         harness.waits.onYield = nullptr;
         form.cboChannelNumber->setCurrentText(QStringLiteral("32"));
@@ -226,11 +231,31 @@ TEST_F(NavigationTest, PicksDuringALiveReadingWaitAndTheLastOneWins) {
     };
     form.Timer1_Timer();
     EXPECT_EQ(harness.commands(), (std::vector<QByteArray>{">(0140A RX 11)"}));
-    ASSERT_TRUE(testsupport::waitUntil([this] { return tableReads() >= 2; }, 5000));
-    QTest::qWait(20);
-    EXPECT_EQ(tableReads(), 2);
-    EXPECT_EQ(harness.commands()[1], QByteArray(">(00TRX 117)"));
+    // Then, in the order asked for: the last pick is loaded, and the accept runs on it.
+    ASSERT_TRUE(testsupport::waitUntil([this] { return harness.count(">(00T OFF)") == 1; }));
+    const auto lines = harness.commands();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[1], QByteArray(">(00TRX 117)"));
+    EXPECT_EQ(lines[2], QByteArray(">(00TRX 118)"));
+    EXPECT_EQ(lines[3], QByteArray(">(0154A RX 11)"));
+    EXPECT_EQ(lines[4], QByteArray(">(00T ON)"));
+    EXPECT_TRUE(lines[5].startsWith(">(00TC 05 "));
+    EXPECT_EQ(lines[7], QByteArray(">(0154A RX 11)"));
     EXPECT_EQ(*Module1::vChannelIndex, 21);
+    workbench::setReportDirectoryForTests(QString());
+}
+
+TEST_F(NavigationTest, AcceptPressedDuringALoadIsDropped) {
+    harness.waits.onYield = [this] {
+        harness.waits.onYield = nullptr;
+        QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
+        QTest::mouseClick(form.cmdNextChannel, Qt::LeftButton); // disabled during the load
+    };
+    form.LoadChannel();
+    QTest::qWait(20);
+    EXPECT_EQ(harness.count(">(00T ON)"), 0);
+    EXPECT_EQ(tableReads(), 2);
+    EXPECT_EQ(shown(), QStringLiteral("30"));
 }
 
 TEST_F(NavigationTest, ActivationReloadsAfterAnotherFormButNotAfterAMessageBox) {
