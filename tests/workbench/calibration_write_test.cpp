@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -183,6 +185,57 @@ TEST_F(AcceptTest, ExitYesEndsTheWorkbench) {
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), int(QDialog::Rejected));
     EXPECT_FALSE(form.Timer1->isActive());
+}
+
+} // namespace
+
+namespace {
+
+// Random typing and pasting into the four fields, each entry left with Tab and accepted with
+// the keyboard: every calibration command that goes out carries numbers only.
+TEST_F(AcceptTest, RandomEntriesNeverSendANonNumber) {
+    harness.boxes.answers = {platform::vbOK};
+    const QRegularExpression wellFormed(
+        QStringLiteral("^>\\(00TC \\d\\d \\d{4} [+-][0-9.]{5} \\d{4} [+-][0-9.]{5}\\)$"));
+    const QString alphabet = QStringLiteral("0123456789+-._ ,aZ%");
+    QRandomGenerator random(8400);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    platform::MaskEdBox* const fields[] = {form.medSensorRangeLo, form.medSensorLoVolts,
+                                           form.medSensorRangeHi, form.medSensorHiVolts};
+    int written = 0;
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        for (platform::MaskEdBox* field : fields) {
+            if (!field->isEnabled())
+                continue;
+            field->setFocus();
+            QString keys;
+            const int length = random.bounded(0, 8);
+            for (int i = 0; i < length; ++i)
+                keys += alphabet.at(random.bounded(int(alphabet.size())));
+            if (random.bounded(4) == 0) {
+                field->selectAll();
+                field->insert(keys + QStringLiteral("\u00e9")); // a paste
+            } else {
+                QTest::keyClicks(field, keys);
+            }
+            if (random.bounded(3) == 0)
+                QTest::keyClick(field, Qt::Key_Backspace);
+        }
+        form.cmdAccept->setFocus(); // leaving the last field checks it
+        harness.forget();
+        QTest::keyClick(form.cmdAccept, Qt::Key_Space);
+        const QByteArray command = calibrationCommand();
+        if (command != "<none>") {
+            ++written;
+            EXPECT_TRUE(wellFormed.match(QString::fromLatin1(command)).hasMatch())
+                << command.constData();
+        }
+        EXPECT_TRUE(form.cmdAccept->isEnabled());
+    }
+    // The checks on leaving put a valid value into every field, so the accepts do go out.
+    EXPECT_EQ(written, 60);
 }
 
 } // namespace
