@@ -79,8 +79,11 @@ void FCreate(const QString& fileName) {
     // Exclusive creation: the file is made only when none exists. An existing report file that
     // could not be opened for a moment is left as it is, so no recorded calibration is lost.
     QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         file.close();
+        // The new name itself must survive a power cut, not only the data written later.
+        platform::syncDirectoryOf(fileName);
+    }
 }
 
 void FSeek(qint32 handle, qint64 offset) {
