@@ -77,6 +77,7 @@ QFont liveReadingFont() {
 
 frmCalibrateSensor::frmCalibrateSensor(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmCalibrateSensor"));
+    setAccessibleDescription(objectName());
     setWindowTitle(QStringLiteral("Calibrate Sensors"));
     createControls();
     layOutControls();
