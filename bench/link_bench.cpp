@@ -1,7 +1,7 @@
 // tq8400-bench-link: how long the controller link's transactions take on the wire, against
 // the sleeps each wait mode makes, with the reply in the first pass, in the second pass and
 // never.
-#include "bench/sim_runner.h"
+#include "bench/report.h"
 
 #include "link/serial_port.h"
 #include "link/transact.h"
@@ -107,15 +107,17 @@ int main(int argc, char* argv[]) {
 
     // One simulator per set of options, started when its first case comes.
     std::vector<bench::Row> rows;
-    std::unique_ptr<bench::SimRunner> sim;
+    std::unique_ptr<sim::Launcher> sim;
     QStringList running;
     bool first = true;
     for (const Case& c : cases) {
         if (first || c.simArguments != running) {
             Module1::ClosePort();
-            sim = std::make_unique<bench::SimRunner>(c.simArguments);
-            if (!sim->start() || !sim->attachPort()) {
-                std::fprintf(stderr, "tq8400-bench-link: %s\n", qPrintable(sim->error()));
+            sim = std::make_unique<sim::Launcher>(c.simArguments);
+            QString error;
+            if (!sim->start() || !bench::attachPort(*sim, error)) {
+                std::fprintf(stderr, "tq8400-bench-link: %s\n",
+                             qPrintable(sim->error().isEmpty() ? error : sim->error()));
                 return 1;
             }
             running = c.simArguments;

@@ -2,7 +2,7 @@
 // the window sits on channel 30 with its live reading running, while a 10 ms probe timer
 // shows how long the event loop is ever held; then all fourteen channels are calibrated by
 // script and the time is set against the line waits its commands make.
-#include "bench/sim_runner.h"
+#include "bench/report.h"
 
 #include "app/module1.h"
 #include "link/serial_port.h"
@@ -18,8 +18,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -117,19 +115,12 @@ QString nudgedRange(QString text, bool low) {
     return text;
 }
 
-// The wire log's lines of one direction.
-std::vector<QByteArray> logTexts(const QString& path, const QString& direction) {
+// The texts the simulator logged in one direction ("in" or "out"), in order.
+std::vector<QByteArray> logTexts(const sim::Launcher& simulator, const QString& direction) {
     std::vector<QByteArray> texts;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return texts;
-    for (const QByteArray& raw : file.readAll().split('\n')) {
-        if (raw.trimmed().isEmpty())
-            continue;
-        const QJsonObject o = QJsonDocument::fromJson(raw).object();
-        if (o.value(QStringLiteral("dir")).toString() == direction)
-            texts.push_back(o.value(QStringLiteral("text")).toString().toLatin1());
-    }
+    for (const sim::WireLogLine& line : simulator.log())
+        if (line.dir == direction)
+            texts.push_back(line.text);
     return texts;
 }
 
@@ -191,9 +182,12 @@ int main(int argc, char* argv[]) {
             fail(QStringLiteral("cannot write ") + workbench::reportFilePath());
     }
 
-    bench::SimRunner sim;
-    if (!sim.start() || !sim.attachPort())
+    sim::Launcher sim;
+    QString attachError;
+    if (!sim.start())
         fail(sim.error());
+    if (!bench::attachPort(sim, attachError))
+        fail(attachError);
 
     std::vector<bench::Row> rows;
     {
@@ -210,7 +204,7 @@ int main(int argc, char* argv[]) {
             fail(QStringLiteral("channel 30 did not load"));
 
         // The minute of live readings.
-        const size_t commandsBefore = logTexts(sim.logPath(), QStringLiteral("in")).size();
+        const size_t commandsBefore = logTexts(sim, QStringLiteral("in")).size();
         probe.start();
         const double cpuBefore = cpuSeconds();
         QElapsedTimer wall;
@@ -220,8 +214,7 @@ int main(int argc, char* argv[]) {
         const double cpuPercent = 100.0 * (cpuSeconds() - cpuBefore) / wallSeconds;
         const double liveLateness = probe.worstMs();
         const long liveTicks = probe.ticks();
-        const size_t readings =
-            logTexts(sim.logPath(), QStringLiteral("in")).size() - commandsBefore;
+        const size_t readings = logTexts(sim, QStringLiteral("in")).size() - commandsBefore;
 
         // The scripted calibration of every channel.
         form.Timer1->stop();
@@ -262,8 +255,8 @@ int main(int argc, char* argv[]) {
         const double ratio = calibrationMs / nominalMs;
 
         // What the controller answered to the calibration commands.
-        const std::vector<QByteArray> in = logTexts(sim.logPath(), QStringLiteral("in"));
-        const std::vector<QByteArray> out = logTexts(sim.logPath(), QStringLiteral("out"));
+        const std::vector<QByteArray> in = logTexts(sim, QStringLiteral("in"));
+        const std::vector<QByteArray> out = logTexts(sim, QStringLiteral("out"));
         const long writes = std::count_if(in.begin(), in.end(), [](const QByteArray& line) {
             return line.startsWith(">(00TC ");
         });
