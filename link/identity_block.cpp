@@ -61,10 +61,22 @@ bool isLocaleDate(const QString& text) {
     return true;
 }
 
-// Characters `from` to `from + length - 1` (counted from 1) of the reply, trimmed. Each
-// byte is one character; positions past the end give a shorter or empty text.
+// The text without its leading and trailing blanks; tabs, line ends and other bytes are the
+// controller's own and stay.
+QString withoutOuterBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && text[last - 1] == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+// Characters `from` to `from + length - 1` (counted from 1) of the reply, stripped of outer
+// blanks. Each byte is one character; positions past the end give a shorter or empty text.
 QString field(const QByteArray& reply, int from, int length) {
-    return QString::fromLatin1(reply.mid(from - 1, length)).trimmed();
+    return withoutOuterBlanks(QString::fromLatin1(reply.mid(from - 1, length)));
 }
 
 } // namespace

@@ -17,6 +17,7 @@ namespace {
 constexpr int kTransmitPollLimit = 20000;
 constexpr int kPassesPerAttempt = 3;
 constexpr qint16 kFailedStatus = 4;
+const QString kRetryError = QStringLiteral("RS-232 Retry Error");
 
 // Control and non-ASCII bytes written as escapes, so the trace stays one readable line.
 QString escaped(const QByteArray& bytes) {
@@ -71,11 +72,29 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
     int vRxCount = 0;
     qint16 iRetryCount = 0;
 
+    // A device that went away (adapter pulled) may be back: one attempt to open it again per
+    // exchange, never a loop, so the tool works again without a restart.
+    if (comm.deviceLost()) {
+        const bool back = comm.reopenLostDevice();
+        qCInfo(lcLink).noquote() << "device lost; reopening"
+                                 << (back ? QStringLiteral("succeeded")
+                                          : QStringLiteral("failed: ") + comm.lastError());
+    }
+
     for (;;) {
         // Stale input and unsent output of an earlier exchange are thrown away.
         comm.discardReceive();
         comm.discardTransmit();
-        comm.output(line);
+        if (!comm.output(line)) {
+            // The command never reached the line (port gone, write refused): no reply can
+            // come, so the exchange fails at once as one that got none, whatever the mode.
+            status = kFailedStatus;
+            errorText = kRetryError;
+            reply.clear();
+            qCInfo(lcLink).noquote()
+                << "could not send" << escaped(line) << ":" << comm.lastError();
+            return;
+        }
         qCDebug(lcLink).noquote() << "sent" << escaped(line) << "mode" << status;
 
         // Transmit wait: a bounded poll, no sleep. Reaching the bound is not an error; a
@@ -107,7 +126,7 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
             status = kFailedStatus;
             ++iRetryCount;
             if (iRetryCount >= 3) {
-                errorText = QStringLiteral("RS-232 Retry Error");
+                errorText = kRetryError;
                 break;
             }
         } else {

@@ -17,6 +17,8 @@ int showRealBox(int style, const QString& title, const QString& text) {
     QMessageBox box(QApplication::activeWindow());
     box.setObjectName(QStringLiteral("MsgBox"));
     box.setWindowTitle(title);
+    // File names and OS reasons reach boxes; they are shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setIcon(QMessageBox::NoIcon);
     switch (style) {

@@ -11,6 +11,8 @@
 #endif
 
 Q_LOGGING_CATEGORY(lcPort, "tq.port", QtWarningMsg)
+// Receive-buffer overflows belong to the trace of the line to the controller.
+Q_LOGGING_CATEGORY(lcLinkOverflow, "tq.link", QtInfoMsg)
 
 namespace platform {
 
@@ -66,6 +68,9 @@ bool parseSettings(const QString& text, qint32& baud, QSerialPort::Parity& parit
 
 PdqComm::PdqComm(QString programDirectory) : m_programDirectory(std::move(programDirectory)) {
     connect(&m_port, &QSerialPort::errorOccurred, this, &PdqComm::onError);
+    // Whenever the event loop runs (a message box, a wait), arriving characters move into
+    // the bounded receive buffer at once, so a chattering line cannot grow memory.
+    connect(&m_port, &QSerialPort::readyRead, this, &PdqComm::takeArrivedBytes);
 }
 
 PdqComm::~PdqComm() {
@@ -84,8 +89,9 @@ bool PdqComm::setSettings(const QString& settings) {
     return usable() ? applyLineSettings() : true;
 }
 
-// The sizes are kept as the control's own figures. Qt's buffer grows as needed, so no
-// character is ever dropped for want of room.
+// The receive buffer holds at most this many characters; what arrives while it is full is
+// thrown away, as a serial control's buffer overflows. The transmit size is kept as a figure:
+// output is handed to the line at once.
 bool PdqComm::setReceiveBufferSize(int size) {
     if (size <= 0)
         return false;
@@ -124,7 +130,7 @@ bool PdqComm::setPortOpen(bool open) {
         if (m_port.isOpen())
             m_port.close();
         m_lost = false;
-        m_salvaged.clear();
+        m_received.clear();
         return true;
     }
     if (m_port.isOpen()) {
@@ -132,7 +138,22 @@ bool PdqComm::setPortOpen(bool open) {
         return false;
     }
     m_lost = false;
-    m_salvaged.clear();
+    m_received.clear();
+    return openDevice();
+}
+
+bool PdqComm::reopenLostDevice() {
+    if (!m_lost)
+        return usable();
+    if (!openDevice())
+        return false; // still gone: stays lost, and the next exchange tries once more
+    m_lost = false;
+    m_received.clear();
+    qCInfo(lcPort).noquote() << devicePath() << "is back";
+    return true;
+}
+
+bool PdqComm::openDevice() {
     m_port.setPortName(devicePath());
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastError = QStringLiteral("%1: %2").arg(devicePath(), m_port.errorString());
@@ -173,6 +194,22 @@ void PdqComm::pullWaitingBytes() {
     }
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
+    takeArrivedBytes();
+}
+
+void PdqComm::takeArrivedBytes() {
+    if (!m_port.isOpen())
+        return;
+    const QByteArray arrived = m_port.readAll();
+    const qsizetype room = qMax<qsizetype>(0, m_receiveBufferSize - m_received.size());
+    m_received += arrived.left(room);
+    if (arrived.size() > room) {
+        const bool firstOverflow = m_overflowed == 0;
+        m_overflowed += arrived.size() - room;
+        if (firstOverflow)
+            qCInfo(lcLinkOverflow) << "receive buffer full at" << m_receiveBufferSize
+                                   << "characters; what arrives now is discarded";
+    }
 }
 
 qint64 PdqComm::kernelReceiveQueue() const {
@@ -198,20 +235,20 @@ bool PdqComm::receiveCount(int& count) {
     if (!m_lost && !m_port.isOpen())
         return false;
     pullWaitingBytes();
-    if (m_lost) {
-        count = int(m_salvaged.size());
-        return true;
-    }
-    const qint64 waiting = m_port.bytesAvailable() + kernelReceiveQueue();
-    count = int(qBound<qint64>(0, waiting, kMaxBelievableCount));
+    // What the system still holds beyond the pull counts too, up to what the buffer can take.
+    const qint64 waiting = m_received.size() + (usable() ? kernelReceiveQueue() : 0);
+    count = int(qBound<qint64>(0, waiting, qint64(m_receiveBufferSize)));
     return true;
 }
 
 bool PdqComm::discardReceive() {
-    m_salvaged.clear();
+    m_received.clear();
+    reportOverflow();
     if (!usable())
         return m_lost;
-    return m_port.clear(QSerialPort::Input);
+    const bool cleared = m_port.clear(QSerialPort::Input);
+    m_port.readAll();
+    return cleared;
 }
 
 bool PdqComm::transmitCount(int& count) {
@@ -248,15 +285,23 @@ bool PdqComm::input(QByteArray& bytes) {
     if (!m_lost && !m_port.isOpen())
         return false;
     pullWaitingBytes();
-    if (m_lost) {
-        bytes.swap(m_salvaged);
-        return true;
+    if (m_readLength > 0 && m_readLength < m_received.size()) {
+        bytes = m_received.left(m_readLength);
+        m_received.remove(0, m_readLength);
+    } else {
+        bytes.swap(m_received);
     }
-    if (m_readLength > 0)
-        bytes = m_port.read(m_readLength);
-    else
-        bytes = m_port.readAll();
+    reportOverflow();
     return true;
+}
+
+// How much a full receive buffer threw away, traced once the buffer is read or cleared.
+void PdqComm::reportOverflow() {
+    if (m_overflowed == 0)
+        return;
+    qCInfo(lcLinkOverflow) << m_overflowed << "characters discarded: the receive buffer holds"
+                           << m_receiveBufferSize;
+    m_overflowed = 0;
 }
 
 bool PdqComm::setReadLength(int length) {
@@ -288,7 +333,7 @@ void PdqComm::onError(QSerialPort::SerialPortError error) {
                 QStringLiteral("%1: device lost: %2").arg(m_port.portName(), m_port.errorString());
             qCWarning(lcPort).noquote() << m_lastError;
             // Keep what had already arrived; the program still reads it.
-            m_salvaged = m_port.readAll();
+            takeArrivedBytes();
             m_port.close();
         }
         return;

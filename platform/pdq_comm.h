@@ -29,6 +29,8 @@ class PdqComm final : public QObject, public SerialControl {
     bool input(QByteArray& bytes) override;
     bool setReadLength(int length) override;
     QString lastError() const override;
+    bool deviceLost() const override { return m_lost; }
+    bool reopenLostDevice() override;
 
     // The device file the current port number maps to.
     QString devicePath() const;
@@ -42,7 +44,10 @@ class PdqComm final : public QObject, public SerialControl {
     };
 
     bool applyLineSettings();
+    bool openDevice();
     void pullWaitingBytes();
+    void takeArrivedBytes();
+    void reportOverflow();
     qint64 kernelReceiveQueue() const;
     qint64 kernelTransmitQueue() const;
     void onError(QSerialPort::SerialPortError error);
@@ -56,8 +61,11 @@ class PdqComm final : public QObject, public SerialControl {
     int m_transmitBufferSize = 4096;
     int m_readLength = 0;
     bool m_lost = false;
-    // What had arrived when the device was lost: still handed over by Input.
-    QByteArray m_salvaged;
+    // The receive buffer: what has arrived and not yet been read, at most the receive buffer
+    // size. It outlives a lost device, so what had arrived is still handed over by Input.
+    QByteArray m_received;
+    // Characters thrown away because the receive buffer was full, since the last trace.
+    qint64 m_overflowed = 0;
     QString m_lastError;
 };
 

@@ -35,6 +35,13 @@ class SerialControl {
     virtual bool setReadLength(int length) = 0;
     // The operating system's reason for the last failure (empty when there was none).
     virtual QString lastError() const = 0;
+
+    // True once the device has gone away under the open port (a USB adapter pulled, the line
+    // hung up), until it is opened again.
+    virtual bool deviceLost() const { return false; }
+    // One attempt to open the lost device again, with the same port number and line
+    // settings; true when the port is usable again.
+    virtual bool reopenLostDevice() { return false; }
 };
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include "link/transact.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
+#include "workbench/channel_table.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -50,6 +51,19 @@ void sendWriteCommand(const QString& body) {
 
 } // namespace
 
+AcceptSnapshot frmCalibrateSensor::TakeAcceptSnapshot() const {
+    AcceptSnapshot snapshot;
+    // The channel last loaded is the one on display: its setup word, defaults and reading are
+    // what the operator sees, even if the list has been turned meanwhile.
+    if (Module1::vChannelIndex)
+        snapshot.channel = workbench::channelByIndex(*Module1::vChannelIndex);
+    snapshot.loVolts = medSensorLoVolts->Text();
+    snapshot.hiVolts = medSensorHiVolts->Text();
+    snapshot.rangeLo = medSensorRangeLo->Text();
+    snapshot.rangeHi = medSensorRangeHi->Text();
+    return snapshot;
+}
+
 void frmCalibrateSensor::cmdAccept_Click() {
     if (isBusy()) {
         // During a load the fields are about to be replaced, so the press is dropped; during
@@ -58,18 +72,19 @@ void frmCalibrateSensor::cmdAccept_Click() {
             defer(Deferred::Accept);
         return;
     }
-    if (!Module1::vChannelIndex)
+    const AcceptSnapshot accepted = TakeAcceptSnapshot();
+    if (accepted.channel == nullptr)
         return; // no channel loaded yet
 
     // Never a command from a field that holds no number: say which one and send nothing.
-    const std::pair<platform::MaskEdBox*, const char*> fields[] = {
-        {medSensorLoVolts, "Low Sensor Voltage"},
-        {medSensorHiVolts, "High Sensor Voltage"},
-        {medSensorRangeLo, "Low Sensor Range"},
-        {medSensorRangeHi, "High Sensor Range"},
+    const std::pair<const QString*, const char*> fields[] = {
+        {&accepted.loVolts, "Low Sensor Voltage"},
+        {&accepted.hiVolts, "High Sensor Voltage"},
+        {&accepted.rangeLo, "Low Sensor Range"},
+        {&accepted.rangeHi, "High Sensor Range"},
     };
-    for (const auto& [field, name] : fields) {
-        if (!holdsNumber(field->Text())) {
+    for (const auto& [text, name] : fields) {
+        if (!holdsNumber(*text)) {
             platform::MsgBox(QStringLiteral("%1 does not hold a number. Please enter a value "
                                             "before you Accept.")
                                  .arg(QLatin1String(name)),
@@ -79,6 +94,9 @@ void frmCalibrateSensor::cmdAccept_Click() {
     }
 
     Timer1->stop();
+    // From here the channel list and the fields take no input until the Accept has ended:
+    // what is shown stays what is sent and recorded.
+    holdInput();
     cmdNextChannel->setEnabled(false);
     cmdPrevChannel->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -87,21 +105,24 @@ void frmCalibrateSensor::cmdAccept_Click() {
     cboAnalogData->repaint();
     WorkScope work(*this);
     auto restore = qScopeGuard([this] {
+        releaseInput();
         cmdNextChannel->setEnabled(true);
         cmdPrevChannel->setEnabled(true);
         if (!m_unloading)
             Timer1->start();
         QApplication::restoreOverrideCursor();
         cmdAccept->setEnabled(true);
+        // A keyboard user goes on from where the Accept was pressed.
+        if (!m_unloading)
+            cmdAccept->setFocus(Qt::OtherFocusReason);
     });
 
     const QString channelField =
-        QStringLiteral("%1").arg(*Module1::vChannelIndex - 16, 2, 10, QLatin1Char('0'));
-    const QString calibration = QStringLiteral("00TC ") + channelField + QLatin1Char(' ') +
-                                voltageCount(medSensorLoVolts->Text()) + QLatin1Char(' ') +
-                                medSensorRangeLo->Text().trimmed() + QLatin1Char(' ') +
-                                voltageCount(medSensorHiVolts->Text()) + QLatin1Char(' ') +
-                                medSensorRangeHi->Text().trimmed();
+        QStringLiteral("%1").arg(accepted.channel->slot, 2, 10, QLatin1Char('0'));
+    const QString calibration =
+        QStringLiteral("00TC ") + channelField + QLatin1Char(' ') + voltageCount(accepted.loVolts) +
+        QLatin1Char(' ') + accepted.rangeLo.trimmed() + QLatin1Char(' ') +
+        voltageCount(accepted.hiVolts) + QLatin1Char(' ') + accepted.rangeHi.trimmed();
 
     // All three are always sent, in this order, whatever became of the one before.
     sendWriteCommand(QStringLiteral("00T ON"));
@@ -110,7 +131,7 @@ void frmCalibrateSensor::cmdAccept_Click() {
 
     ReadAnalogValues();
 
-    if (!UpdateReportFile()) {
+    if (!UpdateReportFile(accepted)) {
         // The report file could not be written at all: the workbench is closing.
         m_unloading = true;
         Timer1->stop();

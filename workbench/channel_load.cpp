@@ -3,11 +3,11 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "app/module1.h"
-#include "codec/leading_value.h"
 #include "codec/message_number.h"
 #include "codec/number_text.h"
 #include "codec/range_table.h"
 #include "codec/utility.h"
+#include "link/table_reply.h"
 #include "platform/masked_edit.h"
 #include "workbench/channel_table.h"
 
@@ -16,19 +16,6 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
-
-#include <algorithm>
-#include <cmath>
-
-namespace {
-
-// The number at the start of characters `from` to `from + 2` (counted from 1) of a table
-// reply; a field that is missing or holds no number counts as 0.
-double byteField(const QByteArray& reply, int from) {
-    return Module1::LeadingValue(QString::fromLatin1(reply.mid(from - 1, 3)));
-}
-
-} // namespace
 
 void frmCalibrateSensor::GetSensorValue() {
     using namespace Module1;
@@ -39,11 +26,9 @@ void frmCalibrateSensor::GetSensorValue() {
     QByteArray unusedLine;
     SendData(oAddress, sReadReply, unusedLine);
 
-    const double low = byteField(sReadReply, 6);
-    const double high = byteField(sReadReply, 10);
-    // Rounded to a whole number; a high byte above 255 makes a word above 65535, of which
-    // the binary text keeps the low sixteen bits.
-    const qint64 word = std::llround(std::clamp(low + 256.0 * high, -2147483648.0, 2147483647.0));
+    // Only a reply in the table layout is decoded. Any other (the read failed and was
+    // reported) is shown as a read that got nothing: the word 0.
+    const quint16 word = TableReplyWord(sReadReply).value_or(0);
     sValueText = Num2Bin(word);
     const int type = Bin2Num(sValueText.mid(0, 4));
     const int unit = Bin2Num(sValueText.mid(4, 4));
@@ -72,12 +57,16 @@ void showRangeDefault(platform::MaskEdBox& field, double defaultValue, float& te
 void frmCalibrateSensor::LoadChannel() {
     using namespace Module1;
     Timer1->stop();
+    // Held before the buttons are disabled, so that the focus they give up cannot land in a
+    // setpoint field.
+    holdInput();
     cmdNextChannel->setEnabled(false);
     cmdPrevChannel->setEnabled(false);
     WorkScope work(*this);
     m_loading = true;
     // Whatever ends the load, the refresh and the stepping buttons come back.
     const auto restore = qScopeGuard([this] {
+        releaseInput();
         m_loading = false;
         cmdNextChannel->setEnabled(true);
         cmdPrevChannel->setEnabled(true);

@@ -3,6 +3,7 @@
 #include "app/window_helpers.h"
 #include "platform/form_activation.h"
 #include "platform/masked_edit.h"
+#include "platform/waits.h"
 #include "workbench/channel_table.h"
 
 #include <QComboBox>
@@ -84,6 +85,7 @@ frmCalibrateSensor::frmCalibrateSensor(QWidget* parent) : QDialog(parent) {
     setUpTabOrder();
     connectHandlers();
     connectSetpointFields();
+    watchHeldControls();
     Form_Load();
 }
 
@@ -305,11 +307,86 @@ void frmCalibrateSensor::runDeferredWork() {
     case Deferred::CloseNow:
         close();
         break;
+    case Deferred::About:
+        cmdAbout_Click();
+        break;
     }
     // Whatever is left runs after this, unless this started work of its own (which then
     // picks the rest up when it ends).
     if (!m_deferred.empty() && !isBusy())
         QTimer::singleShot(0, this, [this] { runDeferredWork(); });
+}
+
+std::vector<QWidget*> frmCalibrateSensor::heldControls() const {
+    return {cboChannelNumber, medSensorRangeLo, medSensorRangeHi, medSensorLoVolts,
+            medSensorHiVolts};
+}
+
+void frmCalibrateSensor::watchHeldControls() {
+    for (QWidget* control : heldControls())
+        control->installEventFilter(this);
+}
+
+namespace {
+
+// Everything by which an operator changes a control: keys (paste included), the mouse and its
+// wheel, input methods, drag and drop, the context menu with its Paste.
+bool isOperatorInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool frmCalibrateSensor::eventFilter(QObject* watched, QEvent* event) {
+    if (isInputHeld() && isOperatorInput(event->type())) {
+        event->accept();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmCalibrateSensor::holdInput() {
+    if (m_inputHeld++ > 0)
+        return;
+    // No focus either: a click or Tab cannot move into them, so no field check starts.
+    m_heldFocusPolicies.clear();
+    for (QWidget* control : heldControls()) {
+        m_heldFocusPolicies.emplace_back(control, control->focusPolicy());
+        control->setFocusPolicy(Qt::NoFocus);
+    }
+}
+
+void frmCalibrateSensor::releaseInput() {
+    if (m_inputHeld > 1) {
+        --m_inputHeld;
+        return;
+    }
+    // Input that arrived during the last wait is still queued: it is delivered now, while
+    // it is still swallowed, instead of reaching a field once the work has ended.
+    platform::waits().yield();
+    m_inputHeld = 0;
+    for (const auto& [control, policy] : m_heldFocusPolicies)
+        control->setFocusPolicy(policy);
+    m_heldFocusPolicies.clear();
 }
 
 WorkScope::WorkScope(frmCalibrateSensor& form) : m_form(form) {

@@ -4,12 +4,16 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <QtGlobal>
 
 #include <deque>
+#include <utility>
+#include <vector>
 
 class QCloseEvent;
 class QComboBox;
+class QEvent;
 class QFrame;
 class QGroupBox;
 class QKeyEvent;
@@ -21,6 +25,21 @@ class QTimer;
 namespace platform {
 class MaskEdBox;
 }
+namespace workbench {
+struct ChannelInfo;
+}
+
+// What an Accept works from, taken once when it starts: the channel on display and the four
+// setpoint texts as the fields held them. The calibration command, the report record and the
+// row it goes to all come from it, so nothing the operator does meanwhile can change them.
+struct AcceptSnapshot {
+    // The channel on display (the one last loaded); nullptr when none has been loaded yet.
+    const workbench::ChannelInfo* channel = nullptr;
+    QString loVolts;
+    QString hiVolts;
+    QString rangeLo;
+    QString rangeHi;
+};
 
 class frmCalibrateSensor : public QDialog {
     Q_OBJECT
@@ -135,9 +154,11 @@ class frmCalibrateSensor : public QDialog {
     // --- Calibration write, report file, exit, about box ---
 
     void cmdAccept_Click();
-    // Records the four setpoints in the channel's row of the report file; false when the
-    // file could not be opened even after creating it (the workbench is then closed).
-    bool UpdateReportFile();
+    // The channel on display and the four setpoint texts as they stand now.
+    AcceptSnapshot TakeAcceptSnapshot() const;
+    // Records the accepted setpoints in the accepted channel's row of the report file; false
+    // when the file could not be opened even after creating it (the workbench is then closed).
+    bool UpdateReportFile(const AcceptSnapshot& accepted);
     void cmdCancel_Click();
     void cmdAbout_Click();
 
@@ -146,8 +167,14 @@ class frmCalibrateSensor : public QDialog {
     // True while a channel load, an accept or a live reading runs. They share the one link
     // and the program-wide state, so nothing else may start until they end.
     bool isBusy() const { return m_busyDepth > 0; }
+    // True while a channel load or an accept runs: the channel list and the four setpoint
+    // fields then take no input at all.
+    bool isInputHeld() const { return m_inputHeld > 0; }
 
   protected:
+    // Swallows the operator's input to the channel list and the setpoint fields while a load
+    // or an accept runs.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Esc presses the Exit button instead of closing the window.
     void keyPressEvent(QKeyEvent* event) override;
     // Closing from the title bar ends the workbench without a question.
@@ -164,13 +191,23 @@ class frmCalibrateSensor : public QDialog {
     void onFocusChanged(QWidget* old, QWidget* now);
     void stepChannel(int direction);
     void runDeferredWork();
+    // The controls a load or an accept keeps the operator's input from.
+    std::vector<QWidget*> heldControls() const;
+    void watchHeldControls();
+    // Starts and ends a stretch in which the held controls take no input and no focus;
+    // nested stretches count. Ending the outermost first delivers (and so discards) whatever
+    // input the waits held back, so nothing typed meanwhile lands in a field afterwards.
+    void holdInput();
+    void releaseInput();
 
     // What the operator asked for while other work ran; it runs, in order, once that has
     // ended. A later channel move replaces an earlier one (the last pick wins).
-    enum class Deferred { Reload, StepNext, StepPrev, Accept, Exit, CloseNow };
+    enum class Deferred { Reload, StepNext, StepPrev, Accept, Exit, CloseNow, About };
     void defer(Deferred request);
 
     int m_busyDepth = 0;
+    int m_inputHeld = 0;
+    std::vector<std::pair<QWidget*, Qt::FocusPolicy>> m_heldFocusPolicies;
     bool m_loading = false;
     std::deque<Deferred> m_deferred;
     // The setpoint field the operator is working in (validated when the focus leaves it).

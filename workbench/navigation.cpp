@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
 #include <QScopeGuard>
 
 namespace {
@@ -81,4 +82,7 @@ void frmCalibrateSensor::stepChannel(int direction) {
     const int next = steppedChannel(cboChannelNumber->currentText().toInt(), direction);
     cboChannelNumber->setCurrentText(QString::number(next));
     LoadChannel();
+    // The button gave up the focus while it was disabled; a keyboard user steps on with Space.
+    if (!m_unloading)
+        (direction > 0 ? cmdNextChannel : cmdPrevChannel)->setFocus(Qt::OtherFocusReason);
 }

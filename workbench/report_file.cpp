@@ -75,23 +75,19 @@ void setReportDirectoryForTests(const QString& directory) {
 
 } // namespace workbench
 
-bool frmCalibrateSensor::UpdateReportFile() {
-    // The four texts as the fields hold them now, after the write to the controller.
-    const QByteArray record =
-        workbench::reportRecord(medSensorLoVolts->Text(), medSensorHiVolts->Text(),
-                                medSensorRangeLo->Text(), medSensorRangeHi->Text());
+bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted) {
+    // The four texts as the fields held them when the Accept started, the same ones the
+    // controller was sent.
+    const QByteArray record = workbench::reportRecord(accepted.loVolts, accepted.hiVolts,
+                                                      accepted.rangeLo, accepted.rangeHi);
     const QString fileName = workbench::reportFilePath();
     const QString shownName = QDir::toNativeSeparators(fileName);
 
-    // GetFileAddress leaves its argument as it was when the list shows no channel. The member
-    // would then still hold the channel's setup-word address, and a record written there would
-    // land across the header and the first row; so the offset is asked for into a value that no
-    // channel has, and without a channel nothing is recorded and no file is opened or made.
-    qint32 offset = -1;
-    GetFileAddress(offset);
-    if (offset < 0)
+    // The row is the accepted channel's, whatever the channel list shows by now. Without a
+    // channel nothing is recorded and no file is opened or made.
+    if (accepted.channel == nullptr)
         return true;
-    oAddress = offset;
+    oAddress = accepted.channel->reportOffset;
 
     qint32 handle = Module1::kNoFile;
     Module1::CSFOpen(fileName, handle);

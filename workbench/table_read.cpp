@@ -2,6 +2,7 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "app/module1.h"
+#include "link/table_reply.h"
 #include "link/transact.h"
 
 namespace {
@@ -15,6 +16,13 @@ qint16 readTableLine(qint32 address, QByteArray& reply, QString& errorText) {
     Transact(sCommand, sReply, iStatus, vErrorText);
     reply = sReply;
     errorText = vErrorText;
+    // A reply that holds no setup word in the table layout (a late reply to an earlier
+    // command, line noise) is a failed read, exactly as one that never came.
+    if (iStatus == 0 && !TableReplyWord(reply)) {
+        iStatus = 4;
+        vErrorText = QStringLiteral("RS-232 Retry Error");
+        errorText = vErrorText;
+    }
     return iStatus;
 }
 

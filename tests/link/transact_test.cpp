@@ -200,6 +200,45 @@ TEST_F(TransactTest, ClosedPortGivesAnEmptyReplyNotAStaleOne) {
     EXPECT_TRUE(reply.isEmpty());
 }
 
+TEST_F(TransactTest, ACommandThatCannotReachTheLineFailsAtOnceInEveryMode) {
+    answerEveryCommand(kIdentityReply, 5);
+    for (const qint16 mode : {qint16(22), qint16(0), qint16(-1), qint16(-2), qint16(-3)}) {
+        SCOPED_TRACE(mode);
+        // A write refused by an open port, and a port whose device has gone away.
+        for (const bool lost : {false, true}) {
+            port->failOutput = !lost;
+            if (lost)
+                port->loseDevice();
+            waits.sleeps.clear();
+            port->reopenAttempts = 0;
+            errorText.clear();
+            EXPECT_EQ(run(kIdentityCommand, mode), 4);
+            EXPECT_EQ(errorText, QStringLiteral("RS-232 Retry Error"));
+            EXPECT_TRUE(reply.isEmpty());
+            EXPECT_TRUE(waits.sleeps.empty()) << "no reply is waited for";
+            // A lost device is tried once per exchange, never in a loop.
+            EXPECT_EQ(port->reopenAttempts, lost ? 1 : 0);
+        }
+        port->failOutput = false;
+        port->lost = false;
+        port->open = true;
+    }
+    EXPECT_TRUE(port->sent.empty());
+}
+
+TEST_F(TransactTest, ALostDeviceThatIsBackIsOpenedAgainByTheNextExchange) {
+    answerEveryCommand(kIdentityReply, 5);
+    port->loseDevice();
+    EXPECT_EQ(run(kIdentityCommand, 22), 4);
+    port->deviceBack = true;
+    EXPECT_EQ(run(kIdentityCommand, 22), 0);
+    EXPECT_EQ(reply, kIdentityReply);
+    EXPECT_EQ(port->reopenAttempts, 2);
+    // Once open again, no further reopen is tried.
+    EXPECT_EQ(run(kIdentityCommand, 22), 0);
+    EXPECT_EQ(port->reopenAttempts, 2);
+}
+
 TEST(ReportCommError, ShowsTheStandardBox) {
     BoxAnswerer boxes;
     Module1::ReportCommError(4, QStringLiteral("RS-232 Retry Error"));

@@ -90,8 +90,17 @@ bool FakePort::discardTransmit() {
     return open;
 }
 
+bool FakePort::reopenLostDevice() {
+    ++reopenAttempts;
+    if (!lost || !deviceBack)
+        return false;
+    lost = false;
+    open = true;
+    return true;
+}
+
 bool FakePort::output(const QByteArray& bytes) {
-    if (!open)
+    if (!open || failOutput)
         return false;
     const int index = int(sent.size());
     sent.push_back(bytes);

@@ -57,6 +57,14 @@ class FakePort final : public platform::SerialControl {
     bool input(QByteArray& bytes) override;
     bool setReadLength(int length) override;
     QString lastError() const override { return error; }
+    bool deviceLost() const override { return lost; }
+    bool reopenLostDevice() override;
+
+    // The device goes away: the port closes and stays lost until a reopen finds it back.
+    void loseDevice() {
+        open = false;
+        lost = true;
+    }
 
     // Answers each command: gets the bytes sent and how many commands came before.
     std::function<std::vector<Delivery>(const QByteArray& sent, int index)> responder;
@@ -73,6 +81,10 @@ class FakePort final : public platform::SerialControl {
     QString settings;
     int portNumber = 0;
     bool failBufferSizes = false;
+    bool failOutput = false; // writes are refused although the port is open
+    bool lost = false;       // the device went away under the open port
+    bool deviceBack = false; // a reopen of the lost device succeeds
+    int reopenAttempts = 0;
     std::vector<int> goodPorts = {1}; // numbers that open
 
   private:

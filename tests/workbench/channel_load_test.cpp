@@ -124,24 +124,49 @@ TEST_F(ChannelLoadTest, ReadsTheChannelsOwnAddressesAndLiveCommand) {
     EXPECT_EQ(*Module1::vChannelIndex, 29);
 }
 
-TEST_F(ChannelLoadTest, BadRepliesDecodeWithoutFault) {
+TEST_F(ChannelLoadTest, RepliesWithoutASetupWordAreFailedReadsShownAsTheFallbackChannel) {
+    // Each reply has the length of a table reply (or is cut short), but characters 6-8 and
+    // 10-12 are not three digits from 000 to 255.
     const QByteArray replies[] = {
         QByteArray(),
         QByteArray(">11"),
         QByteArray(13, '\0'),
         QByteArray(">112:abc,x9z\r"),
         QByteArray(">112:000,300\r"), // a high byte above 255
+        QByteArray(">112:999,018\r"),
+        QByteArray(">112:000,-01\r"),
         QByteArray(">112:-12,-99\r"),
+        QByteArray(">112: 18,018\r"),
+        QByteArray("11/03/00 V2.1 10/27/00"), // a late identity block
+        QByteArray("  41.9\xDF"
+                   "F\0\0\0\r\n",
+                   13), // a late reading's tail
         QByteArray("\xff\xfe\x80\x81\x00garbage more than thirteen characters", 40),
     };
+    const QString retryError = QStringLiteral("Communication ERROR Occurred. iStatus =  4, "
+                                              "RS-232 Retry Error\r\nMake sure TQ-8400 is "
+                                              "powered, and communication cable is connected!");
     for (const QByteArray& reply : replies) {
         SCOPED_TRACE(reply.toHex().toStdString());
+        harness.boxes.shown.clear();
+        loadChannel30With(tableReply(112, "000", "018"));
+        ASSERT_EQ(form.cboRange->text(), QStringLiteral("PSIG"));
+        ASSERT_TRUE(harness.boxes.shown.empty());
+
         loadChannel30With(reply);
-        EXPECT_FALSE(Module1::sChannelSetup[0][1].isEmpty());
+        ASSERT_EQ(harness.boxes.shown.size(), 1u);
+        EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Communications Error"));
+        EXPECT_EQ(harness.boxes.shown[0].text, retryError);
+        EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("00"));
+        EXPECT_EQ(form.cboSensor->text(), QStringLiteral("0 - 50"));
+        EXPECT_EQ(form.cboRange->text(), QStringLiteral("Fahrenheit"));
         EXPECT_TRUE(form.cmdNextChannel->isEnabled());
     }
-    loadChannel30With(">112:abc,x9z\r");
-    EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("00"));
+    // Digits with more after them are still a table reply.
+    harness.boxes.shown.clear();
+    loadChannel30With(">112:000,144\r\n");
+    EXPECT_TRUE(harness.boxes.shown.empty());
+    EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("90"));
 }
 
 TEST_F(ChannelLoadTest, LiveReadingShowsTheControllersTextWithItsDegreeSign) {

@@ -5,6 +5,7 @@
 #include "app/module1.h"
 #include "fakes.h"
 #include "platform/masked_edit.h"
+#include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
 #include "workbench_harness.h"
@@ -60,12 +61,13 @@ class ReportFileTest : public ::testing::Test {
         ASSERT_TRUE(form.medSensorRangeHi->setText(rangeHi)) << qPrintable(rangeHi);
     }
 
-    // Selects the channel as the program does itself, without loading it.
+    // Puts the channel on display as a load would, without talking to the controller.
     void selectChannel(const QString& channel) {
         form.iChannelButton = 1;
         form.cboChannelNumber->setCurrentText(channel);
         form.iChannelButton = 0;
         ASSERT_EQ(form.cboChannelNumber->currentText(), channel);
+        Module1::vChannelIndex = workbench::channelByListText(channel)->index;
     }
 
     void writeReport(const QByteArray& bytes) {
@@ -82,7 +84,7 @@ class ReportFileTest : public ::testing::Test {
     // Accepts the channel with the fields as they stand; the update must succeed.
     void accept(const QString& channel) {
         selectChannel(channel);
-        ASSERT_TRUE(form.UpdateReportFile()) << qPrintable(channel);
+        ASSERT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot())) << qPrintable(channel);
     }
 
     // A file of the given length whose every byte differs from its neighbours and from the
@@ -236,15 +238,16 @@ TEST_F(ReportFileTest, NoChannelInTheListRecordsNothing) {
     form.iChannelButton = 1;
     form.cboChannelNumber->setCurrentIndex(-1);
     form.iChannelButton = 0;
+    Module1::vChannelIndex.reset();
     form.oAddress = 119;
 
-    EXPECT_TRUE(form.UpdateReportFile());
+    EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
     EXPECT_EQ(readReport(), expectedTemplate());
     EXPECT_EQ(form.oAddress, 119);
 
     // Nor is a missing file made.
     ASSERT_TRUE(QFile::remove(reportPath()));
-    EXPECT_TRUE(form.UpdateReportFile());
+    EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
     EXPECT_FALSE(QFile::exists(reportPath()));
     EXPECT_TRUE(boxes.shown.empty());
 }
@@ -269,7 +272,7 @@ TEST_F(ReportFileTest, AFileThatCannotBeMadeGivesTwoBoxesAndClosesTheWorkbench) 
     };
 
     selectChannel("37");
-    EXPECT_FALSE(form.UpdateReportFile());
+    EXPECT_FALSE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[0].style, 0);
@@ -303,7 +306,7 @@ TEST_F(ReportFileTest, AReportThatExistsButCannotBeOpenedIsNeverReplaced) {
     QSignalSpy finished(&form, &QDialog::finished);
 
     selectChannel("30");
-    EXPECT_FALSE(form.UpdateReportFile());
+    EXPECT_FALSE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_TRUE(boxes.shown[1].text.endsWith(" File.\r\nClick OK to EXIT"));
