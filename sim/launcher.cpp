@@ -66,6 +66,19 @@ void Launcher::stop() {
     }
 }
 
+bool Launcher::terminate(int timeoutMs) {
+    if (m_process.state() == QProcess::NotRunning)
+        return false;
+    m_process.terminate();
+    return m_process.waitForFinished(timeoutMs);
+}
+
+int Launcher::exitCode() const {
+    if (m_process.state() != QProcess::NotRunning || m_process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return m_process.exitCode();
+}
+
 std::vector<WireLogLine> Launcher::log() const {
     std::vector<WireLogLine> lines;
     QFile file(logPath());

@@ -37,6 +37,11 @@ class Launcher {
     // On failure the reason is in error().
     bool start();
     void stop();
+    // Sends SIGTERM and waits at most `timeoutMs` for the running program to end. True when it
+    // ended in that time; exitCode() then says how.
+    bool terminate(int timeoutMs);
+    // Exit status once the program has exited; -1 while it runs or when a signal killed it.
+    int exitCode() const;
 
     QString directory() const { return m_dir.path(); }
     QString linkPath() const;

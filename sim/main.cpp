@@ -3,6 +3,7 @@
 // the reply timing and the logging.
 #include "sim/controller.h"
 #include "sim/framing.h"
+#include "sim/reply_queue.h"
 #include "sim/transcript.h"
 
 #include <QCommandLineParser>
@@ -16,7 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
+#include <limits>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -32,6 +33,10 @@ constexpr int kExitFailure = 1;
 
 // One character at 9600 bit/s with 8N1 framing: ten bits.
 constexpr qint64 kCharacterNs = 10LL * 1000000000LL / 9600;
+
+// Input is taken at most this many bytes per turn of the loop, so a tool flooding the line
+// cannot keep the loop from sending replies or from noticing a stop signal.
+constexpr size_t kReadChunk = 4096;
 
 // --hangup-after: how long the last reply is given to be read before the line goes.
 constexpr int kHangupSettleMs = 50;
@@ -88,6 +93,13 @@ Faults: a command lost to --silent or --ignore-first has no effect. --garbage an
 tool has read the last reply (at most 3 s after it was sent); lines that arrive after
 the N-th are logged as ignored.
 
+Flooding: input is taken at most 4096 bytes at a time, between sending replies, so a
+command sent amid a flood of bytes is still answered in its turn and a stop signal still
+ends the program at once. At most 1024 replies wait to be sent (see --delay, --pace); the
+reply to a command that finds the queue full is dropped (the command still takes effect)
+and its "in" line carries "dropped":true. A reply the tool's side of the pty has no room
+for is lost as well. Lost replies are counted on stderr.
+
 Log file: one JSON object per line, flushed at once:
   {"t":12.345,"dir":"in","text":">(00F00 RX 22)"}
   {"t":12.401,"dir":"out","text":"11/03/00 V2.1 10/27/00"}
@@ -95,7 +107,8 @@ t is milliseconds since the start (monotonic clock). "in" lines hold the command
 without CR LF, "out" lines the exact reply bytes, logged when sending starts. Each byte is
 the code point of the same value (NUL is \u0000, 0xDF is \u00df). An "in" line carries
 "ignored":true when a fault option leaves it unanswered, "unknown":true when it is not a
-command, and "overlong":true when it was cut at 4096 bytes.
+command, "overlong":true when it was cut at 4096 bytes, and "dropped":true when its reply
+found the reply queue full.
 
 On start the program prints "tq8400-sim: ready on PATH" once PATH exists. SIGINT, SIGTERM
 and SIGHUP end it; PATH is removed on every exit. Exit status: 0 normally and after
@@ -285,6 +298,12 @@ bool setNonBlocking(int fd) {
     return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
+void drainSignalPipe() {
+    char bytes[64];
+    while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
 void installSignalHandlers() {
     if (::pipe(g_signalPipe) != 0) {
         std::perror("tq8400-sim: pipe");
@@ -316,14 +335,10 @@ class Simulator {
     int run();
     void shutDown();
 
-  private:
-    struct PendingReply {
-        qint64 dueNs = 0;
-        QByteArray bytes;
-        qsizetype sent = 0;
-        bool logged = false;
-    };
+    // The replies lost to a full reply queue or a full line, if any, as a last note.
+    void noteDropTotals();
 
+  private:
     double nowMs() const { return clock_.nsecsElapsed() / 1e6; }
     void trace(const char* direction, QByteArrayView bytes, const sim::LineNotes& notes = {});
     void record(sim::Direction direction, QByteArrayView bytes, const sim::LineNotes& notes = {});
@@ -345,8 +360,11 @@ class Simulator {
     QByteArray slaveName_;
     QByteArray linkPath_;
     bool linkPublished_ = false;
-    std::deque<PendingReply> replies_;
-    int linesReceived_ = 0;
+    sim::ReplyQueue replies_;
+    // 64 bits: no flood lasts long enough to wrap them.
+    quint64 linesReceived_ = 0;
+    quint64 repliesCutShort_ = 0; // by a full tool's side of the pty
+    quint64 bytesCutShort_ = 0;
     bool hangupPending_ = false;
     qint64 hangupSinceNs_ = -1;
 };
@@ -365,7 +383,15 @@ void Simulator::trace(const char* direction, QByteArrayView bytes, const sim::Li
         text += "   (unknown)";
     if (notes.overlong)
         text += "   (overlong, cut)";
+    if (notes.dropped)
+        text += "   (reply dropped, queue full)";
     note(text);
+}
+
+// Drops are noted at the 1st, 2nd, 4th, 8th ... one, so a flood does not flood stderr as well;
+// noteDropTotals() gives the final counts.
+bool worthNoting(quint64 count) {
+    return count != 0 && (count & (count - 1)) == 0;
 }
 
 void Simulator::record(sim::Direction direction, QByteArrayView bytes,
@@ -473,6 +499,16 @@ void Simulator::removeLink() {
         ::unlink(linkPath_.constData());
 }
 
+void Simulator::noteDropTotals() {
+    if (replies_.dropped() > 0)
+        note(QByteArray::number(replies_.dropped()) +
+             " replies dropped in all: the reply queue was full");
+    if (repliesCutShort_ > 0)
+        note(QByteArray::number(repliesCutShort_) + " replies cut short in all (" +
+             QByteArray::number(bytesCutShort_) +
+             " bytes lost): the tool's side of the pty was full");
+}
+
 void Simulator::shutDown() {
     removeLink();
     if (master_ >= 0)
@@ -496,35 +532,35 @@ void Simulator::handleLine(const sim::LineAssembler::Line& line) {
         response = controller_.handle(line.text);
     notes.ignored = response.kind == sim::Response::Kind::Ignored;
     notes.unknown = response.kind == sim::Response::Kind::Unknown;
-    record(sim::Direction::In, line.text, notes);
-
     if (response.hasReply()) {
-        qint64 due = clock_.nsecsElapsed() + qint64(options_.delayMs) * 1000000;
-        if (!replies_.empty() && replies_.back().dueNs > due)
-            due = replies_.back().dueNs;
-        replies_.push_back({due, response.bytes, 0, false});
+        const qint64 due = clock_.nsecsElapsed() + qint64(options_.delayMs) * 1000000;
+        notes.dropped = !replies_.push(due, response.bytes);
     }
-    if (options_.hangupAfter > 0 && linesReceived_ == options_.hangupAfter)
+    record(sim::Direction::In, line.text, notes);
+    if (notes.dropped && worthNoting(replies_.dropped()))
+        note("dropped the reply to " + sim::readableBytes(line.text) + ": " +
+             QByteArray::number(replies_.size()) + " replies are waiting already (" +
+             QByteArray::number(replies_.dropped()) + " dropped so far)");
+
+    if (options_.hangupAfter > 0 && linesReceived_ == quint64(options_.hangupAfter))
         hangupPending_ = true;
 }
 
+// Takes one chunk of input, at most kReadChunk bytes; what else is waiting is read on the next
+// turn of the loop, after the due replies have gone and a stop signal has been looked for.
 bool Simulator::readInput() {
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(master_, buffer, sizeof buffer);
-        if (n > 0) {
-            for (const auto& line : assembler_.feed(QByteArrayView(buffer, n)))
-                handleLine(line);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return true;
-        std::fprintf(stderr, "tq8400-sim: reading the pty failed: %s\n",
-                     n == 0 ? "end of file" : std::strerror(errno));
-        return false;
+    char buffer[kReadChunk];
+    const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    if (n > 0) {
+        for (const auto& line : assembler_.feed(QByteArrayView(buffer, n)))
+            handleLine(line);
+        return true;
     }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        return true;
+    std::fprintf(stderr, "tq8400-sim: reading the pty failed: %s\n",
+                 n == 0 ? "end of file" : std::strerror(errno));
+    return false;
 }
 
 // Writes the replies whose time has come: whole at once, or one byte per character time with
@@ -532,7 +568,7 @@ bool Simulator::readInput() {
 // that nobody reads.
 bool Simulator::sendDue() {
     while (!replies_.empty()) {
-        PendingReply& reply = replies_.front();
+        sim::ReplyQueue::Reply& reply = replies_.front();
         const qint64 now = clock_.nsecsElapsed();
         if (reply.dueNs > now)
             return true;
@@ -542,7 +578,7 @@ bool Simulator::sendDue() {
         }
         const qsizetype remaining = reply.bytes.size() - reply.sent;
         if (remaining == 0) {
-            replies_.pop_front();
+            replies_.pop();
             continue;
         }
         const qsizetype chunk = options_.pace ? 1 : remaining;
@@ -557,13 +593,18 @@ bool Simulator::sendDue() {
         if (n > 0)
             reply.sent += n;
         if (reply.sent == reply.bytes.size()) {
-            replies_.pop_front();
+            replies_.pop();
         } else if (options_.pace && n > 0) {
             reply.dueNs += kCharacterNs; // keeps the average rate when poll() wakes late
         } else {
-            note("dropped " + QByteArray::number(reply.bytes.size() - reply.sent) +
-                 " reply bytes: the tool's side of the pty is full");
-            replies_.pop_front();
+            const qsizetype lost = reply.bytes.size() - reply.sent;
+            ++repliesCutShort_;
+            bytesCutShort_ += quint64(lost);
+            if (worthNoting(repliesCutShort_))
+                note("dropped " + QByteArray::number(lost) +
+                     " reply bytes: the tool's side of the pty is full (" +
+                     QByteArray::number(repliesCutShort_) + " replies cut short so far)");
+            replies_.pop();
         }
     }
     return true;
@@ -575,7 +616,8 @@ int Simulator::pollTimeoutMs() const {
     const qint64 waitNs = replies_.front().dueNs - clock_.nsecsElapsed();
     if (waitNs <= 0)
         return 0;
-    return static_cast<int>((waitNs + 999999) / 1000000);
+    const qint64 waitMs = (waitNs + 999999) / 1000000;
+    return static_cast<int>(qMin<qint64>(waitMs, std::numeric_limits<int>::max()));
 }
 
 // Hanging up throws away what the tool has not read yet, so the last reply is given time to
@@ -615,6 +657,11 @@ int Simulator::run() {
             std::perror("tq8400-sim: poll");
             return kExitFailure;
         }
+        // The stop request is looked at before any input: the loop condition ends the run.
+        if (fds[1].revents & POLLIN) {
+            drainSignalPipe();
+            continue;
+        }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             if (!readInput())
                 return kExitFailure;
@@ -642,5 +689,6 @@ int main(int argc, char** argv) {
     simulator.announceReady();
     const int status = simulator.run();
     simulator.shutDown();
+    simulator.noteDropTotals();
     return status;
 }

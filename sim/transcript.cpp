@@ -40,6 +40,8 @@ QByteArray jsonLogLine(double ms, Direction direction, QByteArrayView bytes,
         line += ",\"unknown\":true";
     if (notes.overlong)
         line += ",\"overlong\":true";
+    if (notes.dropped)
+        line += ",\"dropped\":true";
     line += "}\n";
     return line;
 }

@@ -12,6 +12,7 @@ struct LineNotes {
     bool ignored = false;  // left unanswered by a fault option
     bool unknown = false;  // not a command the controller knows
     bool overlong = false; // cut at the input limit
+    bool dropped = false;  // its reply found the reply queue full and was not sent
 };
 
 // The bytes as a quoted JSON string in which every byte stands for the code point of the same
@@ -19,8 +20,8 @@ struct LineNotes {
 QByteArray jsonByteString(QByteArrayView bytes);
 
 // One log line, LF included:
-// {"t":12.345,"dir":"in","text":">(00F00 RX 22)"} with "ignored", "unknown" and "overlong"
-// set to true when they apply. `ms` is the time since the simulator started.
+// {"t":12.345,"dir":"in","text":">(00F00 RX 22)"} with "ignored", "unknown", "overlong" and
+// "dropped" set to true when they apply. `ms` is the time since the simulator started.
 QByteArray jsonLogLine(double ms, Direction direction, QByteArrayView bytes,
                        const LineNotes& notes = {});
 

@@ -93,6 +93,10 @@ TEST(SimTranscript, LogLineHasMillisecondsWithThreeDecimalsAndNotes) {
     notes.overlong = true;
     EXPECT_EQ(sim::jsonLogLine(0, sim::Direction::In, "x", notes),
               "{\"t\":0.000,\"dir\":\"in\",\"text\":\"x\",\"unknown\":true,\"overlong\":true}\n");
+    notes = {};
+    notes.dropped = true;
+    EXPECT_EQ(sim::jsonLogLine(1, sim::Direction::In, ">(00T ON)", notes),
+              "{\"t\":1.000,\"dir\":\"in\",\"text\":\">(00T ON)\",\"dropped\":true}\n");
 }
 
 TEST(SimTranscript, ReadableTraceEscapesControlAndHighBytes) {
