@@ -37,16 +37,13 @@ QString voltageCount(const QString& voltageText) {
     return QStringLiteral("%1").arg(count, 4, 10, QLatin1Char('0'));
 }
 
-// Sends one write command and reports a failure in the Accept's own box.
-void sendWriteCommand(const QString& body) {
+// Sends one write command; the status of the exchange.
+qint16 sendWriteCommand(const QString& body) {
     using namespace Module1;
     sCommand = QStringLiteral(">(") + body + QStringLiteral(")\r\n");
     iStatus = -2;
     Transact(sCommand, sReply, iStatus, vErrorText);
-    if (iStatus > 0)
-        platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") + MessageNumberText(iStatus) +
-                             QStringLiteral(", ") + vErrorText,
-                         platform::vbOKOnly, QStringLiteral("Communications Error"));
+    return iStatus;
 }
 
 } // namespace
@@ -124,10 +121,19 @@ void frmCalibrateSensor::cmdAccept_Click() {
         QLatin1Char(' ') + accepted.rangeLo.trimmed() + QLatin1Char(' ') +
         voltageCount(accepted.hiVolts) + QLatin1Char(' ') + accepted.rangeHi.trimmed();
 
-    // All three are always sent, in this order, whatever became of the one before.
-    sendWriteCommand(QStringLiteral("00T ON"));
-    sendWriteCommand(calibration);
-    sendWriteCommand(QStringLiteral("00T OFF"));
+    // All three are always sent, in this order, whatever became of the one before. The first
+    // failure is shown in the Accept's own box; one pulled cable makes all three fail, and the
+    // operator is told once per Accept, not three times.
+    bool failureShown = false;
+    for (const QString& body : {QStringLiteral("00T ON"), calibration, QStringLiteral("00T OFF")}) {
+        using namespace Module1;
+        if (sendWriteCommand(body) > 0 && !failureShown) {
+            failureShown = true;
+            platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") +
+                                 MessageNumberText(iStatus) + QStringLiteral(", ") + vErrorText,
+                             platform::vbOKOnly, QStringLiteral("Communications Error"));
+        }
+    }
 
     ReadAnalogValues();
 

@@ -2,6 +2,9 @@
 
 #include "platform/pdq.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+
 #include <memory>
 
 #include <algorithm>
@@ -13,12 +16,16 @@ void FakeWaits::yield() {
     events << QStringLiteral("yield");
     if (onYield)
         onYield();
+    if (runEventLoop)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void FakeWaits::sleep(int milliseconds) {
     sleeps.push_back(milliseconds);
     events << QStringLiteral("sleep %1").arg(milliseconds);
     now += std::max(0, milliseconds);
+    if (runEventLoop)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 bool FakePort::setSettings(const QString& text) {

@@ -29,6 +29,10 @@ class FakeWaits final : public platform::Waits {
     QStringList events;
     // Called on every yield (lets a test act "while the program waits").
     std::function<void()> onYield;
+    // The clock stays fake, but each yield and sleep also runs the event loop as the
+    // program's own waits do: timers and queued events are delivered, and input that arrives
+    // during a sleep waits for the next yield.
+    bool runEventLoop = false;
 };
 
 // Bytes the fake controller puts on the line, `afterMs` after the command was sent.
