@@ -139,31 +139,34 @@ bool PdqComm::setPortOpen(bool open) {
     }
     m_lost = false;
     m_received.clear();
-    return openDevice();
+    m_openedPath = devicePath();
+    return openDevice(m_openedPath);
 }
 
 bool PdqComm::reopenLostDevice() {
     if (!m_lost)
         return usable();
-    if (!openDevice())
+    // The very device that was lost (the COMn link, not whatever the port number would map
+    // to now): never another port that happens to exist.
+    if (!openDevice(m_openedPath))
         return false; // still gone: stays lost, and the next exchange tries once more
     m_lost = false;
     m_received.clear();
-    qCInfo(lcPort).noquote() << devicePath() << "is back";
+    qCInfo(lcPort).noquote() << m_openedPath << "is back";
     return true;
 }
 
-bool PdqComm::openDevice() {
-    m_port.setPortName(devicePath());
+bool PdqComm::openDevice(const QString& path) {
+    m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_lastError = QStringLiteral("%1: %2").arg(devicePath(), m_port.errorString());
+        m_lastError = QStringLiteral("%1: %2").arg(path, m_port.errorString());
         qCInfo(lcPort) << "open failed:" << m_lastError;
         m_port.clearError();
         return false;
     }
     if (!applyLineSettings()) {
         m_lastError =
-            QStringLiteral("%1: line settings refused: %2").arg(devicePath(), m_port.errorString());
+            QStringLiteral("%1: line settings refused: %2").arg(path, m_port.errorString());
         m_port.close();
         return false;
     }
@@ -275,9 +278,10 @@ bool PdqComm::output(const QByteArray& bytes) {
         return false;
     if (m_port.write(bytes) != bytes.size())
         return false;
-    // Hand the bytes to the line now, not at the next turn of the event loop.
+    // Hand the bytes to the line now, not at the next turn of the event loop. A device that
+    // goes away under the write has not taken the command.
     m_port.flush();
-    return true;
+    return usable();
 }
 
 bool PdqComm::input(QByteArray& bytes) {

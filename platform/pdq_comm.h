@@ -44,7 +44,7 @@ class PdqComm final : public QObject, public SerialControl {
     };
 
     bool applyLineSettings();
-    bool openDevice();
+    bool openDevice(const QString& path);
     void pullWaitingBytes();
     void takeArrivedBytes();
     void reportOverflow();
@@ -56,6 +56,8 @@ class PdqComm final : public QObject, public SerialControl {
     QSerialPort m_port;
     LineSettings m_settings;
     QString m_programDirectory;
+    // The device file the port was last opened on.
+    QString m_openedPath;
     int m_portNumber = 1;
     int m_receiveBufferSize = 4096;
     int m_transmitBufferSize = 4096;

@@ -83,6 +83,17 @@ TEST_F(AboutTest, LinesLineUpAndShowTheStartUpValues) {
               metrics.horizontalAdvance(QStringLiteral("WWWW")));
 }
 
+TEST_F(AboutTest, ControllerTextIsShownAsPlainTextNeverAsMarkup) {
+    Module1::vDisplayMicroDate = QStringLiteral("<h1>big");
+    Module1::vDisplayMicroInfo = QStringLiteral("<b>x</b>");
+    Module1::sTerminalMicroDate = QStringLiteral("&amp;<br>");
+    frmAbout about;
+    for (QLabel* label : about.findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+    EXPECT_TRUE(about.lblDBMicro->text().endsWith(QStringLiteral("<h1>big <b>x</b>")));
+    EXPECT_TRUE(about.lblTBMicro->text().endsWith(QStringLiteral("&amp;<br>")));
+}
+
 TEST_F(AboutTest, OkAndEscCloseTheBox) {
     frmAbout about;
     about.show();

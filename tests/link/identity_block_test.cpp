@@ -78,6 +78,11 @@ TEST_F(IdentityBlockTest, BlanksAroundFieldsGoAndBlanksInsideStay) {
     EXPECT_EQ(displayDate, QVariant(QStringLiteral("02-29-00")));
     EXPECT_EQ(displayInfo, QStringLiteral("A B"));
     EXPECT_EQ(terminalDate, QStringLiteral("31.12.99"));
+
+    // Only blanks are trimmed: tabs and line ends are the controller's text and stay.
+    replyWith("11/03/00\tV2.1\r11/03/00");
+    read();
+    EXPECT_EQ(displayInfo, QStringLiteral("\tV2.1\r"));
 }
 
 TEST_F(IdentityBlockTest, LongShortAndOddRepliesNeverBreakTheCut) {

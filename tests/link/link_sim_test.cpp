@@ -95,9 +95,11 @@ TEST_F(LinkSimTest, ControllerThatHangsUpLeavesTheLinkQuietAndClosable) {
     ASSERT_TRUE(sim.start());
     attach(sim);
     EXPECT_EQ(transact(kIdentityCommand, 22), 0);
-    // The device is gone: readings come back empty, nothing hangs, the port still closes.
-    EXPECT_EQ(transact(QStringLiteral(">(0140A RX 11)\r\n"), -2), 0);
-    EXPECT_TRUE(reply.isEmpty());
+    // The device is gone: readings come back empty and fail once the loss is seen, nothing
+    // hangs, the port still closes.
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        return transact(QStringLiteral(">(0140A RX 11)\r\n"), -2) == 4 && reply.isEmpty();
+    }));
     EXPECT_EQ(transact(kIdentityCommand, 22), 4);
     EXPECT_TRUE(reply.isEmpty());
     QElapsedTimer clock;
@@ -105,6 +107,25 @@ TEST_F(LinkSimTest, ControllerThatHangsUpLeavesTheLinkQuietAndClosable) {
     Module1::ClosePort();
     EXPECT_LT(clock.elapsed(), 2500);
     EXPECT_FALSE(platform::PDQ().Comm1().portOpen());
+}
+
+TEST_F(LinkSimTest, ALostDeviceIsOpenedAgainOnceItIsBack) {
+    SimProcess sim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
+    ASSERT_TRUE(sim.start());
+    attach(sim);
+    EXPECT_EQ(transact(kIdentityCommand, 22), 0);
+    // The controller hangs up; while it is gone every exchange fails and none hangs.
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return transact(QStringLiteral(">(0140A RX 11)\r\n"), -2) == 4; }));
+    EXPECT_TRUE(platform::PDQ().Comm1().deviceLost());
+    EXPECT_EQ(transact(kIdentityCommand, 22), 4);
+    EXPECT_EQ(errorText, QStringLiteral("RS-232 Retry Error"));
+
+    // The same port comes back (a new pty behind the same COM1): the next exchange opens it.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return sim.exitCode() == 0; }));
+    ASSERT_TRUE(sim.start()) << sim.error().toStdString();
+    EXPECT_EQ(transact(kIdentityCommand, 22), 0);
+    EXPECT_EQ(reply, QByteArray("11/03/00 V2.1 10/27/00"));
 }
 
 } // namespace

@@ -127,6 +127,48 @@ TEST_F(AcceptTest, SilentControllerStillGetsAllThreeCommands) {
     EXPECT_TRUE(form.cboAnalogData->text().isEmpty());
 }
 
+TEST_F(AcceptTest, ALineThatIsGoneFailsTheWriteWithOneBoxAndTheRowIsStillRecorded) {
+    const QString failure = QStringLiteral("ERROR Occurred. iStatus =  4, RS-232 Retry Error");
+    // Gone before the Accept, and gone after T ON went out.
+    for (const bool duringTheAccept : {false, true}) {
+        SCOPED_TRACE(duringTheAccept);
+        QFile::remove(dir.filePath(QStringLiteral("CalData.txt")));
+        load(QStringLiteral("30"));
+        harness.port->deviceBack = false;
+        if (duringTheAccept) {
+            harness.waits.onYield = [this] {
+                harness.waits.onYield = nullptr;
+                harness.port->loseDevice();
+            };
+        } else {
+            harness.port->loseDevice();
+        }
+        harness.boxes.answers = {platform::vbOK, platform::vbOK};
+        form.cmdAccept_Click();
+
+        EXPECT_EQ(harness.commands().size(), duringTheAccept ? 1u : 0u);
+        ASSERT_EQ(harness.boxes.shown.size(), 2u);
+        EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Communications Error"));
+        EXPECT_EQ(harness.boxes.shown[0].text, failure);
+        // The file and the controller are independent: the row is recorded all the same.
+        EXPECT_TRUE(harness.boxes.shown[1].text.startsWith(QStringLiteral("Error!  Cannot Open")));
+        EXPECT_EQ(report().mid(55, 34), QByteArray("0.500    4.500    +000.0    +100.0"));
+        // Each exchange tried the device once more.
+        EXPECT_EQ(harness.port->reopenAttempts, duringTheAccept ? 3 : 4);
+        EXPECT_TRUE(form.cmdAccept->isEnabled());
+        EXPECT_TRUE(form.Timer1->isActive());
+        form.Timer1->stop();
+
+        // The adapter is back: the next Accept works without a restart.
+        harness.port->deviceBack = true;
+        harness.forget();
+        form.cmdAccept_Click();
+        EXPECT_EQ(harness.count(">(00T OFF)"), 1);
+        EXPECT_TRUE(harness.boxes.shown.empty());
+        harness.port->reopenAttempts = 0;
+    }
+}
+
 TEST_F(AcceptTest, FieldWithoutANumberSendsNothing) {
     load(QStringLiteral("30"));
     form.medSensorRangeLo->setMask(form.medSensorRangeLo->Mask()); // prompts only
