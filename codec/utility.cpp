@@ -1,10 +1,12 @@
 #include "codec/utility.h"
 
+#include "platform/file_open.h"
 #include "platform/file_sync.h"
 
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <map>
 #include <memory>
@@ -29,6 +31,17 @@ qint32 newHandle() {
         if (openFiles().count(handle) == 0)
             return handle;
     }
+}
+
+QString& lastError() {
+    static QString reason;
+    return reason;
+}
+
+// Notes the reason of a routine that failed; always false, for `return failed(...)`.
+bool failed(const QString& reason) {
+    lastError() = reason;
+    return false;
 }
 
 QFile* fileOf(qint32 handle) {
@@ -64,49 +77,83 @@ void ReplaceChar(QByteArray& text, char oldChar, char newChar) {
     std::replace(text.begin(), text.end(), oldChar, newChar);
 }
 
-void CSFOpen(const QString& fileName, qint32& handle) {
-    // Read-write without truncation; ExistingOnly keeps a missing file from being created here.
-    auto file = std::make_unique<QFile>(fileName);
-    if (!file->open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
+bool CSFOpen(const QString& fileName, qint32& handle) {
+    auto file = std::make_unique<QFile>();
+    QString reason;
+    // Unbuffered: every FPut reaches the operating system at once, whole, and a failure is
+    // known at the FPut that caused it.
+    if (!platform::openRegularFile(*file, fileName, &reason)) {
         handle = kNoFile;
-        return;
+        return failed(reason);
     }
     handle = newHandle();
     openFiles().emplace(handle, std::move(file));
+    return true;
 }
 
-void FCreate(const QString& fileName) {
-    // Exclusive creation: the file is made only when none exists. An existing report file that
-    // could not be opened for a moment is left as it is, so no recorded calibration is lost.
-    QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        file.close();
-        // The new name itself must survive a power cut, not only the data written later.
-        platform::syncDirectoryOf(fileName);
+bool FCreate(const QString& fileName, const QByteArray& contents) {
+    // Made only when nothing of that name exists: an existing report file that could not be
+    // opened for a moment is left as it is, so no recorded calibration is lost.
+    QString reason;
+    switch (platform::createFileWhole(fileName, contents, &reason)) {
+    case platform::CreateResult::Created:
+        return true;
+    case platform::CreateResult::Exists:
+        return failed(qt_error_string(EEXIST));
+    case platform::CreateResult::Failed:
+        break;
     }
+    return failed(reason);
 }
 
-void FSeek(qint32 handle, qint64 offset) {
+bool FSeek(qint32 handle, qint64 offset) {
     QFile* file = fileOf(handle);
+    if (!file)
+        return failed(qt_error_string(EBADF));
     // A negative offset names no byte of the file; the position stays where it is.
-    if (!file || offset < 0)
-        return;
-    file->seek(offset);
+    if (offset < 0)
+        return failed(qt_error_string(EINVAL));
+    return file->seek(offset) || failed(file->errorString());
 }
 
-void FPut(qint32 handle, const QByteArray& bytes) {
-    if (QFile* file = fileOf(handle))
-        file->write(bytes);
+bool FPut(qint32 handle, const QByteArray& bytes) {
+    QFile* file = fileOf(handle);
+    if (!file)
+        return failed(qt_error_string(EBADF));
+    QString reason;
+    return platform::writeToFile(*file, bytes, &reason) || failed(reason);
 }
 
-void FClose(qint32 handle) {
+bool FGet(qint32 handle, qint64 length, QByteArray& bytes) {
+    bytes.clear();
+    QFile* file = fileOf(handle);
+    if (!file)
+        return failed(qt_error_string(EBADF));
+    bytes = file->read(length);
+    if (file->error() != QFileDevice::NoError)
+        return failed(file->errorString());
+    return true;
+}
+
+qint64 FLen(qint32 handle) {
+    QFile* file = fileOf(handle);
+    return file ? file->size() : -1;
+}
+
+bool FClose(qint32 handle) {
     const auto found = openFiles().find(handle);
     if (found == openFiles().end())
-        return;
+        return failed(qt_error_string(EBADF));
     // A recorded calibration must survive a power cut right after the Accept.
-    platform::syncFileToDisk(*found->second);
+    QString reason;
+    const bool synced = platform::syncFileToDisk(*found->second, &reason);
     found->second->close();
     openFiles().erase(found);
+    return synced || failed(reason);
+}
+
+QString FError() {
+    return lastError();
 }
 
 } // namespace Module1

@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
-#include <QFileInfo>
 #include <QLatin1Char>
 #include <QTimer>
 
@@ -32,6 +31,19 @@ QString& reportDirectoryOverride() {
 QByteArray inColumn(const QString& text, int width) {
     return text.leftJustified(width, QLatin1Char(' '), true).toLatin1();
 }
+
+// The boxes of an Accept whose record could not be stored: %1 the report file's full name,
+// %2 the channel, %3 the operating system's reason. Both say that the controller holds the new
+// calibration already, so the technician knows only the report is missing the record. A record
+// the disk could not confirm counts as not stored as well: it may not survive a power cut, and
+// accepting the channel again is the safe answer either way.
+const QString kLayoutMismatchText =
+    QStringLiteral("Error!  The layout of the report file %1 does not match the CalData.txt "
+                   "layout.\r\nThe record of channel %2 was not stored, and the file was left "
+                   "unchanged.\r\nThe controller has already been written.");
+const QString kWriteFailedText =
+    QStringLiteral("Error!  Cannot write to the report file %1.\r\nReason: %3\r\nThe record of "
+                   "channel %2 was not stored.\r\nThe controller has already been written.");
 
 } // namespace
 
@@ -63,6 +75,59 @@ QByteArray reportRecord(const QString& loVolts, const QString& hiVolts, const QS
     return record;
 }
 
+QByteArray reportRowLabel(const ChannelInfo& channel) {
+    return (QByteArray(kReportRowPrefix) + channel.listText.toLatin1())
+        .leftJustified(kReportDataColumn, ' ', true);
+}
+
+RecordResult storeReportRecord(const QString& fileName, const ChannelInfo& channel,
+                               const QByteArray& record) {
+    qint32 handle = Module1::kNoFile;
+    if (!Module1::CSFOpen(fileName, handle))
+        return {RecordOutcome::CannotOpen, Module1::FError()};
+    // Any failure below still closes the file; the reason is the first failure's.
+    const auto fail = [handle](RecordOutcome outcome) {
+        RecordResult result{outcome, Module1::FError()};
+        Module1::FClose(handle);
+        return result;
+    };
+
+    // The template goes only into an empty file, one left empty by hand or by another
+    // program. It is filled where it stands rather than replaced, so that a link to it or
+    // its permissions stay as they were; it then has the layout the record needs.
+    qint64 size = Module1::FLen(handle);
+    if (size == 0) {
+        if (!Module1::FSeek(handle, 0) || !Module1::FPut(handle, reportTemplate()))
+            return fail(RecordOutcome::WriteFailed);
+        size = kReportTemplateSize;
+    }
+
+    // Only a file laid out as the report file is takes the record: the channel's own row
+    // label right before the data area, and the data area inside the file. Anything else (a
+    // file saved with other line ends, one cut short, another program's file) keeps every
+    // byte, since the record would land across other text.
+    const qint64 offset = channel.reportOffset;
+    if (size < offset + kReportRecordLength)
+        return fail(RecordOutcome::LayoutMismatch);
+    const QByteArray expectedLabel = reportRowLabel(channel);
+    QByteArray label;
+    // A file that cannot even be read back is a disk failure, told as one.
+    if (!Module1::FSeek(handle, offset - kReportDataColumn) ||
+        !Module1::FGet(handle, kReportDataColumn, label))
+        return fail(RecordOutcome::WriteFailed);
+    if (label != expectedLabel)
+        return fail(RecordOutcome::LayoutMismatch);
+
+    // One write of the whole record: a program stopped meanwhile leaves the old record or the
+    // new one in the row, never part of each.
+    if (!Module1::FSeek(handle, offset) || !Module1::FPut(handle, record))
+        return fail(RecordOutcome::WriteFailed);
+    // Written through to the disk before the Accept counts as recorded.
+    if (!Module1::FClose(handle))
+        return {RecordOutcome::WriteFailed, Module1::FError()};
+    return {};
+}
+
 QString reportFilePath() {
     const QString& directory = reportDirectoryOverride();
     return (directory.isEmpty() ? QCoreApplication::applicationDirPath() : directory) +
@@ -89,22 +154,21 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted) {
         return true;
     oAddress = accepted.channel->reportOffset;
 
-    qint32 handle = Module1::kNoFile;
-    Module1::CSFOpen(fileName, handle);
-    if (handle == Module1::kNoFile) {
+    const workbench::ChannelInfo& channel = *accepted.channel;
+    workbench::RecordResult result = workbench::storeReportRecord(fileName, channel, record);
+    if (result.outcome == workbench::RecordOutcome::CannotOpen) {
         // The box names the file that is about to be made.
         platform::MsgBox(QStringLiteral("Error!  Cannot Open ") + shownName +
                              QStringLiteral(" File.\r\nClick OK to Generate New CalData.txt File."),
                          platform::vbOKOnly);
-        // Made only when no file of that name exists: a report file that is there but could
-        // not be opened keeps every channel's row.
-        Module1::FCreate(fileName);
-        Module1::CSFOpen(fileName, handle);
-        if (handle == Module1::kNoFile) {
+        // Made from the template, whole, and only when nothing of that name exists: a report
+        // file that is there but could not be opened keeps every channel's row.
+        Module1::FCreate(fileName, workbench::reportTemplate());
+        result = workbench::storeReportRecord(fileName, channel, record);
+        if (result.outcome == workbench::RecordOutcome::CannotOpen) {
             platform::MsgBox(QStringLiteral("Error!  Cannot Open ") + shownName +
                                  QStringLiteral(" File.\r\nClick OK to EXIT"),
                              platform::vbOKOnly);
-            Module1::FClose(handle);
             Timer1->stop();
             // Closing the workbench ends the program; nothing more of the Accept runs.
             done(QDialog::Rejected);
@@ -112,17 +176,21 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted) {
         }
     }
 
-    // The template goes only into an empty file, one just made or one left empty. A file with
-    // any content, whatever its layout, keeps its bytes and only receives the record, so the
-    // rows of the other channels are never lost.
-    if (QFileInfo(fileName).size() == 0) {
-        Module1::FSeek(handle, 0);
-        Module1::FPut(handle, workbench::reportTemplate());
+    // The controller holds the new calibration whatever becomes of the record; the operator
+    // is told that the report lacks it, and the workbench stays open.
+    const QString channelText = channel.listText.toString();
+    switch (result.outcome) {
+    case workbench::RecordOutcome::Stored:
+    case workbench::RecordOutcome::CannotOpen:
+        break;
+    case workbench::RecordOutcome::LayoutMismatch:
+        platform::MsgBox(workbench::kLayoutMismatchText.arg(shownName, channelText),
+                         platform::vbOKOnly);
+        break;
+    case workbench::RecordOutcome::WriteFailed:
+        platform::MsgBox(workbench::kWriteFailedText.arg(shownName, channelText, result.reason),
+                         platform::vbOKOnly);
+        break;
     }
-
-    Module1::FSeek(handle, oAddress);
-    Module1::FPut(handle, record);
-    // Writes the file through to the disk before closing it.
-    Module1::FClose(handle);
     return true;
 }

@@ -7,6 +7,8 @@
 
 namespace workbench {
 
+struct ChannelInfo;
+
 // Name of the report file in the program's directory.
 inline constexpr char kReportFileName[] = "CalData.txt";
 
@@ -56,6 +58,32 @@ QByteArray reportTemplate();
 // its column, with the blanks between them; always kReportRecordLength bytes.
 QByteArray reportRecord(const QString& loVolts, const QString& hiVolts, const QString& rangeLo,
                         const QString& rangeHi);
+
+// The first kReportDataColumn bytes of a channel's row, "CH" + the channel + five blanks: where
+// they stand, the row is laid out as the record expects.
+QByteArray reportRowLabel(const ChannelInfo& channel);
+
+// What became of a record.
+enum class RecordOutcome {
+    Stored,         // in the channel's row and written through to the disk
+    CannotOpen,     // no regular file of that name could be opened; nothing was written
+    LayoutMismatch, // the file is not laid out as the report file is; nothing was written
+    WriteFailed,    // the disk refused a write or could not confirm it
+};
+
+struct RecordResult {
+    RecordOutcome outcome = RecordOutcome::Stored;
+    // The operating system's reason when the file could not be opened or written.
+    QString reason;
+};
+
+// Writes `record` into the channel's row of the report file `fileName`, and nothing else, in
+// one request to the operating system, then writes the file through to the disk. An empty
+// file first gets the template. The record goes in only when the channel's row label stands
+// just before the data area and the file reaches to the end of it; otherwise the file keeps
+// every byte. Never makes a file.
+RecordResult storeReportRecord(const QString& fileName, const ChannelInfo& channel,
+                               const QByteArray& record);
 
 // Full name of the report file: the program's directory, or the directory set below, followed
 // by "/CalData.txt".

@@ -1,10 +1,13 @@
 // Setup word binary texts, byte replacement, and the report file routines.
 #include "codec/utility.h"
+#include "platform/file_sync.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <limits>
 
 using namespace Module1;
@@ -176,4 +179,56 @@ TEST_F(CodecReportFile, UnknownAndClosedHandlesDoNothing) {
     FClose(a);
     EXPECT_EQ(contentsOf(path("a.txt")), QByteArray("Aaaa"));
     EXPECT_EQ(contentsOf(path("b.txt")), QByteArray("Bbbb"));
+}
+
+TEST_F(CodecReportFile, MadeWholeOrNotAtAllAndEveryFailureGivesItsReason) {
+    ASSERT_TRUE(dir.isValid());
+    const auto entries = [this] {
+        return QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
+    // A disk that fills while the file is made leaves neither the file nor a temporary one.
+    platform::setFileFailureForTests(platform::FileStep::Write, ENOSPC);
+    EXPECT_FALSE(FCreate(path("r.txt"), "HEAD\r\nrow"));
+    EXPECT_EQ(FError(), QStringLiteral("No space left on device"));
+    platform::setFileFailureForTests(platform::FileStep::Write, 0);
+    platform::setFileFailureForTests(platform::FileStep::Sync, EIO);
+    EXPECT_FALSE(FCreate(path("r.txt"), "HEAD\r\nrow"));
+    EXPECT_EQ(FError(), QStringLiteral("Input/output error"));
+    platform::setFileFailureForTests(platform::FileStep::Sync, 0);
+    EXPECT_TRUE(entries().isEmpty());
+
+    EXPECT_TRUE(FCreate(path("r.txt"), "HEAD\r\nrow"));
+    EXPECT_FALSE(FCreate(path("r.txt"), "other"));
+    EXPECT_EQ(contentsOf(path("r.txt")), QByteArray("HEAD\r\nrow"));
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("r.txt")});
+
+    qint32 handle = kNoFile;
+    ASSERT_TRUE(CSFOpen(path("r.txt"), handle));
+    EXPECT_EQ(FLen(handle), 9);
+    QByteArray bytes;
+    EXPECT_TRUE(FSeek(handle, 6) && FGet(handle, 9, bytes));
+    EXPECT_EQ(bytes, QByteArray("row"));
+    EXPECT_FALSE(FSeek(handle, -1));
+
+    // A write the disk refuses changes nothing; one it cannot confirm is reported at the
+    // close, which closes the file all the same.
+    platform::setFileFailureForTests(platform::FileStep::Write, ENOSPC);
+    EXPECT_TRUE(FSeek(handle, 0));
+    EXPECT_FALSE(FPut(handle, "XY"));
+    EXPECT_EQ(FError(), QStringLiteral("No space left on device"));
+    platform::setFileFailureForTests(platform::FileStep::Write, 0);
+    EXPECT_TRUE(FPut(handle, "AB"));
+    platform::setFileFailureForTests(platform::FileStep::Sync, EIO);
+    EXPECT_FALSE(FClose(handle));
+    EXPECT_EQ(FError(), QStringLiteral("Input/output error"));
+    platform::setFileFailureForTests(platform::FileStep::Sync, 0);
+    EXPECT_FALSE(FClose(handle));
+    EXPECT_EQ(FLen(handle), -1);
+    EXPECT_EQ(contentsOf(path("r.txt")), QByteArray("ABAD\r\nrow"));
+
+    // Only regular files are opened.
+    EXPECT_FALSE(CSFOpen(dir.path(), handle));
+    EXPECT_EQ(handle, kNoFile);
+    EXPECT_EQ(FError(), QStringLiteral("Is a directory"));
 }

@@ -1,24 +1,35 @@
 // The calibration report file written on every Accept: the file made from the template when
 // there is none, the record in the accepted channel's row and nowhere else, the texts fitted to
-// their columns, and the two boxes when the file cannot be opened, the second of which closes
-// the workbench.
+// their columns, the two boxes when the file cannot be opened, the second of which closes the
+// workbench, the boxes when a file cannot take the record, and a row that is never left half
+// written by a program killed meanwhile.
 #include "app/module1.h"
 #include "fakes.h"
+#include "platform/file_sync.h"
 #include "platform/masked_edit.h"
+#include "report_update_child.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -47,6 +58,8 @@ class ReportFileTest : public ::testing::Test {
         setFields("0.500", "4.500", "+000.0", "+050.0");
     }
     void TearDown() override {
+        platform::setFileFailureForTests(platform::FileStep::Write, 0);
+        platform::setFileFailureForTests(platform::FileStep::Sync, 0);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
     }
@@ -93,6 +106,14 @@ class ReportFileTest : public ::testing::Test {
         QByteArray bytes(length, '\0');
         for (int i = 0; i < length; ++i)
             bytes[i] = static_cast<char>(0x80 + i % 97);
+        return bytes;
+    }
+
+    // The same with every channel's row label where the template has it, so that each row
+    // can take its record.
+    static QByteArray withRowLabels(QByteArray bytes) {
+        for (const workbench::ChannelInfo& channel : workbench::channelTable())
+            bytes.replace(channel.reportOffset - 9, 9, workbench::reportRowLabel(channel));
         return bytes;
     }
 
@@ -152,7 +173,7 @@ TEST_F(ReportFileTest, AnEmptyFileGetsTheTemplateWithoutABox) {
 // --- The record in place ---
 
 TEST_F(ReportFileTest, FirstAndLastChannelWriteOnlyTheirDataArea) {
-    writeReport(patternFile(674));
+    writeReport(withRowLabels(patternFile(674)));
     const QByteArray before = readReport();
 
     setFields("0.100", "4.900", "-015.5", "+250.0");
@@ -187,25 +208,15 @@ TEST_F(ReportFileTest, SameChannelTwiceKeepsOnlyTheSecondValues) {
     EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
-TEST_F(ReportFileTest, AFileOfAnotherLayoutKeepsItsOtherBytes) {
-    // Longer than the template: only the record's 34 bytes change, the length stays.
-    const QByteArray longer = patternFile(1000);
+TEST_F(ReportFileTest, ALongerFileWithTheRowLabelsKeepsItsOtherBytes) {
+    // Only the record's 34 bytes change, the length stays.
+    const QByteArray longer = withRowLabels(patternFile(1000));
     writeReport(longer);
     accept("42");
     QByteArray expected = longer;
     expected.replace(505, 34, "0.500    4.500    +000.0    +050.0");
     EXPECT_EQ(readReport(), expected);
-
-    // Shorter than the channel's offset and not empty: no template is written over it; the
-    // record still goes to the channel's offset and the first bytes stay as they were.
-    const QByteArray shorter = "my own notes\r\n";
-    writeReport(shorter);
-    accept("31");
-    const QByteArray file = readReport();
-    ASSERT_EQ(file.size(), 100 + 34);
-    EXPECT_EQ(file.left(shorter.size()), shorter);
-    EXPECT_FALSE(file.contains("CHANNEL"));
-    EXPECT_EQ(file.mid(100), "0.500    4.500    +000.0    +050.0");
+    EXPECT_EQ(workbench::reportRowLabel(*workbench::channelByListText("42")), "CH42     ");
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -315,6 +326,335 @@ TEST_F(ReportFileTest, AReportThatExistsButCannotBeOpenedIsNeverReplaced) {
     QFile file(inside);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "kept");
+}
+
+// --- A file that cannot take the record ---
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
+    QByteArray stored37 = expectedTemplate();
+    stored37.replace(370, 34, "0.500    4.500    +000.0    +050.0");
+    QByteArray lineFeedsOnly = expectedTemplate();
+    lineFeedsOnly.replace("\r\n", "\n");
+    const QByteArray oneByteShort = expectedTemplate().chopped(1);
+    const QByteArray notes = "my own notes\r\n";
+
+    // What stands under the report file's name before the Accept.
+    enum class Make { Nothing, Bytes, ReadOnly, LinkToFile, Fifo, Directory, LinkToDevice };
+    enum class Boxes { None, Layout, WriteFailed, CannotOpen };
+    constexpr auto kWrite = platform::FileStep::Write;
+    constexpr auto kSync = platform::FileStep::Sync;
+    struct Row {
+        const char* what;
+        Make make;
+        QByteArray before; // the regular file's bytes (the link's target's for LinkToFile)
+        platform::FileStep failing;
+        int osError; // 0: the disk works
+        QString channel;
+        Boxes boxes;
+        QString reason;   // the operating system's reason the write box gives
+        QByteArray after; // the regular file's bytes afterwards
+    };
+    const Row rows[] = {
+        {"line feeds only, as an editor may save it",
+         Make::Bytes,
+         lineFeedsOnly,
+         kWrite,
+         0,
+         "37",
+         Boxes::Layout,
+         {},
+         lineFeedsOnly},
+        {"notes shorter than the first row",
+         Make::Bytes,
+         notes,
+         kWrite,
+         0,
+         "31",
+         Boxes::Layout,
+         {},
+         notes},
+        {"one byte short of the last record",
+         Make::Bytes,
+         oneByteShort,
+         kWrite,
+         0,
+         "45",
+         Boxes::Layout,
+         {},
+         oneByteShort},
+        {"a read-only report file",
+         Make::ReadOnly,
+         expectedTemplate(),
+         kWrite,
+         0,
+         "37",
+         Boxes::CannotOpen,
+         {},
+         expectedTemplate()},
+        {"a FIFO", Make::Fifo, {}, kWrite, 0, "37", Boxes::CannotOpen, {}, {}},
+        {"a directory", Make::Directory, {}, kWrite, 0, "37", Boxes::CannotOpen, {}, {}},
+        {"a link to a device", Make::LinkToDevice, {}, kWrite, 0, "37", Boxes::CannotOpen, {}, {}},
+        {"a full disk", Make::Bytes, expectedTemplate(), kWrite, ENOSPC, "37", Boxes::WriteFailed,
+         "No space left on device", expectedTemplate()},
+        {"an empty file and a full disk", Make::Bytes, "", kWrite, ENOSPC, "37", Boxes::WriteFailed,
+         "No space left on device", ""},
+        // Written, but the disk never confirmed it: the record is in the file yet may not
+        // survive a power cut, so the box says it was not stored.
+        {"a disk that cannot confirm the write", Make::Bytes, expectedTemplate(), kSync, EIO, "37",
+         Boxes::WriteFailed, "Input/output error", stored37},
+        {"no file and a full disk",
+         Make::Nothing,
+         {},
+         kWrite,
+         ENOSPC,
+         "37",
+         Boxes::CannotOpen,
+         {},
+         {}},
+        {"no file and a disk that cannot confirm",
+         Make::Nothing,
+         {},
+         kSync,
+         EIO,
+         "37",
+         Boxes::CannotOpen,
+         {},
+         {}},
+        {"a link to a report file",
+         Make::LinkToFile,
+         expectedTemplate(),
+         kWrite,
+         0,
+         "37",
+         Boxes::None,
+         {},
+         stored37},
+    };
+
+    int rowNumber = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const QString folder = dir.filePath(QString::number(rowNumber++));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        workbench::setReportDirectoryForTests(folder);
+        const QString path = folder + QStringLiteral("/CalData.txt");
+        const QString target = folder + QStringLiteral("/target.txt");
+        const QString shown = QDir::toNativeSeparators(path);
+        QStringList entries{QStringLiteral("CalData.txt")};
+        switch (row.make) {
+        case Make::Nothing:
+            entries.clear();
+            break;
+        case Make::Bytes:
+        case Make::ReadOnly: {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            ASSERT_EQ(file.write(row.before), row.before.size());
+            file.close();
+            if (row.make == Make::ReadOnly) {
+                ASSERT_TRUE(
+                    file.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            }
+            break;
+        }
+        case Make::LinkToFile: {
+            QFile file(target);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            ASSERT_EQ(file.write(row.before), row.before.size());
+            file.close();
+            ASSERT_TRUE(QFile::link(target, path));
+            entries << QStringLiteral("target.txt");
+            break;
+        }
+        case Make::Fifo:
+            ASSERT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {path}), 0);
+            break;
+        case Make::Directory:
+            ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("CalData.txt")));
+            break;
+        case Make::LinkToDevice:
+            ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), path));
+            break;
+        }
+
+        boxes.shown.clear();
+        selectChannel(row.channel);
+        platform::setFileFailureForTests(row.failing, row.osError);
+        const bool staysOpen = form.UpdateReportFile(form.TakeAcceptSnapshot());
+        platform::setFileFailureForTests(row.failing, 0);
+
+        std::vector<QString> expected;
+        switch (row.boxes) {
+        case Boxes::None:
+            break;
+        case Boxes::Layout:
+            expected.push_back("Error!  The layout of the report file " + shown +
+                               " does not match the CalData.txt layout.\r\nThe record of channel " +
+                               row.channel +
+                               " was not stored, and the file was left unchanged.\r\n"
+                               "The controller has already been written.");
+            break;
+        case Boxes::WriteFailed:
+            expected.push_back("Error!  Cannot write to the report file " + shown +
+                               ".\r\nReason: " + row.reason + "\r\nThe record of channel " +
+                               row.channel +
+                               " was not stored.\r\nThe controller has already been written.");
+            break;
+        case Boxes::CannotOpen:
+            expected.push_back("Error!  Cannot Open " + shown +
+                               " File.\r\nClick OK to Generate New CalData.txt File.");
+            expected.push_back("Error!  Cannot Open " + shown + " File.\r\nClick OK to EXIT");
+            break;
+        }
+        std::vector<QString> texts;
+        for (const testsupport::ShownBox& box : boxes.shown) {
+            texts.push_back(box.text);
+            EXPECT_EQ(box.style, 0);
+            EXPECT_EQ(box.title, "TQ-8400VedadaRav");
+        }
+        EXPECT_EQ(texts, expected);
+        // Only a file that cannot be opened even after making one closes the workbench.
+        EXPECT_EQ(staysOpen, row.boxes != Boxes::CannotOpen);
+
+        const QFileInfo info(path);
+        switch (row.make) {
+        case Make::Nothing:
+            EXPECT_FALSE(info.exists() || info.isSymLink());
+            break;
+        case Make::Bytes:
+        case Make::ReadOnly:
+            EXPECT_TRUE(info.isFile() && !info.isSymLink());
+            EXPECT_EQ(contentsOf(path), row.after);
+            break;
+        case Make::LinkToFile:
+            EXPECT_TRUE(info.isSymLink());
+            EXPECT_EQ(contentsOf(target), row.after);
+            break;
+        case Make::Fifo:
+            EXPECT_TRUE(info.exists() && !info.isFile() && !info.isDir() && !info.isSymLink());
+            break;
+        case Make::Directory:
+            EXPECT_TRUE(info.isDir());
+            EXPECT_TRUE(QDir(path).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                           QDir::NoDotAndDotDot));
+            break;
+        case Make::LinkToDevice:
+            EXPECT_EQ(info.symLinkTarget(), QStringLiteral("/dev/null"));
+            break;
+        }
+        // Nothing else appeared, not even a temporary file of a report that was not made.
+        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                         QDir::NoDotAndDotDot),
+                  entries);
+    }
+}
+
+// --- A program killed while it records ---
+
+TEST(ReportFileCrashTest, AKilledUpdateLeavesTheOldOrTheNewRecordAndNothingElse) {
+    using testsupport::kCrashTestUpdates;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("CalData.txt"));
+
+    // Every state the file may be in: the template after n updates, n from 0 to all of them.
+    // Each update's record is its own, so every state tells how many updates it holds.
+    std::vector<QByteArray> states{workbench::reportTemplate()};
+    QHash<QByteArray, int> updatesIn{{states[0], 0}};
+    const auto& channels = workbench::channelTable();
+    for (int n = 0; n < kCrashTestUpdates; ++n) {
+        QByteArray next = states.back();
+        next.replace(channels[static_cast<size_t>(n) % channels.size()].reportOffset, 34,
+                     testsupport::crashTestRecord(n));
+        states.push_back(next);
+        updatesIn.insert(next, n + 1);
+    }
+    ASSERT_EQ(updatesIn.size(), kCrashTestUpdates + 1);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(states[0]), states[0].size());
+    }
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    QRandomGenerator random(seed);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const QDeadlineTimer deadline(60000);
+    int inFile = 0;
+    int kills = 0;
+    while (inFile < kCrashTestUpdates) {
+        // The child is killed once it has reported this many more updates; at 0 while it is
+        // still starting. It keeps recording while the kill is on its way, so the kill lands
+        // at any point of an update.
+        const int killAfter = static_cast<int>(random.bounded(0u, 40u));
+        QProcess child;
+        child.start(QString::fromUtf8(REPORT_UPDATE_CHILD),
+                    {path, QString::number(inFile), QString::number(kCrashTestUpdates)});
+        ASSERT_TRUE(child.waitForStarted(int(deadline.remainingTime())))
+            << qPrintable(child.errorString());
+
+        QByteArray output;
+        int reported = inFile; // the updates the child has printed as done
+        const auto readReported = [&] {
+            output += child.readAllStandardOutput();
+            const int lineEnd = output.lastIndexOf('\n');
+            if (lineEnd < 0)
+                return;
+            const int lineStart = output.lastIndexOf('\n', lineEnd - 1) + 1;
+            reported = output.mid(lineStart, lineEnd - lineStart).toInt() + 1;
+        };
+        while (reported < inFile + killAfter && child.state() == QProcess::Running &&
+               !deadline.hasExpired()) {
+            child.waitForReadyRead(int(deadline.remainingTime()));
+            readReported();
+        }
+        if (child.state() == QProcess::Running) {
+            child.kill();
+            ++kills;
+        }
+        // (A child that has ended already needs no waiting for.)
+        if (child.state() != QProcess::NotRunning) {
+            ASSERT_TRUE(child.waitForFinished(int(deadline.remainingTime())));
+        }
+        readReported();
+        if (child.exitStatus() == QProcess::NormalExit) {
+            ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardError().constData();
+        }
+
+        const QByteArray bytes = contentsOf(path);
+        const int found = updatesIn.value(bytes, -1);
+        if (found < 0) {
+            // Where the file first differs from the state the child had reported.
+            const QByteArray& last = states[static_cast<size_t>(reported)];
+            int at = 0;
+            while (at < bytes.size() && at < last.size() && bytes[at] == last[at])
+                ++at;
+            FAIL() << "after " << reported << " updates the file is no state of the updates ("
+                   << bytes.size() << " bytes); first difference at byte " << at << ": \""
+                   << bytes.mid(at, 45).toStdString() << "\" instead of \""
+                   << last.mid(at, 45).toStdString() << "\"";
+        }
+        // Every update reported is in the file, and at most the one under way besides.
+        ASSERT_GE(found, reported);
+        ASSERT_LE(found, reported + 1);
+        inFile = found;
+        ASSERT_FALSE(deadline.hasExpired())
+            << "after " << kills << " kills, " << inFile << " updates";
+    }
+    EXPECT_GE(kills, 10);
+    EXPECT_EQ(contentsOf(path), states.back());
+    EXPECT_EQ(QDir(dir.path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("CalData.txt")});
+    std::printf("[ crash    ] %d updates, %d kills, %lld ms, seed %u\n", kCrashTestUpdates, kills,
+                static_cast<long long>(elapsed.elapsed()), seed);
 }
 
 } // namespace
