@@ -137,7 +137,7 @@ void frmCalibrateSensor::cmdAccept_Click() {
 
     ReadAnalogValues();
 
-    if (!UpdateReportFile(accepted)) {
+    if (!UpdateReportFile(accepted, !failureShown)) {
         // The report file could not be written at all: the workbench is closing.
         m_unloading = true;
         Timer1->stop();

@@ -158,7 +158,9 @@ class frmCalibrateSensor : public QDialog {
     AcceptSnapshot TakeAcceptSnapshot() const;
     // Records the accepted setpoints in the accepted channel's row of the report file; false
     // when the file could not be opened even after creating it (the workbench is then closed).
-    bool UpdateReportFile(const AcceptSnapshot& accepted);
+    // `controllerWritten` tells whether the three write commands went through, so that a box
+    // about the record says truly what became of the controller.
+    bool UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
     void cmdCancel_Click();
     void cmdAbout_Click();
 

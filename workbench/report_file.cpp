@@ -40,10 +40,14 @@ QByteArray inColumn(const QString& text, int width) {
 const QString kLayoutMismatchText =
     QStringLiteral("Error!  The layout of the report file %1 does not match the CalData.txt "
                    "layout.\r\nThe record of channel %2 was not stored, and the file was left "
-                   "unchanged.\r\nThe controller has already been written.");
+                   "unchanged.\r\n%3");
 const QString kWriteFailedText =
     QStringLiteral("Error!  Cannot write to the report file %1.\r\nReason: %3\r\nThe record of "
-                   "channel %2 was not stored.\r\nThe controller has already been written.");
+                   "channel %2 was not stored.\r\n%4");
+// The last line of both says what became of the write to the controller, so that neither
+// claims a calibration the controller did not take.
+const QString kControllerWritten = QStringLiteral("The controller has already been written.");
+const QString kControllerNotWritten = QStringLiteral("The write to the controller failed as well.");
 
 } // namespace
 
@@ -140,7 +144,7 @@ void setReportDirectoryForTests(const QString& directory) {
 
 } // namespace workbench
 
-bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted) {
+bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten) {
     // The four texts as the fields held them when the Accept started, the same ones the
     // controller was sent.
     const QByteArray record = workbench::reportRecord(accepted.loVolts, accepted.hiVolts,
@@ -179,17 +183,20 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted) {
     // The controller holds the new calibration whatever becomes of the record; the operator
     // is told that the report lacks it, and the workbench stays open.
     const QString channelText = channel.listText.toString();
+    const QString& controller =
+        controllerWritten ? workbench::kControllerWritten : workbench::kControllerNotWritten;
     switch (result.outcome) {
     case workbench::RecordOutcome::Stored:
     case workbench::RecordOutcome::CannotOpen:
         break;
     case workbench::RecordOutcome::LayoutMismatch:
-        platform::MsgBox(workbench::kLayoutMismatchText.arg(shownName, channelText),
+        platform::MsgBox(workbench::kLayoutMismatchText.arg(shownName, channelText, controller),
                          platform::vbOKOnly);
         break;
     case workbench::RecordOutcome::WriteFailed:
-        platform::MsgBox(workbench::kWriteFailedText.arg(shownName, channelText, result.reason),
-                         platform::vbOKOnly);
+        platform::MsgBox(
+            workbench::kWriteFailedText.arg(shownName, channelText, result.reason, controller),
+            platform::vbOKOnly);
         break;
     }
     return true;

@@ -167,6 +167,24 @@ TEST_F(AcceptTest, ALineThatIsGoneFailsTheWriteWithOneBoxAndTheRowIsStillRecorde
         EXPECT_TRUE(harness.boxes.shown.empty());
         harness.port->reopenAttempts = 0;
     }
+
+    // A record that cannot be stored either is not said to be in the controller.
+    const QByteArray lfFile = workbench::reportTemplate().replace("\r\n", "\n");
+    {
+        QFile file(dir.filePath(QStringLiteral("CalData.txt")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(lfFile), lfFile.size());
+    }
+    harness.port->deviceBack = false;
+    harness.port->loseDevice();
+    harness.forget();
+    form.cmdAccept_Click();
+    ASSERT_EQ(harness.boxes.shown.size(), 2u);
+    EXPECT_EQ(harness.boxes.shown[0].text, failure);
+    EXPECT_TRUE(harness.boxes.shown[1].text.endsWith(
+        QStringLiteral("was not stored, and the file was left unchanged.\r\n"
+                       "The write to the controller failed as well.")));
+    EXPECT_EQ(report(), lfFile);
 }
 
 TEST_F(AcceptTest, FieldWithoutANumberSendsNothing) {
