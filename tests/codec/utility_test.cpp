@@ -190,11 +190,11 @@ TEST_F(CodecReportFile, MadeWholeOrNotAtAllAndEveryFailureGivesItsReason) {
     // A disk that fills while the file is made leaves neither the file nor a temporary one.
     platform::setFileFailureForTests(platform::FileStep::Write, ENOSPC);
     EXPECT_FALSE(FCreate(path("r.txt"), "HEAD\r\nrow"));
-    EXPECT_EQ(FError(), QStringLiteral("No space left on device"));
+    EXPECT_EQ(FError(), qt_error_string(ENOSPC));
     platform::setFileFailureForTests(platform::FileStep::Write, 0);
     platform::setFileFailureForTests(platform::FileStep::Sync, EIO);
     EXPECT_FALSE(FCreate(path("r.txt"), "HEAD\r\nrow"));
-    EXPECT_EQ(FError(), QStringLiteral("Input/output error"));
+    EXPECT_EQ(FError(), qt_error_string(EIO));
     platform::setFileFailureForTests(platform::FileStep::Sync, 0);
     EXPECT_TRUE(entries().isEmpty());
 
@@ -216,12 +216,12 @@ TEST_F(CodecReportFile, MadeWholeOrNotAtAllAndEveryFailureGivesItsReason) {
     platform::setFileFailureForTests(platform::FileStep::Write, ENOSPC);
     EXPECT_TRUE(FSeek(handle, 0));
     EXPECT_FALSE(FPut(handle, "XY"));
-    EXPECT_EQ(FError(), QStringLiteral("No space left on device"));
+    EXPECT_EQ(FError(), qt_error_string(ENOSPC));
     platform::setFileFailureForTests(platform::FileStep::Write, 0);
     EXPECT_TRUE(FPut(handle, "AB"));
     platform::setFileFailureForTests(platform::FileStep::Sync, EIO);
     EXPECT_FALSE(FClose(handle));
-    EXPECT_EQ(FError(), QStringLiteral("Input/output error"));
+    EXPECT_EQ(FError(), qt_error_string(EIO));
     platform::setFileFailureForTests(platform::FileStep::Sync, 0);
     EXPECT_FALSE(FClose(handle));
     EXPECT_EQ(FLen(handle), -1);
@@ -230,5 +230,5 @@ TEST_F(CodecReportFile, MadeWholeOrNotAtAllAndEveryFailureGivesItsReason) {
     // Only regular files are opened.
     EXPECT_FALSE(CSFOpen(dir.path(), handle));
     EXPECT_EQ(handle, kNoFile);
-    EXPECT_EQ(FError(), QStringLiteral("Is a directory"));
+    EXPECT_EQ(FError(), qt_error_string(EISDIR));
 }
