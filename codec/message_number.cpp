@@ -6,8 +6,7 @@
 
 namespace Module1 {
 
-QString MessageNumberText(double value)
-{
+QString MessageNumberText(double value) {
     if (std::isnan(value))
         return QStringLiteral("NaN");
     if (std::isinf(value))

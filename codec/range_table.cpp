@@ -81,45 +81,65 @@ const RangeRow* findRow(QChar type, QChar unit) {
 
 } // namespace
 
+std::optional<RangeFormat> RangeFormatFor(int channelIndex, const QString& setupCode) {
+    if (channelIndex < 16 || channelIndex > 29 || setupCode.isEmpty())
+        return std::nullopt;
+    const RangeRow* row = findRow(setupCode.front(), setupCode.back());
+    if (!row)
+        return std::nullopt;
+    RangeFormat range;
+    range.mask = QLatin1String(row->mask);
+    range.format = QLatin1String(row->format);
+    range.rangeMin = row->rangeMin;
+    range.rangeMax = row->rangeMax;
+    if (row->setsSensorRangeHi)
+        range.sensorRangeHi = static_cast<float>(row->rangeMax);
+    return range;
+}
+
+FittedRangeText FitToRangeFormat(const RangeFormat& range, const QString& valueText) {
+    FittedRangeText fitted{range.mask, range.format, valueText};
+    if (valueText.isEmpty())
+        return fitted;
+    // The sign travels in the first position: "&" lets the field take it, and the format
+    // writes it literally.
+    const QChar sign = valueText.front();
+    if (sign == QLatin1Char('+') || sign == QLatin1Char('-')) {
+        fitted.mask.prepend(QLatin1Char('&'));
+        fitted.format.prepend(sign);
+    }
+    // A text whose point already stands where the mask has it is kept exactly as it is.
+    if (valueText.indexOf(QLatin1Char('.')) == fitted.mask.indexOf(QLatin1Char('.')))
+        return fitted;
+
+    // TextToNumber removes the surrounding blanks itself; the value is kept in single
+    // precision, as the range values are.
+    QString text = valueText;
+    const float value = RoundToSingle(TextToNumber(text));
+    // The magnitude only: the sign is the format's own first character.
+    fitted.text = FormatSingleWithDisplayFormat(std::fabs(value), fitted.format);
+    return fitted;
+}
+
 void SetRangeFormat(QString& vMask, QString& vFormat, QString& sValue) {
     // The workbench calls this only for a loaded channel (index 16 to 29, a setup code that
     // starts with a decimal digit). Should that ever not hold, there is no row to apply:
     // masks, format, limits and the value text are all left as they were.
     if (!vChannelIndex || *vChannelIndex < 16 || *vChannelIndex > 29)
         return;
-    const QString& setupCode = sChannelSetup[std::size_t(*vChannelIndex - 16)][1];
-    if (setupCode.isEmpty())
-        return;
-    const RangeRow* row = findRow(setupCode.front(), setupCode.back());
-    if (!row)
+    const std::optional<RangeFormat> range =
+        RangeFormatFor(*vChannelIndex, sChannelSetup[std::size_t(*vChannelIndex - 16)][1]);
+    if (!range)
         return;
 
-    vMask = QLatin1String(row->mask);
-    vFormat = QLatin1String(row->format);
-    vRangeMin = row->rangeMin;
-    vRangeMax = row->rangeMax;
-    if (row->setsSensorRangeHi)
-        sngSensorRangeHi = static_cast<float>(row->rangeMax);
-
-    if (sValue.isEmpty())
-        return;
-    // The sign travels in the first position: "&" lets the field take it, and the format
-    // writes it literally.
-    const QChar sign = sValue.front();
-    if (sign == QLatin1Char('+') || sign == QLatin1Char('-')) {
-        vMask.prepend(QLatin1Char('&'));
-        vFormat.prepend(sign);
-    }
-    // A text whose point already stands where the mask has it is kept exactly as it is.
-    if (sValue.indexOf(QLatin1Char('.')) == vMask.indexOf(QLatin1Char('.')))
-        return;
-
-    // TextToNumber removes the surrounding blanks itself; the value is kept in single
-    // precision, as the range values are.
-    QString text = sValue;
-    const float value = RoundToSingle(TextToNumber(text));
-    // The magnitude only: the sign is the format's own first character.
-    sValue = FormatSingleWithDisplayFormat(std::fabs(value), vFormat);
+    vRangeMin = range->rangeMin;
+    vRangeMax = range->rangeMax;
+    if (range->sensorRangeHi)
+        sngSensorRangeHi = *range->sensorRangeHi;
+    const FittedRangeText fitted = FitToRangeFormat(*range, sValue);
+    vMask = fitted.mask;
+    vFormat = fitted.format;
+    sValue = fitted.text;
 }
 
 } // namespace Module1

@@ -1,6 +1,7 @@
 #include "link/identity_block.h"
 
 #include "app/module1.h"
+#include "link/protocol.h"
 #include "link/transact.h"
 
 #include <QLocale>
@@ -61,24 +62,6 @@ bool isLocaleDate(const QString& text) {
     return true;
 }
 
-// The text without its leading and trailing blanks; tabs, line ends and other bytes are the
-// controller's own and stay.
-QString withoutOuterBlanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && text[last - 1] == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
-// Characters `from` to `from + length - 1` (counted from 1) of the reply, stripped of outer
-// blanks. Each byte is one character; positions past the end give a shorter or empty text.
-QString field(const QByteArray& reply, int from, int length) {
-    return withoutOuterBlanks(QString::fromLatin1(reply.mid(from - 1, length)));
-}
-
 } // namespace
 
 bool IsDateText(const QString& text) {
@@ -100,19 +83,20 @@ QString DateFieldText(const QVariant& value) {
 
 void ReadIdentityBlock(QVariant& vDisplayMicroDate, QString& vDisplayMicroInfo,
                        QString& sTerminalMicroDate) {
-    sCommand = QStringLiteral(">(00F00 RX 22)\r\n");
+    sCommand = protocol::IdentityReadCommand();
     iStatus = 22;
     Transact(sCommand, sReply, iStatus, vErrorText);
     if (iStatus > 0)
         ReportCommError(iStatus, vErrorText);
 
-    const QString displayDate = field(sReply, 1, 8);
+    const protocol::IdentityFields fields = protocol::DecodeIdentityBlock(sReply);
+    const QString& displayDate = fields.displayMicroDate;
     if (IsDateText(displayDate))
         vDisplayMicroDate = displayDate;
     else
         vDisplayMicroDate = kDisplayBoardSubstitute;
-    vDisplayMicroInfo = field(sReply, 9, 6);
-    const QString terminalDate = field(sReply, 15, 8);
+    vDisplayMicroInfo = fields.displayMicroInfo;
+    const QString& terminalDate = fields.terminalMicroDate;
     sTerminalMicroDate =
         IsDateText(terminalDate) ? terminalDate : ShortDateText(kTerminalBoardSubstitute);
 }

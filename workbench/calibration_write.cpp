@@ -2,8 +2,8 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "app/module1.h"
-#include "codec/leading_value.h"
 #include "codec/message_number.h"
+#include "link/protocol.h"
 #include "link/transact.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
@@ -15,8 +15,6 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-#include <cmath>
-
 namespace {
 
 // A field holds a number when at least one digit can be read from it.
@@ -27,20 +25,10 @@ bool holdsNumber(const QString& text) {
     return false;
 }
 
-// The converter count of a voltage text: 4095 counts at 5 volts, the fraction dropped,
-// written in four digits. Worked out on the thousandths of a volt the field shows, so that
-// 1.000 V gives exactly 0819 and 2.500 V gives 2047.
-QString voltageCount(const QString& voltageText) {
-    const double volts = Module1::LeadingValue(voltageText);
-    const qint64 millivolts = std::llround(volts * 1000.0);
-    const qint64 count = std::clamp<qint64>(millivolts * 4095 / 5000, 0, 9999);
-    return QStringLiteral("%1").arg(count, 4, 10, QLatin1Char('0'));
-}
-
 // Sends one write command; the status of the exchange.
-qint16 sendWriteCommand(const QString& body) {
+qint16 sendWriteCommand(const QString& line) {
     using namespace Module1;
-    sCommand = QStringLiteral(">(") + body + QStringLiteral(")\r\n");
+    sCommand = line;
     iStatus = -2;
     Transact(sCommand, sReply, iStatus, vErrorText);
     return iStatus;
@@ -114,20 +102,18 @@ void frmCalibrateSensor::cmdAccept_Click() {
             cmdAccept->setFocus(Qt::OtherFocusReason);
     });
 
-    const QString channelField =
-        QStringLiteral("%1").arg(accepted.channel->slot, 2, 10, QLatin1Char('0'));
-    const QString calibration =
-        QStringLiteral("00TC ") + channelField + QLatin1Char(' ') + voltageCount(accepted.loVolts) +
-        QLatin1Char(' ') + accepted.rangeLo.trimmed() + QLatin1Char(' ') +
-        voltageCount(accepted.hiVolts) + QLatin1Char(' ') + accepted.rangeHi.trimmed();
+    const QString calibration = protocol::CalibrationCommand(
+        accepted.channel->slot, protocol::ConverterCount(accepted.loVolts), accepted.rangeLo,
+        protocol::ConverterCount(accepted.hiVolts), accepted.rangeHi);
 
     // All three are always sent, in this order, whatever became of the one before. The first
     // failure is shown in the Accept's own box; one pulled cable makes all three fail, and the
     // operator is told once per Accept, not three times.
     bool failureShown = false;
-    for (const QString& body : {QStringLiteral("00T ON"), calibration, QStringLiteral("00T OFF")}) {
+    for (const QString& line :
+         {protocol::CalibrationOnCommand(), calibration, protocol::CalibrationOffCommand()}) {
         using namespace Module1;
-        if (sendWriteCommand(body) > 0 && !failureShown) {
+        if (sendWriteCommand(line) > 0 && !failureShown) {
             failureShown = true;
             platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") +
                                  MessageNumberText(iStatus) + QStringLiteral(", ") + vErrorText,

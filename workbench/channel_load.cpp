@@ -7,7 +7,7 @@
 #include "codec/number_text.h"
 #include "codec/range_table.h"
 #include "codec/utility.h"
-#include "link/table_reply.h"
+#include "link/protocol.h"
 #include "platform/masked_edit.h"
 #include "workbench/channel_table.h"
 
@@ -28,7 +28,7 @@ void frmCalibrateSensor::GetSensorValue() {
 
     // Only a reply in the table layout is decoded. Any other (the read failed and was
     // reported) is shown as a read that got nothing: the word 0.
-    const quint16 word = TableReplyWord(sReadReply).value_or(0);
+    const quint16 word = protocol::TableReplyWord(sReadReply).value_or(0);
     sValueText = Num2Bin(word);
     const int type = Bin2Num(sValueText.mid(0, 4));
     const int unit = Bin2Num(sValueText.mid(4, 4));

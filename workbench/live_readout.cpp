@@ -2,27 +2,29 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "app/module1.h"
-#include "codec/code_page_437.h"
-#include "codec/utility.h"
+#include "link/protocol.h"
 #include "link/transact.h"
 #include "workbench/channel_table.h"
 
 #include <QLineEdit>
 #include <QTimer>
 
+#include <optional>
+
 void frmCalibrateSensor::ReadAnalogValues() {
     using namespace Module1;
     const workbench::ChannelInfo* channel =
         vChannelIndex ? workbench::channelByIndex(*vChannelIndex) : nullptr;
-    if (channel == nullptr)
+    const std::optional<QString> command =
+        channel ? protocol::LiveReadCommand(channel->slot) : std::nullopt;
+    if (!command)
         return; // no channel loaded yet: nothing is sent, the field stays as it is
     WorkScope work(*this);
-    sCommand = channel->liveReadCommand.toString() + QStringLiteral("\r\n");
+    sCommand = *command;
     iStatus = -2;
     Transact(sCommand, sReply, iStatus, vErrorText);
-    ReplaceChar(sReply, '\0', ' ');
-    ReplaceChar(sReply, char(0xDF), char(0xF8)); // the controller's degree sign
-    cboAnalogData->setText(CodePage437ToText(sReply));
+    // Blanks for NULs, the degree sign for the controller's 0xDF; shown as plain text.
+    cboAnalogData->setText(protocol::LiveReadingText(sReply));
     cboAnalogData->repaint();
 }
 

@@ -84,6 +84,22 @@ QByteArray reportRowLabel(const ChannelInfo& channel) {
         .leftJustified(kReportDataColumn, ' ', true);
 }
 
+bool reportRowTakesRecord(qint64 fileSize, const ChannelInfo& channel,
+                          const QByteArray& labelBytes) {
+    return fileSize >= channel.reportOffset + kReportRecordLength &&
+           labelBytes == reportRowLabel(channel);
+}
+
+std::optional<QByteArray> reportWithRecord(const QByteArray& file, const ChannelInfo& channel,
+                                           const QByteArray& record) {
+    QByteArray updated = file.isEmpty() ? reportTemplate() : file;
+    const qint64 labelAt = channel.reportOffset - kReportDataColumn;
+    if (!reportRowTakesRecord(updated.size(), channel, updated.mid(labelAt, kReportDataColumn)))
+        return std::nullopt;
+    updated.replace(channel.reportOffset, record.size(), record);
+    return updated;
+}
+
 RecordResult storeReportRecord(const QString& fileName, const ChannelInfo& channel,
                                const QByteArray& record) {
     qint32 handle = Module1::kNoFile;
@@ -113,13 +129,12 @@ RecordResult storeReportRecord(const QString& fileName, const ChannelInfo& chann
     const qint64 offset = channel.reportOffset;
     if (size < offset + kReportRecordLength)
         return fail(RecordOutcome::LayoutMismatch);
-    const QByteArray expectedLabel = reportRowLabel(channel);
     QByteArray label;
     // A file that cannot even be read back is a disk failure, told as one.
     if (!Module1::FSeek(handle, offset - kReportDataColumn) ||
         !Module1::FGet(handle, kReportDataColumn, label))
         return fail(RecordOutcome::WriteFailed);
-    if (label != expectedLabel)
+    if (!reportRowTakesRecord(size, channel, label))
         return fail(RecordOutcome::LayoutMismatch);
 
     // One write of the whole record: a program stopped meanwhile leaves the old record or the

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace workbench {
 
 struct ChannelInfo;
@@ -62,6 +64,18 @@ QByteArray reportRecord(const QString& loVolts, const QString& hiVolts, const QS
 // The first kReportDataColumn bytes of a channel's row, "CH" + the channel + five blanks: where
 // they stand, the row is laid out as the record expects.
 QByteArray reportRowLabel(const ChannelInfo& channel);
+
+// Whether a report file of `fileSize` bytes can take the channel's record: the file reaches to
+// the end of the row's data area, and `labelBytes` (the bytes just before the data area) are
+// the channel's row label.
+bool reportRowTakesRecord(qint64 fileSize, const ChannelInfo& channel,
+                          const QByteArray& labelBytes);
+
+// The report file's bytes as a record update leaves them: an empty file first becomes the
+// template; a file laid out for the record gets it in the channel's data area and keeps every
+// other byte; any other file gets nothing (none is returned).
+std::optional<QByteArray> reportWithRecord(const QByteArray& file, const ChannelInfo& channel,
+                                           const QByteArray& record);
 
 // What became of a record.
 enum class RecordOutcome {

@@ -8,6 +8,7 @@
 #include "codec/message_number.h"
 #include "codec/number_text.h"
 #include "codec/range_table.h"
+#include "codec/setpoint_rules.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
 
@@ -21,23 +22,6 @@ namespace {
 const QString kVoltageMask = QStringLiteral("#.###");
 const QString kVoltageFormat = QStringLiteral("0.000");
 const QString kVoltageTitle = QStringLiteral("Error-Invalid Data");
-
-// A voltage as the fields show it: three decimals, at least one digit before the point.
-QString voltageText(double volts) {
-    return Module1::FormatWithDisplayFormat(volts, kVoltageFormat);
-}
-
-// The value the checks look at: the number the field's text begins with, 0 when it does not
-// begin with one (a field of prompts, or a sign position holding something else).
-double checkedValue(const platform::MaskEdBox& field) {
-    return Module1::LeadingValue(field.Text());
-}
-
-// The value a range field stores: all its digits, whatever stands in the sign position.
-double storedValue(const platform::MaskEdBox& field) {
-    QString text = field.Text();
-    return Module1::TextToNumber(text);
-}
 
 // Mask first, then the text. The texts made here always fit the mask they come with; should
 // one ever not, the field would refuse it and the new mask would have left it blank, so the
@@ -64,10 +48,8 @@ void showVoltageMessage(const QString& text) {
 // The one message of both range fields; it names the limits of the channel on display.
 void showRangeMessage() {
     using namespace Module1;
-    platform::MsgBox(QStringLiteral("Invalid Data, Valid Values are ") +
-                         MessageNumberText(vRangeMin) + QStringLiteral(" to ") +
-                         MessageNumberText(vRangeMax) + QStringLiteral("!"),
-                     platform::vbOKOnly, QStringLiteral("Invalid Data"));
+    platform::MsgBox(RangeLimitsMessage(vRangeMin, vRangeMax), platform::vbOKOnly,
+                     QStringLiteral("Invalid Data"));
 }
 
 // Writes `Temp` into a range field in the channel's display form: signed fixed text first,
@@ -96,7 +78,7 @@ void prepareVoltageField(platform::MaskEdBox& field) {
     sValueText = field.Text();
     vEntryMask = kVoltageMask;
     vDisplayFormat = kVoltageFormat;
-    setMaskAndText(field, vEntryMask, voltageText(LeadingValue(sValueText)));
+    setMaskAndText(field, vEntryMask, VoltageText(LeadingValue(sValueText)));
     selectWholeText(field);
     sValueText.clear();
 }
@@ -193,23 +175,18 @@ void frmCalibrateSensor::medSensorHiVolts_Validate(bool& Cancel) {
     vEntryMask = kVoltageMask;
     vDisplayFormat = kVoltageFormat;
 
-    const double volts = checkedValue(field);
-    if (volts < 0.1 || volts > 5.0) {
+    const VoltageCorrection check = CorrectHighVoltage(field.Text(), medSensorLoVolts->Text());
+    if (check.outOfRange) {
         showVoltageMessage(QStringLiteral("Voltage Range is .1-5v"));
-        setMaskAndText(field, vEntryMask,
-                       volts < 0.1 ? QStringLiteral("0.100") : QStringLiteral("5.000"));
+        setMaskAndText(field, vEntryMask, check.rangedText);
     } else {
-        field.setText(voltageText(volts));
+        field.setText(check.rangedText);
     }
-
-    // Equal voltages are accepted; the low voltage is compared with the high one as it stands
-    // after the range check above.
-    const double lowVolts = checkedValue(*medSensorLoVolts);
-    if (lowVolts > checkedValue(field)) {
+    if (check.belowLowVoltage) {
         showVoltageMessage(QStringLiteral("Cannot be less than Low Sensor Voltage"));
         vEntryMask = kVoltageMask;
         vDisplayFormat = kVoltageFormat;
-        setMaskAndText(field, vEntryMask, voltageText(lowVolts + 0.1));
+        setMaskAndText(field, vEntryMask, check.finalText);
     }
 
     selectWholeText(field);
@@ -222,14 +199,12 @@ void frmCalibrateSensor::medSensorLoVolts_Validate(bool& Cancel) {
     vEntryMask = kVoltageMask;
     vDisplayFormat = kVoltageFormat;
 
-    // Not compared with the high voltage here; that happens when the high voltage is left.
-    const double volts = checkedValue(field);
-    if (volts < 0.0 || volts > 4.9) {
+    const VoltageCorrection check = CorrectLowVoltage(field.Text());
+    if (check.outOfRange) {
         showVoltageMessage(QStringLiteral("Voltage Range is 0-4.9v"));
-        setMaskAndText(field, vEntryMask,
-                       volts < 0.0 ? QStringLiteral("0.000") : QStringLiteral("4.900"));
+        setMaskAndText(field, vEntryMask, check.rangedText);
     } else {
-        field.setText(voltageText(volts));
+        field.setText(check.rangedText);
     }
 
     selectWholeText(field);
@@ -241,19 +216,11 @@ void frmCalibrateSensor::medSensorRangeHi_Validate(bool& Cancel) {
     platform::MaskEdBox& field = *medSensorRangeHi;
     refreshRangeLimits();
 
-    const double low = checkedValue(*medSensorRangeLo);
-    const double high = checkedValue(field);
-    if (high < vRangeMin || high > vRangeMax || low > high) {
+    const RangeCorrection check =
+        CorrectRangeHigh(field.Text(), medSensorRangeLo->Text(), vRangeMin, vRangeMax);
+    if (check.outOfLimits)
         showRangeMessage();
-        if (high < vRangeMin)
-            Temp = RoundToSingle(vRangeMin);
-        else if (high > vRangeMax - 1)
-            Temp = RoundToSingle(vRangeMax);
-        else // within the limits but under the low value: becomes equal to the low value
-            Temp = RoundToSingle(storedValue(*medSensorRangeLo));
-    } else {
-        Temp = RoundToSingle(storedValue(field));
-    }
+    Temp = check.value;
 
     storeRangeValue(field, Temp);
     Cancel = false;
@@ -264,20 +231,10 @@ void frmCalibrateSensor::medSensorRangeLo_Validate(bool& Cancel) {
     platform::MaskEdBox& field = *medSensorRangeLo;
     refreshRangeLimits();
 
-    // Not compared with the high value here; that happens when the high value is left.
-    const double low = checkedValue(field);
-    if (low < vRangeMin || low > vRangeMax - 1) {
+    const RangeCorrection check = CorrectRangeLow(field.Text(), vRangeMin, vRangeMax);
+    if (check.outOfLimits)
         showRangeMessage();
-        if (low < vRangeMin)
-            Temp = RoundToSingle(vRangeMin);
-        else
-            // The highest low value the check accepts is one below the upper limit, so a value
-            // above it becomes exactly that and passes when the field is left again; the
-            // message still names the upper limit, as it does for the high value.
-            Temp = RoundToSingle(vRangeMax - 1);
-    } else {
-        Temp = RoundToSingle(storedValue(field));
-    }
+    Temp = check.value;
 
     storeRangeValue(field, Temp);
     Cancel = false;

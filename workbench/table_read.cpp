@@ -2,7 +2,7 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "app/module1.h"
-#include "link/table_reply.h"
+#include "link/protocol.h"
 #include "link/transact.h"
 
 namespace {
@@ -11,14 +11,14 @@ namespace {
 // controller's 13-character reply.
 qint16 readTableLine(qint32 address, QByteArray& reply, QString& errorText) {
     using namespace Module1;
-    sCommand = QStringLiteral(">(00TRX %1)\r\n").arg(address, 3, 10, QLatin1Char('0'));
+    sCommand = protocol::TableReadCommand(address);
     iStatus = -3;
     Transact(sCommand, sReply, iStatus, vErrorText);
     reply = sReply;
     errorText = vErrorText;
     // A reply that holds no setup word in the table layout (a late reply to an earlier
     // command, line noise) is a failed read, exactly as one that never came.
-    if (iStatus == 0 && !TableReplyWord(reply)) {
+    if (iStatus == 0 && !protocol::TableReplyWord(reply)) {
         iStatus = 4;
         vErrorText = QStringLiteral("RS-232 Retry Error");
         errorText = vErrorText;

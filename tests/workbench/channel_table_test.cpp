@@ -1,5 +1,6 @@
 // The fourteen-channel table checked row by row against the rules its columns follow, and the
 // look-ups by list text and by index at and beyond the ends of the table.
+#include "link/protocol.h"
 #include "workbench/channel_table.h"
 
 #include <QString>
@@ -23,7 +24,11 @@ TEST(ChannelTable, EveryRowFollowsTheAddressingRules) {
         const QString address =
             QString::number(0x0140A + 0x40 * slot, 16).toUpper().rightJustified(5, u'0');
         EXPECT_EQ(row.liveReadCommand.toString(), ">(" + address + " RX 11)");
+        // The line the program sends is the table's command with its line end.
+        EXPECT_EQ(protocol::LiveReadCommand(slot), row.liveReadCommand.toString() + "\r\n");
     }
+    EXPECT_FALSE(protocol::LiveReadCommand(-1));
+    EXPECT_FALSE(protocol::LiveReadCommand(14));
     // The two ends as the controller knows them.
     EXPECT_EQ(channelTable().front().liveReadCommand.toString(), ">(0140A RX 11)");
     EXPECT_EQ(channelTable().back().liveReadCommand.toString(), ">(0174A RX 11)");

@@ -1,0 +1,114 @@
+#include "link/protocol.h"
+
+#include "codec/code_page_437.h"
+#include "codec/leading_value.h"
+#include "codec/utility.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace protocol {
+
+namespace {
+
+// Each live-reading address lies 40 (hexadecimal) above the one before, from 0140.
+constexpr int kFirstLiveAddress = 0x0140;
+constexpr int kLiveAddressStep = 0x04;
+constexpr int kSlots = 14;
+
+// Three decimal digits from character `from` (counted from 1), 0 to 255; nothing otherwise.
+std::optional<int> byteField(const QByteArray& reply, qsizetype from) {
+    if (reply.size() < from - 1 + 3)
+        return std::nullopt;
+    int value = 0;
+    for (qsizetype i = from - 1; i < from - 1 + 3; ++i) {
+        const char c = reply[i];
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > 255)
+        return std::nullopt;
+    return value;
+}
+
+QString withoutOuterBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && text[last - 1] == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString identityField(const QByteArray& reply, int from, int length) {
+    return withoutOuterBlanks(QString::fromLatin1(reply.mid(from - 1, length)));
+}
+
+} // namespace
+
+QString CommandLine(const QString& body) {
+    return QStringLiteral(">(") + body + QStringLiteral(")\r\n");
+}
+
+QString IdentityReadCommand() {
+    return CommandLine(QStringLiteral("00F00 RX 22"));
+}
+
+QString TableReadCommand(int address) {
+    return CommandLine(QStringLiteral("00TRX %1").arg(address, 3, 10, QLatin1Char('0')));
+}
+
+std::optional<QString> LiveReadCommand(int slot) {
+    if (slot < 0 || slot >= kSlots)
+        return std::nullopt;
+    const int address = kFirstLiveAddress + kLiveAddressStep * slot;
+    return CommandLine(QStringLiteral("%1A RX 11").arg(address, 4, 16, QLatin1Char('0')).toUpper());
+}
+
+QString CalibrationOnCommand() {
+    return CommandLine(QStringLiteral("00T ON"));
+}
+
+QString CalibrationCommand(int slot, const QString& lowCount, const QString& rangeLo,
+                           const QString& highCount, const QString& rangeHi) {
+    return CommandLine(QStringLiteral("00TC ") +
+                       QStringLiteral("%1").arg(slot, 2, 10, QLatin1Char('0')) + QLatin1Char(' ') +
+                       lowCount + QLatin1Char(' ') + rangeLo.trimmed() + QLatin1Char(' ') +
+                       highCount + QLatin1Char(' ') + rangeHi.trimmed());
+}
+
+QString CalibrationOffCommand() {
+    return CommandLine(QStringLiteral("00T OFF"));
+}
+
+QString ConverterCount(const QString& voltageText) {
+    const double volts = Module1::LeadingValue(voltageText);
+    // A text of digits could read as any size; the count is kept to four digits.
+    const double clampedVolts = std::clamp(volts, -10.0, 20.0);
+    const qint64 millivolts = std::llround(clampedVolts * 1000.0);
+    const qint64 count = std::clamp<qint64>(millivolts * 4095 / 5000, 0, 9999);
+    return QStringLiteral("%1").arg(count, 4, 10, QLatin1Char('0'));
+}
+
+IdentityFields DecodeIdentityBlock(const QByteArray& reply) {
+    return {identityField(reply, 1, 8), identityField(reply, 9, 6), identityField(reply, 15, 8)};
+}
+
+std::optional<quint16> TableReplyWord(const QByteArray& reply) {
+    const std::optional<int> low = byteField(reply, 6);
+    const std::optional<int> high = byteField(reply, 10);
+    if (!low || !high)
+        return std::nullopt;
+    return static_cast<quint16>(*low + 256 * *high);
+}
+
+QString LiveReadingText(const QByteArray& reply) {
+    QByteArray shown = reply;
+    Module1::ReplaceChar(shown, '\0', ' ');
+    Module1::ReplaceChar(shown, char(0xDF), char(0xF8));
+    return Module1::CodePage437ToText(shown);
+}
+
+} // namespace protocol
