@@ -26,11 +26,22 @@
 #include <cstdlib>
 
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr int kProbeIntervalMs = 10;
 constexpr double kLatenessGoalMs = 50.0;
+// Over a long run of live readings the event loop is never held for more than this, and the
+// program's resident memory grows by less than this per hour.
+constexpr double kSoakLatenessGoalMs = 20.0;
+constexpr double kGrowthGoalKiBPerHour = 100.0;
+// Memory is sampled this often, from this far into the run (allocator warm-up left out).
+constexpr int kMemorySampleMs = 5000;
+constexpr double kWarmUpShare = 0.1;
 constexpr double kCpuGoalPercent = 1.0;
 constexpr double kCalibrationRatioGoal = 1.05;
 
@@ -92,6 +103,41 @@ long peakResidentKiB() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss; // kilobytes on Linux
 }
+
+// The resident memory now, in KiB: the second field of /proc/self/statm, in pages.
+double residentKiBNow() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
+    const double pageKiB = double(sysconf(_SC_PAGESIZE)) / 1024.0;
+    return fields.size() > 1 ? fields[1].toDouble() * pageKiB : 0;
+}
+
+// Samples the resident memory at a fixed interval and fits a straight line through the
+// samples: the slope, extrapolated to an hour, is the growth a long session would see.
+class MemoryTrend {
+  public:
+    void sample(double seconds) { m_samples.emplace_back(seconds, residentKiBNow()); }
+    double kibPerHour() const {
+        const double n = double(m_samples.size());
+        if (n < 2)
+            return 0;
+        double st = 0, sm = 0, stt = 0, stm = 0;
+        for (const auto& [t, m] : m_samples) {
+            st += t;
+            sm += m;
+            stt += t * t;
+            stm += t * m;
+        }
+        const double denominator = n * stt - st * st;
+        return denominator == 0 ? 0 : (n * stm - st * sm) / denominator * 3600.0;
+    }
+    std::size_t count() const { return m_samples.size(); }
+
+  private:
+    std::vector<std::pair<double, double>> m_samples;
+};
 
 // Runs the event loop for the given time.
 void runFor(int milliseconds) {
@@ -209,7 +255,16 @@ int main(int argc, char* argv[]) {
         const double cpuBefore = cpuSeconds();
         QElapsedTimer wall;
         wall.start();
+        MemoryTrend memory;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            const double at = double(wall.elapsed()) / 1000.0;
+            if (at >= kWarmUpShare * seconds)
+                memory.sample(at);
+        });
+        sampler.start(kMemorySampleMs);
         runFor(seconds * 1000);
+        sampler.stop();
         const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
         const double cpuPercent = 100.0 * (cpuSeconds() - cpuBefore) / wallSeconds;
         const double liveLateness = probe.worstMs();
@@ -278,6 +333,21 @@ int main(int argc, char* argv[]) {
                             .arg(wallSeconds, 0, 'f', 1),
                         QStringLiteral("< %1 ms").arg(kLatenessGoalMs, 0, 'f', 0),
                         verdict(liveLateness < kLatenessGoalMs)});
+        // The soak goals hold for a run of ten minutes or more; a shorter run only reports.
+        const bool soak = seconds >= 600;
+        rows.push_back({QStringLiteral("live readings: resident memory growth"),
+                        QStringLiteral("%1 KiB per hour (%2 samples)")
+                            .arg(memory.kibPerHour(), 0, 'f', 1)
+                            .arg(memory.count()),
+                        QStringLiteral("< %1 KiB per hour over >= 10 min")
+                            .arg(kGrowthGoalKiBPerHour, 0, 'f', 0),
+                        soak ? verdict(memory.kibPerHour() < kGrowthGoalKiBPerHour)
+                             : QStringLiteral("reported")});
+        rows.push_back(
+            {QStringLiteral("live readings: soak lateness of 10 ms probe"),
+             QStringLiteral("%1 ms").arg(liveLateness, 0, 'f', 1),
+             QStringLiteral("< %1 ms over >= 10 min").arg(kSoakLatenessGoalMs, 0, 'f', 0),
+             soak ? verdict(liveLateness < kSoakLatenessGoalMs) : QStringLiteral("reported")});
         rows.push_back(
             {QStringLiteral("live readings: CPU (user+sys) per wall second"),
              QStringLiteral("%1 % (%2 readings)").arg(cpuPercent, 0, 'f', 2).arg(readings),
