@@ -94,6 +94,33 @@ QByteArray fixedValueText(double value, int decimals) {
 
 } // namespace
 
+QByteArray commandKindName(CommandKind kind) {
+    switch (kind) {
+    case CommandKind::Identity:
+        return QByteArrayLiteral("identity");
+    case CommandKind::TableRead:
+        return QByteArrayLiteral("table");
+    case CommandKind::LiveReading:
+        return QByteArrayLiteral("live");
+    case CommandKind::WriteOn:
+        return QByteArrayLiteral("ton");
+    case CommandKind::Calibrate:
+        return QByteArrayLiteral("tc");
+    case CommandKind::WriteOff:
+        return QByteArrayLiteral("toff");
+    }
+    return {};
+}
+
+std::optional<CommandKind> commandKindByName(QByteArrayView name) {
+    for (int i = 0; i < kCommandKindCount; ++i) {
+        const auto kind = static_cast<CommandKind>(i);
+        if (name == commandKindName(kind))
+            return kind;
+    }
+    return std::nullopt;
+}
+
 int channelOfSlot(int slot) {
     return isSlot(slot) ? kChannels[slot] : -1;
 }
@@ -305,20 +332,19 @@ Response Controller::handle(QByteArrayView line) {
         return {};
     const QByteArray body = line.sliced(2, line.size() - 3).toByteArray();
 
-    enum class Command { Identity, TableRead, LiveReading, WriteOn, WriteOff, Calibrate };
-    Command command;
+    CommandKind command;
     int argument = 0;
     if (body == "00F00 RX 22") {
-        command = Command::Identity;
+        command = CommandKind::Identity;
     } else if (body.startsWith("00TRX ") && allDigits(body.mid(6), 3)) {
-        command = Command::TableRead;
+        command = CommandKind::TableRead;
         argument = body.mid(6).toInt();
     } else if (body == "00T ON") {
-        command = Command::WriteOn;
+        command = CommandKind::WriteOn;
     } else if (body == "00T OFF") {
-        command = Command::WriteOff;
+        command = CommandKind::WriteOff;
     } else if (body == "00TC" || body.startsWith("00TC ")) {
-        command = Command::Calibrate;
+        command = CommandKind::Calibrate;
     } else {
         argument = -1;
         for (int slot = 0; slot < kChannelCount && argument < 0; ++slot) {
@@ -327,46 +353,61 @@ Response Controller::handle(QByteArrayView line) {
         }
         if (argument < 0)
             return {};
-        command = Command::LiveReading;
+        command = CommandKind::LiveReading;
     }
 
+    Response response;
+    response.faulted = faultKinds_.contains(command);
     // A command lost to a fault has no effect at all, as if it had never arrived.
-    if (silent_ || ignoreFirst_.remove(body))
-        return {Response::Kind::Ignored, {}};
+    if ((silent_ && response.faulted) || ignoreFirst_.remove(body)) {
+        response.kind = Response::Kind::Ignored;
+        return response;
+    }
 
     QByteArray reply;
     switch (command) {
-    case Command::Identity:
+    case CommandKind::Identity:
         reply = identity_;
         break;
-    case Command::TableRead: {
+    case CommandKind::TableRead: {
         // ">nnn:LLL,HHH\r": the address, then the low and the high byte as three digits.
         const quint16 word = tableWord(argument);
         reply = '>' + body.mid(6) + ':' + QByteArray::number(word & 0xFF).rightJustified(3, '0') +
                 ',' + QByteArray::number(word >> 8).rightJustified(3, '0') + '\r';
         break;
     }
-    case Command::LiveReading:
+    case CommandKind::LiveReading:
         reply = liveReading(argument);
         break;
-    case Command::WriteOn:
+    case CommandKind::WriteOn:
         writeEnabled_ = true;
         reply = QByteArrayLiteral("OK\r");
         break;
-    case Command::WriteOff:
+    case CommandKind::WriteOff:
         writeEnabled_ = false;
         reply = QByteArrayLiteral("OK\r");
         break;
-    case Command::Calibrate:
+    case CommandKind::Calibrate:
         reply = calibrate(body);
         break;
     }
 
-    if (garbage_)
-        reply = garble(reply.size());
-    if (partialLength_ >= 0 && reply.size() > partialLength_)
-        reply.truncate(partialLength_);
-    return {Response::Kind::Reply, reply};
+    if (response.faulted) {
+        if (garbage_)
+            reply = garble(reply.size());
+        if (partialLength_ >= 0 && reply.size() > partialLength_)
+            reply.truncate(partialLength_);
+        // The device goes in the middle of this reply; it happens once, as a device goes once.
+        if (hangupInReply_ >= 0) {
+            if (reply.size() > hangupInReply_)
+                reply.truncate(hangupInReply_);
+            response.lastBeforeHangup = true;
+            hangupInReply_ = -1;
+        }
+    }
+    response.kind = Response::Kind::Reply;
+    response.bytes = reply;
+    return response;
 }
 
 } // namespace sim

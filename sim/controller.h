@@ -22,6 +22,29 @@ inline constexpr int kFullScaleCount = 4095;
 inline constexpr int kReadingLength = 11;
 inline constexpr int kIdentityLength = 22;
 
+// The kinds of command the controller knows, as the fault options name them: "identity",
+// "table", "live", "ton", "tc" and "toff".
+enum class CommandKind { Identity, TableRead, LiveReading, WriteOn, Calibrate, WriteOff };
+inline constexpr int kCommandKindCount = 6;
+QByteArray commandKindName(CommandKind kind);
+std::optional<CommandKind> commandKindByName(QByteArrayView name);
+
+// A set of command kinds.
+class CommandKinds {
+  public:
+    static CommandKinds all() { return CommandKinds((1u << kCommandKindCount) - 1); }
+    CommandKinds() = default; // none
+    void insert(CommandKind kind) { bits_ |= bit(kind); }
+    bool contains(CommandKind kind) const { return (bits_ & bit(kind)) != 0; }
+    bool empty() const { return bits_ == 0; }
+    bool operator==(const CommandKinds&) const = default;
+
+  private:
+    explicit CommandKinds(unsigned bits) : bits_(bits) {}
+    static unsigned bit(CommandKind kind) { return 1u << static_cast<unsigned>(kind); }
+    unsigned bits_ = 0;
+};
+
 // Channel number (30..37, 40..45) of a slot, or -1 for a slot outside 0..13.
 int channelOfSlot(int slot);
 // Slot of a channel number, or -1 when the controller has no such channel.
@@ -54,6 +77,10 @@ struct Response {
     };
     Kind kind = Kind::Unknown;
     QByteArray bytes;
+    // The fault options apply to this command: its kind is one they are confined to.
+    bool faulted = false;
+    // The device goes away once this reply, cut short, has been sent.
+    bool lastBeforeHangup = false;
 
     bool hasReply() const { return kind == Kind::Reply; }
 };
@@ -97,7 +124,10 @@ class Controller {
     double engineeringValue(int slot) const;
     QByteArray liveReading(int slot) const;
 
-    // Faults that change what is answered.
+    // Faults that change what is answered. Silence, cut replies, garbage and the hang-up in
+    // the middle of a reply apply only to commands of these kinds; to every kind by default.
+    void setFaultKinds(CommandKinds kinds) { faultKinds_ = kinds; }
+    CommandKinds faultKinds() const { return faultKinds_; }
     void setSilent(bool silent) { silent_ = silent; }
     // The first recognised command with this body is not answered (and has no effect).
     void addIgnoreFirst(const QByteArray& body) { ignoreFirst_.insert(body); }
@@ -105,6 +135,9 @@ class Controller {
     void setPartialLength(int n) { partialLength_ = n; }
     // Replace each reply by pseudo-random bytes of the same length, from a fixed seed.
     void setGarbage(bool on, quint32 seed = 8400);
+    // The first reply to a faulted command is cut to its first n bytes and marked as the
+    // last before the device goes away; a negative n never cuts.
+    void setHangupInReply(int n) { hangupInReply_ = n; }
 
     // Handles one command line without its line end (a trailing CR is tolerated).
     Response handle(QByteArrayView line);
@@ -119,11 +152,13 @@ class Controller {
     std::array<std::optional<Calibration>, kChannelCount> calibrations_{};
     bool writeEnabled_ = false;
 
+    CommandKinds faultKinds_ = CommandKinds::all();
     bool silent_ = false;
     QSet<QByteArray> ignoreFirst_;
     int partialLength_ = -1;
     bool garbage_ = false;
     quint32 garbageState_ = 8400;
+    int hangupInReply_ = -1;
 };
 
 } // namespace sim

@@ -372,4 +372,65 @@ TEST(SimFaults, GarbageKeepsLengthAndIsDeterministic) {
     EXPECT_EQ(ask(second, line("00F00 RX 22")), b.left(4));
 }
 
+TEST(SimFaults, FaultOnConfinesFaultsToItsKindsAndTheDeviceGoesInOneReply) {
+    using sim::CommandKind;
+    // Every kind has its name, and only those names are kinds.
+    for (int i = 0; i < sim::kCommandKindCount; ++i) {
+        const auto kind = static_cast<CommandKind>(i);
+        EXPECT_EQ(sim::commandKindByName(sim::commandKindName(kind)), kind);
+    }
+    EXPECT_FALSE(sim::commandKindByName("TON").has_value());
+    EXPECT_FALSE(sim::commandKindByName("").has_value());
+
+    // Silence on T ON alone: the identity is answered whole and unfaulted, T ON is lost with
+    // its effect, so the calibration that follows is refused.
+    sim::CommandKinds writeOn;
+    writeOn.insert(CommandKind::WriteOn);
+    Controller silentOn;
+    silentOn.setFaultKinds(writeOn);
+    silentOn.setSilent(true);
+    const Response identity = silentOn.handle(line("00F00 RX 22"));
+    EXPECT_EQ(identity.bytes, Controller::defaultIdentity());
+    EXPECT_FALSE(identity.faulted);
+    const Response on = silentOn.handle(line("00T ON"));
+    EXPECT_EQ(on.kind, Response::Kind::Ignored);
+    EXPECT_TRUE(on.faulted);
+    EXPECT_EQ(ask(silentOn, line("00TC 00 0000 +000.0 4095 +500.0")), "ER\r");
+
+    // Garbage and a cut on table reads alone; the live reading stays whole.
+    sim::CommandKinds table;
+    table.insert(CommandKind::TableRead);
+    Controller garbled;
+    garbled.setFaultKinds(table);
+    garbled.setGarbage(true, 8400);
+    garbled.setPartialLength(6);
+    const Response tableReply = garbled.handle(line("00TRX 112"));
+    EXPECT_TRUE(tableReply.faulted);
+    EXPECT_EQ(tableReply.bytes.size(), 6);
+    EXPECT_NE(tableReply.bytes, QByteArray(">112:0"));
+    EXPECT_EQ(reading(garbled, 0), "  12.5 PSIG");
+
+    // The device goes in the middle of the first live reading: that reply is cut and marked
+    // as the last; the commands before it are untouched and it happens only once.
+    sim::CommandKinds live;
+    live.insert(CommandKind::LiveReading);
+    Controller goes;
+    goes.setFaultKinds(live);
+    goes.setHangupInReply(4);
+    const Response before = goes.handle(line("00TRX 112"));
+    EXPECT_EQ(before.bytes, ">112:000,018\r");
+    EXPECT_FALSE(before.lastBeforeHangup);
+    const Response cut = goes.handle(line("0140A RX 11"));
+    EXPECT_EQ(cut.bytes, "  12");
+    EXPECT_TRUE(cut.lastBeforeHangup);
+    const Response after = goes.handle(line("0140A RX 11"));
+    EXPECT_EQ(after.bytes, "  12.5 PSIG");
+    EXPECT_FALSE(after.lastBeforeHangup);
+
+    // Without --fault-on every kind is faulted, as before the option existed.
+    Controller plain;
+    EXPECT_EQ(plain.faultKinds(), sim::CommandKinds::all());
+    EXPECT_TRUE(plain.handle(line("00T OFF")).faulted);
+}
+
 } // namespace
