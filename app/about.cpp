@@ -78,11 +78,16 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
         line->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
     lblPlatform = namedLabel(QStringLiteral("lblPlatform"), QStringLiteral("Platform"));
-    QFont platformFont(QStringLiteral("Arial"), 15);
+    // Both sizes have a fraction (the form's fonts were set in quarter points); a whole-number
+    // size would drop it.
+    QFont platformFont(QStringLiteral("Arial"));
+    platformFont.setPointSizeF(15.75);
     platformFont.setBold(true);
     lblPlatform->setFont(platformFont);
     lblCopyright = namedLabel(QStringLiteral("lblCopyright"), QStringLiteral("Copyright"));
-    lblCopyright->setFont(QFont(QStringLiteral("Arial"), 8));
+    QFont copyrightFont(QStringLiteral("Arial"));
+    copyrightFont.setPointSizeF(8.25);
+    lblCopyright->setFont(copyrightFont);
 
     cmdOK = new QPushButton(QStringLiteral("&OK"));
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

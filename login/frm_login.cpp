@@ -6,6 +6,9 @@
 #include "link/serial_port.h"
 #include "platform/form_activation.h"
 #include "platform/message_box.h"
+#include "platform/pdq.h"
+#include "platform/port_info.h"
+#include "platform/signed_in_user.h"
 #include "platform/status_bar.h"
 #include "platform/user_name.h"
 #include "platform/waits.h"
@@ -18,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 namespace {
@@ -29,6 +33,12 @@ template <typename W> W* named(W* widget, const QString& name) {
 }
 
 constexpr int kUserNameBufferLength = 10;
+
+constexpr int kFirstPort = 1;
+constexpr int kLastPort = 9;
+
+// Panel 2 of the status bar: why the port did not open.
+constexpr int kFailurePanel = 2;
 
 } // namespace
 
@@ -63,6 +73,10 @@ void frmLogin::buildControls() {
     cmdCancel->setAutoDefault(false);
     sbLogin = named(new platform::StatusBar, QStringLiteral("sbLogin"));
     sbLogin->addPanel(platform::StatusBar::sbrText, QStringLiteral("Status"));
+    // The second panel is there from the start, so that a failure does not move the first.
+    sbLogin->addPanel(platform::StatusBar::sbrText);
+    if (auto* failurePanel = sbLogin->findChild<QLabel*>(QStringLiteral("Panel2")))
+        failurePanel->setAccessibleDescription(failurePanel->objectName());
     sbLogin->setAccessibleName(QStringLiteral("Status"));
 
     for (QLabel* label : {lblLabels, Label1, Label5})
@@ -113,10 +127,70 @@ void frmLogin::Form_Load() {
     Module1::CenterForm(*this);
     txtUserName->setText(ProposedUserName(platform::osLoginName()));
     cboComPort->clear();
-    for (int port = 1; port <= 9; ++port)
+    for (int port = kFirstPort; port <= kLastPort; ++port)
         cboComPort->addItem(QString::number(port));
+    showPortToolTips();
     cboComPort->setCurrentText(QStringLiteral("1"));
     Module1::iComPort = 1;
+}
+
+QString frmLogin::PortToolTip(const platform::PortDevice& device) {
+    QString tip = QStringLiteral("Port %1: ").arg(device.portNumber);
+    if (device.systemPort)
+        tip += QStringLiteral("system port ");
+    tip += platform::deviceText(device);
+    if (!device.present)
+        tip += QStringLiteral(" (not present)");
+    QStringList adapter;
+    if (!device.description.isEmpty())
+        adapter << device.description;
+    if (!device.serialNumber.isEmpty())
+        adapter << QStringLiteral("serial number ") + device.serialNumber;
+    if (!adapter.isEmpty())
+        tip += QLatin1Char('\n') + adapter.join(QStringLiteral(", "));
+    return tip;
+}
+
+// Read again whenever the login comes to the front, so that an adapter plugged in or a link
+// made meanwhile shows.
+void frmLogin::showPortToolTips() {
+    for (const platform::PortDevice& device : platform::describePorts(kFirstPort, kLastPort))
+        cboComPort->setItemData(device.portNumber - kFirstPort, PortToolTip(device),
+                                Qt::ToolTipRole);
+}
+
+void frmLogin::showPortFailure() {
+    const platform::SerialControl& comm = platform::PDQ().Comm1();
+    const QString path = comm.devicePath().isEmpty() ? platform::portDevicePath(Module1::iComPort)
+                                                     : comm.devicePath();
+    // The serial control names the device in front of its reason; here the device stands
+    // first anyway, with where its link leads.
+    QString reason = Module1::OpenPortError();
+    const QString named = path + QStringLiteral(": ");
+    if (reason.startsWith(named))
+        reason.remove(0, named.size());
+    // The device on the first line and the reason on the second, so that a long path does
+    // not make the form as wide as both together.
+    QString text =
+        platform::deviceText(platform::describeDevice(path)) + QLatin1Char('\n') + reason;
+    switch (comm.lastOpenErrorKind()) {
+    case platform::PortErrorKind::Permission:
+        // Group membership is read at login, so joining takes effect after logging in again.
+        if (const auto group = platform::serialAccessGroup(path))
+            text += QStringLiteral(" - join the \"%1\" group and log in again").arg(*group);
+        break;
+    case platform::PortErrorKind::Busy:
+        // The system words a port held by another program as a permission error.
+        text += QStringLiteral(" - another program is using it");
+        break;
+    default:
+        break;
+    }
+    Module1::SetStatusText(*sbLogin, kFailurePanel, text);
+}
+
+void frmLogin::clearPortFailure() {
+    Module1::SetStatusText(*sbLogin, kFailurePanel, QString());
 }
 
 void frmLogin::selectUserName() {
@@ -125,6 +199,7 @@ void frmLogin::selectUserName() {
 }
 
 void frmLogin::Form_Activate() {
+    showPortToolTips();
     selectUserName();
 }
 
@@ -141,12 +216,15 @@ void frmLogin::cmdOK_Click() {
     if (txtUserName->text().isEmpty()) {
         Module1::SetStatusText(*sbLogin, 1,
                                QStringLiteral("Error! Invalid User Name. Please Re-enter."));
+        clearPortFailure();
         platform::MsgBox(QStringLiteral("Invalid User Name, try again!"), platform::vbOKOnly,
                          QStringLiteral("Login"));
         selectUserName();
         return;
     }
     if (!Module1::OpenPort(Module1::iComPort)) {
+        // The reason is on show while the operator decides to try again or give up.
+        showPortFailure();
         const int answer = platform::MsgBox(QStringLiteral("Port is invalid, try again"),
                                             platform::vbOKCancel, QStringLiteral("Login"));
         Module1::SetStatusText(*sbLogin, 1, QStringLiteral("Port is Invalid! "));
@@ -162,6 +240,8 @@ void frmLogin::cmdOK_Click() {
                            QStringLiteral("ComPort") +
                                Module1::MessageNumberText(Module1::iComPort) +
                                QStringLiteral(" Opened Successfully!"));
+    clearPortFailure();
+    platform::setSignedInUser(txtUserName->text());
     sbLogin->repaint();
     platform::waits().sleep(500);
     OK = true;

@@ -12,7 +12,8 @@ class QPushButton;
 
 namespace platform {
 class StatusBar;
-}
+struct PortDevice;
+} // namespace platform
 
 // The operator confirms or types a user name and picks the port the controller is on.
 // OK opens the port; only an open port closes the login with success. Cancel ends the
@@ -40,6 +41,10 @@ class frmLogin : public QDialog {
     // characters with its closing zero, so names of ten or more characters are not proposed.
     static QString ProposedUserName(const QString& loginName);
 
+    // The tool tip of a port's item in the list: the port and the device it reaches, on a
+    // second line the adapter where the system knows it.
+    static QString PortToolTip(const platform::PortDevice& device);
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -53,4 +58,8 @@ class frmLogin : public QDialog {
     void Form_Load();
     void buildControls();
     void selectUserName();
+    void showPortToolTips();
+    // Panel 2 of the status bar: the device and the reason the port did not open.
+    void showPortFailure();
+    void clearPortFailure();
 };

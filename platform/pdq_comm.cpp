@@ -1,5 +1,6 @@
 #include "platform/pdq_comm.h"
 
+#include "platform/port_info.h"
 #include "platform/port_path.h"
 
 #include <QCoreApplication>
@@ -135,6 +136,7 @@ bool PdqComm::setPortOpen(bool open) {
     }
     if (m_port.isOpen()) {
         m_lastError = QStringLiteral("the port is already open");
+        m_openErrorKind = PortErrorKind::Other;
         return false;
     }
     m_lost = false;
@@ -157,9 +159,16 @@ bool PdqComm::reopenLostDevice() {
 }
 
 bool PdqComm::openDevice(const QString& path) {
+    // A refusal a test asks for stands in for the system's own (a root user opens anything).
+    if (const int refused = portOpenFailureForTests()) {
+        m_lastError = QStringLiteral("%1: %2").arg(path, qt_error_string(refused));
+        m_openErrorKind = portErrorKindOf(refused);
+        return false;
+    }
     m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastError = QStringLiteral("%1: %2").arg(path, m_port.errorString());
+        m_openErrorKind = portOpenErrorKind(path, m_port.error());
         qCInfo(lcPort) << "open failed:" << m_lastError;
         m_port.clearError();
         return false;
@@ -167,11 +176,13 @@ bool PdqComm::openDevice(const QString& path) {
     if (!applyLineSettings()) {
         m_lastError =
             QStringLiteral("%1: line settings refused: %2").arg(path, m_port.errorString());
+        m_openErrorKind = PortErrorKind::Other;
         m_port.close();
         return false;
     }
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_lastError.clear();
+    m_openErrorKind = PortErrorKind::None;
     return true;
 }
 

@@ -33,7 +33,8 @@ class PdqComm final : public QObject, public SerialControl {
     bool reopenLostDevice() override;
 
     // The device file the current port number maps to.
-    QString devicePath() const;
+    QString devicePath() const override;
+    PortErrorKind lastOpenErrorKind() const override { return m_openErrorKind; }
 
   private:
     struct LineSettings {
@@ -69,6 +70,7 @@ class PdqComm final : public QObject, public SerialControl {
     // Characters thrown away because the receive buffer was full, since the last trace.
     qint64 m_overflowed = 0;
     QString m_lastError;
+    PortErrorKind m_openErrorKind = PortErrorKind::None;
 };
 
 } // namespace platform

@@ -6,6 +6,15 @@
 
 namespace platform {
 
+// What kept a port from opening, as far as the operating system tells.
+enum class PortErrorKind {
+    None,       // the port opened
+    Missing,    // no device of that name (an adapter not plugged in, a link to nothing)
+    Permission, // the user may not read and write the device
+    Busy,       // another program holds the device
+    Other,      // anything else, or a control that cannot tell
+};
+
 // The operations of the legacy serial control that the program relies on. Every operation
 // reports its own failure through its result; nothing is thrown, so callers can ignore a
 // failing step and go on with the next one.
@@ -42,6 +51,11 @@ class SerialControl {
     // One attempt to open the lost device again, with the same port number and line
     // settings; true when the port is usable again.
     virtual bool reopenLostDevice() { return false; }
+
+    // The device file the current port number maps to; empty when the control cannot tell.
+    virtual QString devicePath() const { return QString(); }
+    // Why the last attempt to open the port failed; None after one that worked.
+    virtual PortErrorKind lastOpenErrorKind() const { return PortErrorKind::Other; }
 };
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include "link/transact.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
+#include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
 
 #include <QApplication>
@@ -78,6 +79,10 @@ void frmCalibrateSensor::cmdAccept_Click() {
         }
     }
 
+    // The log's line comes from the same snapshot as the commands and the record; an Accept
+    // refused above sent nothing and is not logged.
+    workbench::CalibrationLogEntry logged = workbench::calibrationLogEntry(*this, accepted);
+
     Timer1->stop();
     // From here the channel list and the fields take no input until the Accept has ended:
     // what is shown stays what is sent and recorded.
@@ -115,15 +120,25 @@ void frmCalibrateSensor::cmdAccept_Click() {
         using namespace Module1;
         if (sendWriteCommand(line) > 0 && !failureShown) {
             failureShown = true;
+            logged.controllerWrite = workbench::writeFailureText(iStatus, vErrorText);
             platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") +
                                  MessageNumberText(iStatus) + QStringLiteral(", ") + vErrorText,
                              platform::vbOKOnly, QStringLiteral("Communications Error"));
         }
     }
 
+    if (!failureShown)
+        logged.controllerWrite = workbench::kWriteOk;
+
     ReadAnalogValues();
 
-    if (!UpdateReportFile(accepted, !failureShown)) {
+    workbench::ReportOutcomeCapture reportOutcome;
+    const bool reportWritable = UpdateReportFile(accepted, !failureShown);
+    logged.reportFile = reportOutcome.text();
+    // Logged whatever became of the write and the record, the failures above all; a line the
+    // log cannot take is told in its own box and holds nothing up.
+    workbench::appendCalibrationLog(logged);
+    if (!reportWritable) {
         // The report file could not be written at all: the workbench is closing.
         m_unloading = true;
         Timer1->stop();

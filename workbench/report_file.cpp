@@ -6,6 +6,7 @@
 #include "codec/utility.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
+#include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 
@@ -185,6 +186,7 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool c
         Module1::FCreate(fileName, workbench::reportTemplate());
         result = workbench::storeReportRecord(fileName, channel, record);
         if (result.outcome == workbench::RecordOutcome::CannotOpen) {
+            workbench::noteReportOutcome(result);
             platform::MsgBox(QStringLiteral("Error!  Cannot Open ") + shownName +
                                  QStringLiteral(" File.\r\nClick OK to EXIT"),
                              platform::vbOKOnly);
@@ -195,6 +197,7 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool c
         }
     }
 
+    workbench::noteReportOutcome(result);
     // The controller holds the new calibration whatever becomes of the record; the operator
     // is told that the report lacks it, and the workbench stays open.
     const QString channelText = channel.listText.toString();

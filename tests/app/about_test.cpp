@@ -83,6 +83,14 @@ TEST_F(AboutTest, LinesLineUpAndShowTheStartUpValues) {
               metrics.horizontalAdvance(QStringLiteral("WWWW")));
 }
 
+TEST_F(AboutTest, PlatformAndCopyrightKeepTheFractionOfTheirSizes) {
+    frmAbout about;
+    EXPECT_EQ(about.lblPlatform->font().pointSizeF(), 15.75);
+    EXPECT_TRUE(about.lblPlatform->font().bold());
+    EXPECT_EQ(about.lblCopyright->font().pointSizeF(), 8.25);
+    EXPECT_EQ(about.lblProductName->font().pointSizeF(), 18.0);
+}
+
 TEST_F(AboutTest, ControllerTextIsShownAsPlainTextNeverAsMarkup) {
     Module1::vDisplayMicroDate = QStringLiteral("<h1>big");
     Module1::vDisplayMicroInfo = QStringLiteral("<b>x</b>");

@@ -3,15 +3,26 @@
 #include "fakes.h"
 #include "login/frm_login.h"
 #include "platform/pdq.h"
+#include "platform/port_info.h"
+#include "platform/port_path.h"
 #include "platform/program_end.h"
+#include "platform/signed_in_user.h"
 #include "platform/status_bar.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <memory>
 
 using testsupport::BoxAnswerer;
@@ -24,6 +35,7 @@ class LoginTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        platform::setSignedInUser(QString());
         port->open = false;
         port->goodPorts = {1, 2};
         platform::setProgramEndHook([this](int) { ++programEnds; });
@@ -92,6 +104,7 @@ TEST_F(LoginTest, UntouchedListOpensPortOneWithTheExactStatusAndPause) {
     EXPECT_EQ(port->portNumber, 1);
     EXPECT_TRUE(port->open);
     EXPECT_EQ(status(), QStringLiteral("ComPort 1 Opened Successfully!"));
+    EXPECT_EQ(platform::signedInUser(), QStringLiteral("tech"));
     EXPECT_EQ(waits.sleeps, std::vector<int>({500}));
     EXPECT_TRUE(login->OK);
     EXPECT_FALSE(login->isVisible());
@@ -143,6 +156,104 @@ TEST_F(LoginTest, CancelInTheFailureBoxEndsTheProgram) {
     EXPECT_EQ(programEnds, 1);
     EXPECT_FALSE(login->OK);
     EXPECT_FALSE(port->open);
+}
+
+TEST_F(LoginTest, PortToolTipsNameTheDeviceAndTheSecondPanelSaysWhyAPortDidNotOpen) {
+    // Port 8 is a link to a device that is not there, port 9 one to a device that is.
+    const QDir programDirectory(QCoreApplication::applicationDirPath());
+    const QString com8 = programDirectory.filePath(QStringLiteral("COM8"));
+    const QString com9 = programDirectory.filePath(QStringLiteral("COM9"));
+    ASSERT_FALSE(QFileInfo(com8).isSymLink() || QFileInfo::exists(com8));
+    ASSERT_FALSE(QFileInfo(com9).isSymLink() || QFileInfo::exists(com9));
+    QTemporaryDir devices;
+    const QString gone = devices.filePath(QStringLiteral("ttyGONE"));
+    const QString there = devices.filePath(QStringLiteral("ttyTHERE"));
+    {
+        QFile device(there);
+        ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(gone, com8));
+    const auto removeLinks = qScopeGuard([&] {
+        QFile::remove(com8);
+        QFile::remove(com9);
+        platform::setPortOpenFailureForTests(0);
+    });
+    ASSERT_TRUE(QFile::link(there, com9));
+
+    login = std::make_unique<frmLogin>();
+    login->show();
+    const auto tip = [this](int index) {
+        return login->cboComPort->itemData(index, Qt::ToolTipRole).toString();
+    };
+    EXPECT_EQ(tip(7), QStringLiteral("Port 8: ") + com8 + QStringLiteral(" -> ") + gone +
+                          QStringLiteral(" (not present)"));
+    EXPECT_EQ(tip(8), QStringLiteral("Port 9: ") + com9 + QStringLiteral(" -> ") + there);
+    // Without a COM4 of its own, port 4 is the system's fourth port.
+    ASSERT_EQ(platform::devicePathForPort(4, programDirectory.path()),
+              platform::devicePathForPort(4, QString()));
+    EXPECT_TRUE(tip(3).startsWith(QStringLiteral("Port 4: system port ") +
+                                  platform::devicePathForPort(4, QString())))
+        << qPrintable(tip(3));
+    for (int index = 0; index < 9; ++index)
+        EXPECT_TRUE(tip(index).startsWith(QStringLiteral("Port %1: ").arg(index + 1)));
+    // The adapter, where the system knows it, on a line of its own.
+    platform::PortDevice adapter;
+    adapter.portNumber = 3;
+    adapter.path = QStringLiteral("/dev/ttyUSB0");
+    adapter.systemPort = true;
+    adapter.present = true;
+    adapter.description = QStringLiteral("USB-Serial Controller");
+    adapter.serialNumber = QStringLiteral("A50285BI");
+    EXPECT_EQ(frmLogin::PortToolTip(adapter),
+              QStringLiteral("Port 3: system port /dev/ttyUSB0\n"
+                             "USB-Serial Controller, serial number A50285BI"));
+
+    // The real serial control, on those devices.
+    platform::PDQ().replaceComm1(nullptr);
+    login->txtUserName->setText(QStringLiteral("tech"));
+    auto* failurePanel = login->sbLogin->findChild<QLabel*>(QStringLiteral("Panel2"));
+    ASSERT_NE(failurePanel, nullptr);
+    EXPECT_EQ(failurePanel->accessibleDescription(), QStringLiteral("Panel2"));
+    EXPECT_EQ(login->sbLogin->panelText(2), QString());
+    std::vector<QString> panelAtBox;
+    boxes.onShow = [&](const testsupport::ShownBox&) {
+        panelAtBox.push_back(login->sbLogin->panelText(2));
+    };
+
+    pickPort(7);
+    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    EXPECT_EQ(platform::PDQ().Comm1().lastOpenErrorKind(), platform::PortErrorKind::Missing);
+    // The reason in the system's own words, in whatever language it speaks.
+    const QString missing =
+        com8 + QStringLiteral(" -> ") + gone + QLatin1Char('\n') + qt_error_string(ENOENT);
+    EXPECT_EQ(login->sbLogin->panelText(2), missing);
+
+    // Administrators open any device: the refusal is the serial layer's, as the system gives it.
+    pickPort(8);
+    platform::setPortOpenFailureForTests(EACCES);
+    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    EXPECT_EQ(platform::PDQ().Comm1().lastOpenErrorKind(), platform::PortErrorKind::Permission);
+    // The group to join is the device's own, or "dialout" for a device of root's.
+    const QString owner = QFileInfo(there).group();
+    const QString group =
+        owner.isEmpty() || owner == QLatin1String("root") ? QStringLiteral("dialout") : owner;
+    const QString refused = com9 + QStringLiteral(" -> ") + there + QLatin1Char('\n') +
+                            qt_error_string(EACCES) +
+                            QStringLiteral(" - join the \"%1\" group and log in again").arg(group);
+    EXPECT_EQ(login->sbLogin->panelText(2), refused);
+
+    // The first panel and the box are as they always were; the reason was on show with the box.
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    for (const testsupport::ShownBox& box : boxes.shown) {
+        EXPECT_EQ(box.text, QStringLiteral("Port is invalid, try again"));
+        EXPECT_EQ(box.title, QStringLiteral("Login"));
+        EXPECT_EQ(box.style, 1);
+    }
+    EXPECT_EQ(panelAtBox, (std::vector<QString>{missing, refused}));
+    EXPECT_EQ(status(), QStringLiteral("Port is Invalid! "));
+    EXPECT_FALSE(login->OK);
+    EXPECT_EQ(programEnds, 0);
+    EXPECT_EQ(platform::signedInUser(), QString());
 }
 
 TEST_F(LoginTest, CancelButtonAndEscEndTheProgram) {
