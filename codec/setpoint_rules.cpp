@@ -20,6 +20,16 @@ double storedValue(const QString& text) {
     return TextToNumber(copy);
 }
 
+// The value a range check looks at. It reads the number the text begins with; but when the
+// sign position holds something other than a sign (a letter, a prompt), that reads as 0
+// while the field keeps all its digits, and a value beyond the limits would pass ("Z898_."
+// kept as 898 under limits of -20 to 320). So such a text is checked by the value it keeps.
+double rangeCheckedValue(const QString& text) {
+    const double checked = checkedValue(text);
+    const double stored = storedValue(text);
+    return checked == stored ? checked : stored;
+}
+
 } // namespace
 
 QString VoltageText(double volts) {
@@ -60,7 +70,7 @@ VoltageCorrection CorrectHighVoltage(const QString& fieldText, const QString& lo
 
 RangeCorrection CorrectRangeLow(const QString& lowText, double rangeMin, double rangeMax) {
     RangeCorrection c;
-    const double low = checkedValue(lowText);
+    const double low = rangeCheckedValue(lowText);
     c.outOfLimits = low < rangeMin || low > rangeMax - 1;
     if (!c.outOfLimits)
         c.value = RoundToSingle(storedValue(lowText));
@@ -77,8 +87,8 @@ RangeCorrection CorrectRangeLow(const QString& lowText, double rangeMin, double 
 RangeCorrection CorrectRangeHigh(const QString& highText, const QString& lowText, double rangeMin,
                                  double rangeMax) {
     RangeCorrection c;
-    const double low = checkedValue(lowText);
-    const double high = checkedValue(highText);
+    const double low = rangeCheckedValue(lowText);
+    const double high = rangeCheckedValue(highText);
     c.outOfLimits = high < rangeMin || high > rangeMax || low > high;
     if (!c.outOfLimits)
         c.value = RoundToSingle(storedValue(highText));

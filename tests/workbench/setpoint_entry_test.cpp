@@ -308,13 +308,17 @@ TEST_F(SetpointEntryTest, RangeMessageNamesLimitsInMessageNumberForm) {
     EXPECT_EQ(harness.boxes.shown.size(), 2u);
 }
 
-TEST_F(SetpointEntryTest, SignPositionHoldingAnotherCharacter) {
-    // The check reads 0 (within the limits, so no message); the stored value is the digits.
+TEST_F(SetpointEntryTest, SignPositionHoldingAnotherCharacterIsCheckedByTheValueKept) {
+    // The field keeps the digits (70, above the highest low value 61.5), so that is what is
+    // checked: a letter in the sign position no longer lets a value past the limits.
     MaskEdBox* lo = form->medSensorRangeLo;
-    EXPECT_EQ(typeAndLeave(lo, "a0700", "a070.0"), "+070.0");
-    EXPECT_TRUE(harness.boxes.shown.empty());
+    EXPECT_EQ(typeAndLeave(lo, "a0700", "a070.0"), "+061.5");
+    EXPECT_EQ(boxTexts(), std::vector<QString>{kPsigMessage});
+    EXPECT_EQ(typeAndLeave(lo, "a0200", "a020.0"), "+020.0"); // within the limits: kept
+    EXPECT_EQ(boxTexts(), std::vector<QString>{kPsigMessage});
 
-    // In the high field the check's 0 lies below a low value of 30: it becomes the low value.
+    // In the high field the kept 20 lies below a low value of 30: it becomes the low value.
+    harness.forget();
     ASSERT_TRUE(lo->setText("+030.0"));
     EXPECT_EQ(typeAndLeave(form->medSensorRangeHi, "x0200", "x020.0"), "+030.0");
     EXPECT_EQ(boxTexts(), std::vector<QString>{kPsigMessage});
