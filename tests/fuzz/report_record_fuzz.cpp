@@ -21,7 +21,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -29,8 +33,9 @@ namespace {
 // between them.
 constexpr qsizetype kDataLength = 5 + 4 + 5 + 4 + 6 + 4 + 6;
 
-QTemporaryDir* directory = nullptr;
 QString reportPath;
+// The directory holding the report file, removed when the run ends.
+std::string directoryPath;
 
 constexpr std::array<const char*, 14> kChannelNumbers = {"30", "31", "32", "33", "34", "35", "36",
                                                          "37", "40", "41", "42", "43", "44", "45"};
@@ -100,13 +105,21 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     // A directory in memory when there is one: every input writes the file through to disk.
     const QString base =
         QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    directory = new QTemporaryDir(base + QStringLiteral("/tq-fuzz-report-XXXXXX"));
-    if (!directory->isValid()) {
+    QTemporaryDir directory(base + QStringLiteral("/tq-fuzz-report-XXXXXX"));
+    if (!directory.isValid()) {
         std::fprintf(stderr, "Cannot make a directory for the report file under %s\n",
                      qPrintable(base));
         std::abort();
     }
-    reportPath = directory->filePath(QString::fromLatin1(workbench::kReportFileName));
+    // Kept for the whole run, and removed without Qt when the program ends (Qt's own objects
+    // may be gone by then).
+    directory.setAutoRemove(false);
+    directoryPath = QFile::encodeName(directory.path()).toStdString();
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(directoryPath, ignored);
+    });
+    reportPath = directory.filePath(QString::fromLatin1(workbench::kReportFileName));
     FUZZ_CHECK(workbench::reportTemplate() == expectedTemplate());
     return 0;
 }
