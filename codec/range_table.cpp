@@ -101,15 +101,21 @@ FittedRangeText FitToRangeFormat(const RangeFormat& range, const QString& valueT
     FittedRangeText fitted{range.mask, range.format, valueText};
     if (valueText.isEmpty())
         return fitted;
+    // A value too long for its fixed text comes in the overflow form, "%" and the plain text
+    // ("%-1000.5", "%5000.5"): it is signed like any other value (positive when no "-" follows
+    // the "%") and always rewritten, since it is longer than the field.
+    const bool overflow = valueText.front() == QLatin1Char('%');
+    const QChar sign = !overflow                                   ? valueText.front()
+                       : valueText.startsWith(QLatin1String("%-")) ? QLatin1Char('-')
+                                                                   : QLatin1Char('+');
     // The sign travels in the first position: "&" lets the field take it, and the format
     // writes it literally.
-    const QChar sign = valueText.front();
     if (sign == QLatin1Char('+') || sign == QLatin1Char('-')) {
         fitted.mask.prepend(QLatin1Char('&'));
         fitted.format.prepend(sign);
     }
     // A text whose point already stands where the mask has it is kept exactly as it is.
-    if (valueText.indexOf(QLatin1Char('.')) == fitted.mask.indexOf(QLatin1Char('.')))
+    if (!overflow && valueText.indexOf(QLatin1Char('.')) == fitted.mask.indexOf(QLatin1Char('.')))
         return fitted;
 
     // TextToNumber removes the surrounding blanks itself; the value is kept in single

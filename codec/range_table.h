@@ -26,8 +26,10 @@ std::optional<RangeFormat> RangeFormatFor(int channelIndex, const QString& setup
 
 // A value text brought into a range format. When the text starts with a sign, the sign
 // position goes in front of the mask ("&") and the sign in front of the format; the text is
-// rewritten in that format unless its point already stands where the mask has it. An empty
-// text stays empty and leaves mask and format as the row has them.
+// rewritten in that format unless its point already stands where the mask has it. A text in
+// the overflow form of NumberToFixedText ("%" and the digits) is signed the same way (its
+// "-", else "+") and always rewritten. An empty text stays empty and leaves mask and format as
+// the row has them.
 struct FittedRangeText {
     QString mask;
     QString format;
