@@ -1,5 +1,6 @@
 // The calibration tool.
 #include "app/startup.h"
+#include "platform/terminal.h"
 
 #include <QApplication>
 #include <QString>
@@ -34,6 +35,7 @@ bool answeredOnTerminal(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::useParentTerminal();
     if (answeredOnTerminal(argc, argv))
         return 0;
     QApplication app(argc, argv);

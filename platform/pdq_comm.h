@@ -1,76 +1,22 @@
-// The real serial control, on a QSerialPort.
+// The real serial control of this system: Win32's communications API on Windows, Qt's serial
+// port elsewhere. Both keep the same rules (bounded receive buffer, what arrived before a loss
+// still handed over, a lost device reopened on the same port, the kinds of open failure).
 #pragma once
 
-#include "platform/serial_control.h"
+#include <QtGlobal>
 
-#include <QObject>
-#include <QSerialPort>
+#ifdef Q_OS_WIN
+#include "platform/win32_comm.h"
+#else
+#include "platform/qt_serial_comm.h"
+#endif
 
 namespace platform {
 
-class PdqComm final : public QObject, public SerialControl {
-    Q_OBJECT
-  public:
-    // Ports are looked up next to the program, or in `programDirectory` when one is given.
-    explicit PdqComm(QString programDirectory = QString());
-    ~PdqComm() override;
-
-    bool setSettings(const QString& settings) override;
-    bool setReceiveBufferSize(int size) override;
-    bool setTransmitBufferSize(int size) override;
-    bool setPortNumber(int portNumber) override;
-    bool setPortOpen(bool open) override;
-    bool portOpen() const override;
-    bool receiveCount(int& count) override;
-    bool discardReceive() override;
-    bool transmitCount(int& count) override;
-    bool discardTransmit() override;
-    bool output(const QByteArray& bytes) override;
-    bool input(QByteArray& bytes) override;
-    bool setReadLength(int length) override;
-    QString lastError() const override;
-    bool deviceLost() const override { return m_lost; }
-    bool reopenLostDevice() override;
-
-    // The device file the current port number maps to.
-    QString devicePath() const override;
-    PortErrorKind lastOpenErrorKind() const override { return m_openErrorKind; }
-
-  private:
-    struct LineSettings {
-        qint32 baudRate = 9600;
-        QSerialPort::Parity parity = QSerialPort::NoParity;
-        QSerialPort::DataBits dataBits = QSerialPort::Data8;
-        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    };
-
-    bool applyLineSettings();
-    bool openDevice(const QString& path);
-    void pullWaitingBytes();
-    void takeArrivedBytes();
-    void reportOverflow();
-    qint64 kernelReceiveQueue() const;
-    qint64 kernelTransmitQueue() const;
-    void onError(QSerialPort::SerialPortError error);
-    bool usable() const { return m_port.isOpen() && !m_lost; }
-
-    QSerialPort m_port;
-    LineSettings m_settings;
-    QString m_programDirectory;
-    // The device file the port was last opened on.
-    QString m_openedPath;
-    int m_portNumber = 1;
-    int m_receiveBufferSize = 4096;
-    int m_transmitBufferSize = 4096;
-    int m_readLength = 0;
-    bool m_lost = false;
-    // The receive buffer: what has arrived and not yet been read, at most the receive buffer
-    // size. It outlives a lost device, so what had arrived is still handed over by Input.
-    QByteArray m_received;
-    // Characters thrown away because the receive buffer was full, since the last trace.
-    qint64 m_overflowed = 0;
-    QString m_lastError;
-    PortErrorKind m_openErrorKind = PortErrorKind::None;
-};
+#ifdef Q_OS_WIN
+using PdqComm = Win32Comm;
+#else
+using PdqComm = QtSerialComm;
+#endif
 
 } // namespace platform

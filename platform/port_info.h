@@ -4,8 +4,10 @@
 
 #include "platform/serial_control.h"
 
-#include <QSerialPort>
 #include <QString>
+#ifndef Q_OS_WIN
+#include <QSerialPort>
+#endif
 
 #include <optional>
 #include <vector>
@@ -16,7 +18,7 @@ namespace platform {
 struct PortDevice {
     int portNumber = 0;
     // The device file the port opens: the "COMn" file or link in the program's directory, or
-    // the system's n-th serial port.
+    // the system's n-th serial port; on Windows the port's own name, "COMn".
     QString path;
     // Where `path` leads when it is a symbolic link; empty otherwise.
     QString linkTarget;
@@ -44,9 +46,15 @@ std::vector<PortDevice> describePorts(int first, int last);
 // The device in one line: "path -> target" for a link, the path otherwise.
 QString deviceText(const PortDevice& device);
 
+#ifdef Q_OS_WIN
+// The kind of failure a Windows error code from opening a port stands for: a port that does
+// not exist, or one that another program holds (Windows says "access denied" for that too).
+PortErrorKind portErrorKindOfWindowsError(unsigned long error);
+#else
 // The kind of failure an open that the serial port refused with `error` had, on the device at
 // `path`.
 PortErrorKind portOpenErrorKind(const QString& path, QSerialPort::SerialPortError error);
+#endif
 
 // The kind of failure an operating system error number (ENOENT, EACCES, EBUSY ...) stands for.
 PortErrorKind portErrorKindOf(int osError);

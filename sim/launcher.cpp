@@ -1,7 +1,6 @@
 #include "sim/launcher.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,14 +13,15 @@ QString binDirectory() {
 }
 
 Launcher::Launcher(QStringList extraArguments, int portNumber)
-    : m_extra(std::move(extraArguments)), m_portNumber(portNumber) {}
+    : m_dir(runnerDirectoryTemplate()), m_runner(makeRunner()), m_extra(std::move(extraArguments)),
+      m_portNumber(portNumber) {}
 
 Launcher::~Launcher() {
     stop();
 }
 
 QString Launcher::linkPath() const {
-    return m_dir.filePath(QStringLiteral("COM%1").arg(m_portNumber));
+    return m_runner->linkPath(m_dir.path(), m_portNumber);
 }
 
 QString Launcher::logPath() const {
@@ -33,50 +33,21 @@ bool Launcher::start() {
         m_error = QStringLiteral("no temporary directory: ") + m_dir.errorString();
         return false;
     }
-    const QString program = binDirectory() + QStringLiteral("/tq8400-sim");
     QStringList arguments{QStringLiteral("--link"), linkPath(), QStringLiteral("--log"), logPath()};
     arguments += m_extra;
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, arguments);
-    if (!m_process.waitForStarted(10000)) {
-        m_error = program + QStringLiteral(": ") + m_process.errorString();
-        return false;
-    }
-    QByteArray output;
-    QDeadlineTimer deadline(10000);
-    while (!output.contains("tq8400-sim: ready on")) {
-        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning) {
-            m_error = QStringLiteral("tq8400-sim did not report ready");
-            stop();
-            return false;
-        }
-        m_process.waitForReadyRead(100);
-        output += m_process.readAllStandardOutput();
-    }
-    return true;
+    return m_runner->start(m_dir.path(), arguments, m_error);
 }
 
 void Launcher::stop() {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    m_runner->stop();
 }
 
 bool Launcher::terminate(int timeoutMs) {
-    if (m_process.state() == QProcess::NotRunning)
-        return false;
-    m_process.terminate();
-    return m_process.waitForFinished(timeoutMs);
+    return m_runner->terminate(timeoutMs);
 }
 
 int Launcher::exitCode() const {
-    if (m_process.state() != QProcess::NotRunning || m_process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return m_process.exitCode();
+    return m_runner->exitCode();
 }
 
 std::vector<WireLogLine> Launcher::log() const {

@@ -3,14 +3,35 @@
 #pragma once
 
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
 #include <vector>
 
 namespace sim {
+
+// What starts and stops the simulator program: a child process where the program runs on this
+// system, or the simulator host of a Windows test run (see remote_runner.cpp).
+class Runner {
+  public:
+    virtual ~Runner() = default;
+    // The link the tool opens for port `portNumber`, when the simulator's directory is
+    // `directory`.
+    virtual QString linkPath(const QString& directory, int portNumber) const = 0;
+    // Starts tq8400-sim with `arguments` and waits (at most ten seconds) until it reports its
+    // link ready; the reason in `error` when it did not.
+    virtual bool start(const QString& directory, const QStringList& arguments, QString& error) = 0;
+    virtual void stop() = 0;
+    virtual bool terminate(int timeoutMs) = 0;
+    virtual int exitCode() const = 0;
+};
+
+// The runner of this system, and where its simulators' directories are made (a QTemporaryDir
+// template).
+std::unique_ptr<Runner> makeRunner();
+QString runnerDirectoryTemplate();
 
 // Directory of the built programs: $TQ_BIN_DIR, else the running program's own directory.
 QString binDirectory();
@@ -24,8 +45,9 @@ struct WireLogLine {
     bool unknown = false;
 };
 
-// tq8400-sim in a fresh temporary directory, its link made there as COM<portNumber> and its
-// wire log written beside it. Stopped when the object goes.
+// tq8400-sim in a fresh temporary directory, its link made as port <portNumber> (a COMn link
+// in that directory, or Windows' COMn) and its wire log written in the directory. Stopped when
+// the object goes.
 class Launcher {
   public:
     explicit Launcher(QStringList extraArguments = {}, int portNumber = 1);
@@ -54,7 +76,7 @@ class Launcher {
 
   private:
     QTemporaryDir m_dir;
-    QProcess m_process;
+    std::unique_ptr<Runner> m_runner;
     QStringList m_extra;
     int m_portNumber;
     QString m_error;

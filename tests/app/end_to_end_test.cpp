@@ -46,6 +46,47 @@ const std::map<QString, RangeEntry> kRangeEntries = {
     {QStringLiteral("&##.##"), {"+0100", "+01.00", "+2000", "+20.00"}},
 };
 
+// The exchange on the wire as text, one line a command or reply, non-printing bytes as \xHH.
+// The timer's live readings repeat as often as time allows; a run of the same exchange counts
+// once, so that two runs of the same scenario give the same text on any system.
+QByteArray wireTranscript(const std::vector<testsupport::WireLogLine>& log) {
+    const auto lineOf = [](const testsupport::WireLogLine& entry) {
+        QByteArray line = entry.dir.toLatin1() + ' ';
+        for (const char c : entry.text) {
+            const auto byte = static_cast<unsigned char>(c);
+            line += byte >= 0x20 && byte < 0x7F && c != '\\'
+                        ? QByteArray(1, c)
+                        : "\\x" + QByteArray::number(byte, 16).rightJustified(2, '0');
+        }
+        return line + '\n';
+    };
+    QByteArray transcript;
+    QByteArray previous;
+    for (size_t i = 0; i < log.size(); ++i) {
+        QByteArray exchange = lineOf(log[i]);
+        // A command and its reply are one exchange.
+        if (log[i].dir == QLatin1String("in") && i + 1 < log.size() &&
+            log[i + 1].dir == QLatin1String("out"))
+            exchange += lineOf(log[++i]);
+        if (exchange != previous)
+            transcript += exchange;
+        previous = exchange;
+    }
+    return transcript;
+}
+
+// With TQ_E2E_RECORD_DIR set, the wire transcript and the report file are kept there, so that
+// the runs on two systems can be compared byte for byte.
+void keepRecord(const QString& name, const QByteArray& contents) {
+    const QString directory = qEnvironmentVariable("TQ_E2E_RECORD_DIR");
+    if (directory.isEmpty())
+        return;
+    QFile file(directory + QLatin1Char('/') + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        << qPrintable(file.fileName());
+    ASSERT_EQ(file.write(contents), contents.size());
+}
+
 // Converter count of a voltage text, worked out independently of the tool.
 QByteArray count(QString volts) {
     const int millivolts = volts.remove(QLatin1Char('.')).toInt();
@@ -243,6 +284,8 @@ TEST_F(EndToEndTest, CalibrateAllFourteenChannelsAndLeave) {
     const QByteArray written = report.readAll();
     EXPECT_EQ(written.size(), 674);
     EXPECT_EQ(written, expected);
+    keepRecord(QStringLiteral("wire.txt"), wireTranscript(sim.log()));
+    keepRecord(QStringLiteral("CalData.txt"), written);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "platform/pdq_comm.h"
+#include "platform/qt_serial_comm.h"
 
 #include "platform/port_info.h"
 #include "platform/port_path.h"
@@ -22,92 +22,77 @@ namespace {
 // A byte count above this is not believed: it would come from a broken driver.
 constexpr qint64 kMaxBelievableCount = 1 << 24;
 
-bool parseSettings(const QString& text, qint32& baud, QSerialPort::Parity& parity,
-                   QSerialPort::DataBits& dataBits, QSerialPort::StopBits& stopBits) {
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return false;
-    bool ok = false;
-    const int speed = parts[0].trimmed().toInt(&ok);
-    if (!ok || speed <= 0)
-        return false;
-    const QString p = parts[1].trimmed().toUpper();
-    QSerialPort::Parity par;
-    if (p == QLatin1String("N"))
-        par = QSerialPort::NoParity;
-    else if (p == QLatin1String("E"))
-        par = QSerialPort::EvenParity;
-    else if (p == QLatin1String("O"))
-        par = QSerialPort::OddParity;
-    else if (p == QLatin1String("M"))
-        par = QSerialPort::MarkParity;
-    else if (p == QLatin1String("S"))
-        par = QSerialPort::SpaceParity;
-    else
-        return false;
-    const int bits = parts[2].trimmed().toInt(&ok);
-    if (!ok || bits < 5 || bits > 8)
-        return false;
-    const QString s = parts[3].trimmed();
-    QSerialPort::StopBits stop;
-    if (s == QLatin1String("1"))
-        stop = QSerialPort::OneStop;
-    else if (s == QLatin1String("1.5"))
-        stop = QSerialPort::OneAndHalfStop;
-    else if (s == QLatin1String("2"))
-        stop = QSerialPort::TwoStop;
-    else
-        return false;
-    baud = speed;
-    parity = par;
-    dataBits = static_cast<QSerialPort::DataBits>(bits);
-    stopBits = stop;
-    return true;
+QSerialPort::Parity serialParity(LineSettings::Parity parity) {
+    switch (parity) {
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits serialStopBits(LineSettings::StopBits stopBits) {
+    switch (stopBits) {
+    case LineSettings::StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case LineSettings::StopBits::Two:
+        return QSerialPort::TwoStop;
+    case LineSettings::StopBits::One:
+        break;
+    }
+    return QSerialPort::OneStop;
 }
 
 } // namespace
 
-PdqComm::PdqComm(QString programDirectory) : m_programDirectory(std::move(programDirectory)) {
-    connect(&m_port, &QSerialPort::errorOccurred, this, &PdqComm::onError);
+QtSerialComm::QtSerialComm(QString programDirectory)
+    : m_programDirectory(std::move(programDirectory)) {
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialComm::onError);
     // Whenever the event loop runs (a message box, a wait), arriving characters move into
     // the bounded receive buffer at once, so a chattering line cannot grow memory.
-    connect(&m_port, &QSerialPort::readyRead, this, &PdqComm::takeArrivedBytes);
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialComm::takeArrivedBytes);
 }
 
-PdqComm::~PdqComm() {
+QtSerialComm::~QtSerialComm() {
     if (m_port.isOpen())
         m_port.close();
 }
 
-bool PdqComm::setSettings(const QString& settings) {
-    LineSettings parsed;
-    if (!parseSettings(settings, parsed.baudRate, parsed.parity, parsed.dataBits,
-                       parsed.stopBits)) {
+bool QtSerialComm::setSettings(const QString& settings) {
+    const std::optional<LineSettings> parsed = parseLineSettings(settings);
+    if (!parsed) {
         m_lastError = QStringLiteral("invalid line settings \"%1\"").arg(settings);
         return false;
     }
-    m_settings = parsed;
+    m_settings = *parsed;
     return usable() ? applyLineSettings() : true;
 }
 
 // The receive buffer holds at most this many characters; what arrives while it is full is
 // thrown away, as a serial control's buffer overflows. The transmit size is kept as a figure:
 // output is handed to the line at once.
-bool PdqComm::setReceiveBufferSize(int size) {
+bool QtSerialComm::setReceiveBufferSize(int size) {
     if (size <= 0)
         return false;
     m_receiveBufferSize = size;
     return true;
 }
 
-bool PdqComm::setTransmitBufferSize(int size) {
+bool QtSerialComm::setTransmitBufferSize(int size) {
     if (size <= 0)
         return false;
     m_transmitBufferSize = size;
     return true;
 }
 
-bool PdqComm::setPortNumber(int portNumber) {
+bool QtSerialComm::setPortNumber(int portNumber) {
     if (portNumber < 1 || portNumber > 255) {
         m_lastError = QStringLiteral("port number %1 does not exist").arg(portNumber);
         return false;
@@ -120,13 +105,13 @@ bool PdqComm::setPortNumber(int portNumber) {
     return true;
 }
 
-QString PdqComm::devicePath() const {
+QString QtSerialComm::devicePath() const {
     return devicePathForPort(m_portNumber, m_programDirectory.isEmpty()
                                                ? QCoreApplication::applicationDirPath()
                                                : m_programDirectory);
 }
 
-bool PdqComm::setPortOpen(bool open) {
+bool QtSerialComm::setPortOpen(bool open) {
     if (!open) {
         if (m_port.isOpen())
             m_port.close();
@@ -145,7 +130,7 @@ bool PdqComm::setPortOpen(bool open) {
     return openDevice(m_openedPath);
 }
 
-bool PdqComm::reopenLostDevice() {
+bool QtSerialComm::reopenLostDevice() {
     if (!m_lost)
         return usable();
     // The very device that was lost (the COMn link, not whatever the port number would map
@@ -158,7 +143,7 @@ bool PdqComm::reopenLostDevice() {
     return true;
 }
 
-bool PdqComm::openDevice(const QString& path) {
+bool QtSerialComm::openDevice(const QString& path) {
     // A refusal a test asks for stands in for the system's own (a root user opens anything).
     if (const int refused = portOpenFailureForTests()) {
         m_lastError = QStringLiteral("%1: %2").arg(path, qt_error_string(refused));
@@ -186,18 +171,20 @@ bool PdqComm::openDevice(const QString& path) {
     return true;
 }
 
-bool PdqComm::portOpen() const {
+bool QtSerialComm::portOpen() const {
     return m_port.isOpen();
 }
 
-bool PdqComm::applyLineSettings() {
-    return m_port.setBaudRate(m_settings.baudRate) && m_port.setParity(m_settings.parity) &&
-           m_port.setDataBits(m_settings.dataBits) && m_port.setStopBits(m_settings.stopBits);
+bool QtSerialComm::applyLineSettings() {
+    return m_port.setBaudRate(m_settings.baudRate) &&
+           m_port.setParity(serialParity(m_settings.parity)) &&
+           m_port.setDataBits(static_cast<QSerialPort::DataBits>(m_settings.dataBits)) &&
+           m_port.setStopBits(serialStopBits(m_settings.stopBits));
 }
 
 // Without a running event loop the port reads nothing by itself; a zero wait pulls in
 // whatever the operating system holds. The time-out it reports is not a fault.
-void PdqComm::pullWaitingBytes() {
+void QtSerialComm::pullWaitingBytes() {
     if (!usable())
         return;
     for (int round = 0; round < 64 && kernelReceiveQueue() > 0; ++round) {
@@ -211,7 +198,7 @@ void PdqComm::pullWaitingBytes() {
     takeArrivedBytes();
 }
 
-void PdqComm::takeArrivedBytes() {
+void QtSerialComm::takeArrivedBytes() {
     if (!m_port.isOpen())
         return;
     const QByteArray arrived = m_port.readAll();
@@ -226,7 +213,7 @@ void PdqComm::takeArrivedBytes() {
     }
 }
 
-qint64 PdqComm::kernelReceiveQueue() const {
+qint64 QtSerialComm::kernelReceiveQueue() const {
 #ifdef Q_OS_UNIX
     int waiting = 0;
     if (::ioctl(int(m_port.handle()), FIONREAD, &waiting) == 0 && waiting > 0)
@@ -235,7 +222,7 @@ qint64 PdqComm::kernelReceiveQueue() const {
     return 0;
 }
 
-qint64 PdqComm::kernelTransmitQueue() const {
+qint64 QtSerialComm::kernelTransmitQueue() const {
 #ifdef Q_OS_UNIX
     int unsent = 0;
     if (::ioctl(int(m_port.handle()), TIOCOUTQ, &unsent) == 0 && unsent > 0)
@@ -244,7 +231,7 @@ qint64 PdqComm::kernelTransmitQueue() const {
     return 0;
 }
 
-bool PdqComm::receiveCount(int& count) {
+bool QtSerialComm::receiveCount(int& count) {
     count = 0;
     if (!m_lost && !m_port.isOpen())
         return false;
@@ -255,7 +242,7 @@ bool PdqComm::receiveCount(int& count) {
     return true;
 }
 
-bool PdqComm::discardReceive() {
+bool QtSerialComm::discardReceive() {
     m_received.clear();
     reportOverflow();
     if (!usable())
@@ -265,7 +252,7 @@ bool PdqComm::discardReceive() {
     return cleared;
 }
 
-bool PdqComm::transmitCount(int& count) {
+bool QtSerialComm::transmitCount(int& count) {
     count = 0;
     if (m_lost)
         return true;
@@ -278,13 +265,13 @@ bool PdqComm::transmitCount(int& count) {
     return true;
 }
 
-bool PdqComm::discardTransmit() {
+bool QtSerialComm::discardTransmit() {
     if (!usable())
         return m_lost;
     return m_port.clear(QSerialPort::Output);
 }
 
-bool PdqComm::output(const QByteArray& bytes) {
+bool QtSerialComm::output(const QByteArray& bytes) {
     if (!usable())
         return false;
     if (m_port.write(bytes) != bytes.size())
@@ -295,7 +282,7 @@ bool PdqComm::output(const QByteArray& bytes) {
     return usable();
 }
 
-bool PdqComm::input(QByteArray& bytes) {
+bool QtSerialComm::input(QByteArray& bytes) {
     bytes.clear();
     if (!m_lost && !m_port.isOpen())
         return false;
@@ -311,7 +298,7 @@ bool PdqComm::input(QByteArray& bytes) {
 }
 
 // How much a full receive buffer threw away, traced once the buffer is read or cleared.
-void PdqComm::reportOverflow() {
+void QtSerialComm::reportOverflow() {
     if (m_overflowed == 0)
         return;
     qCInfo(lcLinkOverflow) << m_overflowed << "characters discarded: the receive buffer holds"
@@ -319,14 +306,14 @@ void PdqComm::reportOverflow() {
     m_overflowed = 0;
 }
 
-bool PdqComm::setReadLength(int length) {
+bool QtSerialComm::setReadLength(int length) {
     if (length < 0)
         return false;
     m_readLength = length;
     return true;
 }
 
-QString PdqComm::lastError() const {
+QString QtSerialComm::lastError() const {
     return m_lastError;
 }
 
@@ -334,7 +321,7 @@ QString PdqComm::lastError() const {
 // over and over. Stop listening on the first one; from then on every operation fails
 // quietly and the counts read as 0 (once what had arrived is read), so the program goes on
 // and can still be closed.
-void PdqComm::onError(QSerialPort::SerialPortError error) {
+void QtSerialComm::onError(QSerialPort::SerialPortError error) {
     switch (error) {
     case QSerialPort::NoError:
     case QSerialPort::TimeoutError:

@@ -1,0 +1,373 @@
+#include "platform/win32_comm.h"
+
+#include "platform/port_info.h"
+#include "platform/port_path.h"
+#include "platform/windows_error.h"
+
+#include <QLoggingCategory>
+
+#include <windows.h>
+
+Q_LOGGING_CATEGORY(lcWinPort, "tq.port", QtWarningMsg)
+// Receive-buffer overflows belong to the trace of the line to the controller.
+Q_LOGGING_CATEGORY(lcWinLinkOverflow, "tq.link", QtInfoMsg)
+
+namespace platform {
+
+namespace {
+
+// A byte count above this is not believed: it would come from a broken driver.
+constexpr qint64 kMaxBelievableCount = 1 << 24;
+// At most this many reads per pull, as on the other system.
+constexpr int kMaxReadsPerPull = 64;
+
+HANDLE handleOf(void* handle) {
+    return static_cast<HANDLE>(handle);
+}
+
+// The name CreateFile needs for a port: "\\.\COMn" reaches ports above COM9 too.
+std::wstring deviceNameFor(const QString& path) {
+    return (QStringLiteral("\\\\.\\") + path).toStdWString();
+}
+
+BYTE dcbParity(LineSettings::Parity parity) {
+    switch (parity) {
+    case LineSettings::Parity::Even:
+        return EVENPARITY;
+    case LineSettings::Parity::Odd:
+        return ODDPARITY;
+    case LineSettings::Parity::Mark:
+        return MARKPARITY;
+    case LineSettings::Parity::Space:
+        return SPACEPARITY;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return NOPARITY;
+}
+
+BYTE dcbStopBits(LineSettings::StopBits stopBits) {
+    switch (stopBits) {
+    case LineSettings::StopBits::OneAndHalf:
+        return ONE5STOPBITS;
+    case LineSettings::StopBits::Two:
+        return TWOSTOPBITS;
+    case LineSettings::StopBits::One:
+        break;
+    }
+    return ONESTOPBIT;
+}
+
+} // namespace
+
+Win32Comm::Win32Comm(QString programDirectory) : m_programDirectory(std::move(programDirectory)) {}
+
+Win32Comm::~Win32Comm() {
+    closeHandle();
+}
+
+void Win32Comm::closeHandle() {
+    if (m_handle != nullptr) {
+        ::CloseHandle(handleOf(m_handle));
+        m_handle = nullptr;
+    }
+}
+
+bool Win32Comm::setSettings(const QString& settings) {
+    const std::optional<LineSettings> parsed = parseLineSettings(settings);
+    if (!parsed) {
+        m_lastError = QStringLiteral("invalid line settings \"%1\"").arg(settings);
+        return false;
+    }
+    m_settings = *parsed;
+    return usable() ? applyLineSettings() : true;
+}
+
+// The receive buffer holds at most this many characters; what arrives while it is full is
+// thrown away, as a serial control's buffer overflows. The transmit size is kept as a figure:
+// output is handed to the driver at once.
+bool Win32Comm::setReceiveBufferSize(int size) {
+    if (size <= 0)
+        return false;
+    m_receiveBufferSize = size;
+    return true;
+}
+
+bool Win32Comm::setTransmitBufferSize(int size) {
+    if (size <= 0)
+        return false;
+    m_transmitBufferSize = size;
+    return true;
+}
+
+bool Win32Comm::setPortNumber(int portNumber) {
+    if (portNumber < 1 || portNumber > 255) {
+        m_lastError = QStringLiteral("port number %1 does not exist").arg(portNumber);
+        return false;
+    }
+    if (m_handle != nullptr) {
+        m_lastError = QStringLiteral("the port is open");
+        return false;
+    }
+    m_portNumber = portNumber;
+    return true;
+}
+
+QString Win32Comm::devicePath() const {
+    return devicePathForPort(m_portNumber, m_programDirectory);
+}
+
+bool Win32Comm::setPortOpen(bool open) {
+    if (!open) {
+        closeHandle();
+        m_lost = false;
+        m_received.clear();
+        return true;
+    }
+    if (m_handle != nullptr) {
+        m_lastError = QStringLiteral("the port is already open");
+        m_openErrorKind = PortErrorKind::Other;
+        return false;
+    }
+    m_lost = false;
+    m_received.clear();
+    m_openedPath = devicePath();
+    return openDevice(m_openedPath);
+}
+
+bool Win32Comm::reopenLostDevice() {
+    if (!m_lost)
+        return usable();
+    // The very port that was lost, never another one.
+    if (!openDevice(m_openedPath))
+        return false; // still gone: stays lost, and the next exchange tries once more
+    m_lost = false;
+    m_received.clear();
+    qCInfo(lcWinPort).noquote() << m_openedPath << "is back";
+    return true;
+}
+
+bool Win32Comm::openDevice(const QString& path) {
+    closeHandle();
+    // A refusal a test asks for stands in for the system's own.
+    if (const int refused = portOpenFailureForTests()) {
+        m_lastError = QStringLiteral("%1: %2").arg(path, qt_error_string(refused));
+        m_openErrorKind = portErrorKindOf(refused);
+        return false;
+    }
+    // No sharing: a port belongs to one program at a time, and Windows refuses a second.
+    const std::wstring name = deviceNameFor(path);
+    HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        m_lastError = QStringLiteral("%1: %2").arg(path, windowsErrorText(error));
+        m_openErrorKind = portErrorKindOfWindowsError(error);
+        qCInfo(lcWinPort) << "open failed:" << m_lastError;
+        return false;
+    }
+    // A file or anything else that is not a character device is no port.
+    if (::GetFileType(handle) != FILE_TYPE_CHAR) {
+        ::CloseHandle(handle);
+        m_lastError = QStringLiteral("%1: not a serial port").arg(path);
+        m_openErrorKind = PortErrorKind::Other;
+        return false;
+    }
+    m_handle = handle;
+
+    // Reads never wait: they return at once with whatever has arrived. The program does its
+    // own waiting, as the legacy control's polling did. A write that the line cannot take
+    // within two seconds counts as failed, so a stuck line cannot hold the program.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 2000;
+    if (!::SetCommTimeouts(handle, &timeouts) || !applyLineSettings()) {
+        const DWORD error = ::GetLastError();
+        m_lastError =
+            QStringLiteral("%1: line settings refused: %2").arg(path, windowsErrorText(error));
+        m_openErrorKind = PortErrorKind::Other;
+        closeHandle();
+        return false;
+    }
+    ::PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    m_lastError.clear();
+    m_openErrorKind = PortErrorKind::None;
+    return true;
+}
+
+// Speed, parity, data and stop bits; no flow control of any kind, and nothing that depends on
+// the modem lines (a pseudo-terminal under Wine has none).
+bool Win32Comm::applyLineSettings() {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (!::GetCommState(handleOf(m_handle), &dcb))
+        return false;
+    dcb.BaudRate = DWORD(m_settings.baudRate);
+    dcb.ByteSize = BYTE(m_settings.dataBits);
+    dcb.Parity = dcbParity(m_settings.parity);
+    dcb.StopBits = dcbStopBits(m_settings.stopBits);
+    dcb.fBinary = TRUE;
+    dcb.fParity = m_settings.parity == LineSettings::Parity::None ? FALSE : TRUE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fAbortOnError = FALSE;
+    return ::SetCommState(handleOf(m_handle), &dcb) != FALSE;
+}
+
+bool Win32Comm::portOpen() const {
+    return m_handle != nullptr;
+}
+
+void Win32Comm::loseDevice(const char* call, unsigned long error) {
+    if (m_lost || m_handle == nullptr)
+        return;
+    m_lost = true;
+    m_lastError = QStringLiteral("%1: device lost: %2 failed: %3")
+                      .arg(m_openedPath, QLatin1String(call), windowsErrorText(error));
+    qCWarning(lcWinPort).noquote() << m_lastError;
+    // What had arrived is kept; the program still reads it.
+    closeHandle();
+}
+
+// Moves what the driver holds into the receive buffer. The reads return at once; a read that
+// fails means the device went away (an adapter pulled, the line hung up).
+void Win32Comm::pullWaitingBytes() {
+    char chunk[4096];
+    for (int round = 0; round < kMaxReadsPerPull && usable(); ++round) {
+        DWORD got = 0;
+        if (!::ReadFile(handleOf(m_handle), chunk, DWORD(sizeof(chunk)), &got, nullptr)) {
+            loseDevice("ReadFile", ::GetLastError());
+            return;
+        }
+        if (got == 0)
+            return;
+        keepArrived(chunk, qint64(got));
+    }
+}
+
+void Win32Comm::keepArrived(const char* bytes, qint64 size) {
+    const qint64 room = qMax<qint64>(0, m_receiveBufferSize - m_received.size());
+    m_received.append(bytes, qsizetype(qMin(room, size)));
+    if (size > room) {
+        const bool firstOverflow = m_overflowed == 0;
+        m_overflowed += size - room;
+        if (firstOverflow)
+            qCInfo(lcWinLinkOverflow) << "receive buffer full at" << m_receiveBufferSize
+                                      << "characters; what arrives now is discarded";
+    }
+}
+
+// How much a full receive buffer threw away, traced once the buffer is read or cleared.
+void Win32Comm::reportOverflow() {
+    if (m_overflowed == 0)
+        return;
+    qCInfo(lcWinLinkOverflow) << m_overflowed << "characters discarded: the receive buffer holds"
+                              << m_receiveBufferSize;
+    m_overflowed = 0;
+}
+
+bool Win32Comm::receiveCount(int& count) {
+    count = 0;
+    if (!m_lost && m_handle == nullptr)
+        return false;
+    pullWaitingBytes();
+    qint64 waiting = m_received.size();
+    if (usable()) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (::ClearCommError(handleOf(m_handle), &errors, &status))
+            waiting += qMin<qint64>(status.cbInQue, kMaxBelievableCount);
+        else
+            loseDevice("ClearCommError", ::GetLastError());
+    }
+    count = int(qBound<qint64>(0, waiting, qint64(m_receiveBufferSize)));
+    return true;
+}
+
+bool Win32Comm::discardReceive() {
+    m_received.clear();
+    reportOverflow();
+    if (!usable())
+        return m_lost;
+    if (!::PurgeComm(handleOf(m_handle), PURGE_RXCLEAR | PURGE_RXABORT))
+        return false;
+    // Whatever the purge left in flight goes too.
+    pullWaitingBytes();
+    m_received.clear();
+    m_overflowed = 0;
+    return true;
+}
+
+bool Win32Comm::transmitCount(int& count) {
+    count = 0;
+    if (m_lost)
+        return true;
+    if (m_handle == nullptr)
+        return false;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(handleOf(m_handle), &errors, &status)) {
+        loseDevice("ClearCommError", ::GetLastError());
+        return true;
+    }
+    count = int(qBound<qint64>(0, qint64(status.cbOutQue), kMaxBelievableCount));
+    return true;
+}
+
+bool Win32Comm::discardTransmit() {
+    if (!usable())
+        return m_lost;
+    return ::PurgeComm(handleOf(m_handle), PURGE_TXCLEAR | PURGE_TXABORT) != FALSE;
+}
+
+// The bytes go to the driver now. A device that is gone, or a write the line does not take
+// whole, has not taken the command.
+bool Win32Comm::output(const QByteArray& bytes) {
+    if (!usable())
+        return false;
+    DWORD written = 0;
+    if (!::WriteFile(handleOf(m_handle), bytes.constData(), DWORD(bytes.size()), &written,
+                     nullptr)) {
+        loseDevice("WriteFile", ::GetLastError());
+        return false;
+    }
+    return written == DWORD(bytes.size());
+}
+
+bool Win32Comm::input(QByteArray& bytes) {
+    bytes.clear();
+    if (!m_lost && m_handle == nullptr)
+        return false;
+    pullWaitingBytes();
+    if (m_readLength > 0 && m_readLength < m_received.size()) {
+        bytes = m_received.left(m_readLength);
+        m_received.remove(0, m_readLength);
+    } else {
+        bytes.swap(m_received);
+    }
+    reportOverflow();
+    return true;
+}
+
+bool Win32Comm::setReadLength(int length) {
+    if (length < 0)
+        return false;
+    m_readLength = length;
+    return true;
+}
+
+QString Win32Comm::lastError() const {
+    return m_lastError;
+}
+
+} // namespace platform
