@@ -10,7 +10,15 @@
 
 #include <cerrno>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "platform/windows_error.h"
+
+#include <QDir>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,15 +55,44 @@ bool appendLineToFile(const QString& path, const QByteArray& line, const QByteAr
         return false;
 
 #ifdef Q_OS_WIN
-    QFile file(path);
-    if (!QFileInfo(path).isFile() ||
-        !file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    // Append-only access: every write lands at the end of the file, whatever another program
+    // wrote meanwhile. Others may read and append at the same time.
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    // The read-only mark keeps everybody out; Wine lets an administrator through.
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        setReason(reason, windowsErrorText(ERROR_ACCESS_DENIED));
+        return false;
+    }
+    HANDLE handle = ::CreateFileW(native.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        setReason(reason, windowsErrorText(::GetLastError()));
+        return false;
+    }
+    LARGE_INTEGER size{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size)) {
+        ::CloseHandle(handle);
+        setReason(reason, windowsErrorText(ERROR_INVALID_FUNCTION));
+        return false;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
+    QFile file;
+    if (fd < 0) {
+        ::CloseHandle(handle);
+        setReason(reason, qt_error_string(errno));
+        return false;
+    }
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::_close(fd);
         setReason(reason, file.errorString());
         return false;
     }
-    if (file.size() == 0 && !writeToFile(file, firstLine, reason))
-        return false;
-    return writeToFile(file, line, reason) && syncFileToDisk(file, reason);
+    // Written through to the disk before the line counts as added.
+    return (size.QuadPart > 0 || writeToFile(file, firstLine, reason)) &&
+           writeToFile(file, line, reason) && syncFileToDisk(file, reason);
 #else
     // Non-blocking, so that a FIFO of that name cannot hold the program up (a regular file's
     // writes ignore it); the kind of file is checked on what was opened.

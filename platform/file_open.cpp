@@ -11,7 +11,13 @@
 #include <atomic>
 #include <cerrno>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "platform/windows_error.h"
+
+#include <QDir>
+
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -82,9 +88,21 @@ bool publishWithoutReplacing(const QString& temporary, const QString& path, bool
 
 bool openRegularFile(QFile& file, const QString& path, QString* reason) {
 #ifdef Q_OS_WIN
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        setReason(reason, windowsErrorText(::GetLastError()));
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !QFileInfo(path).isFile()) {
         setReason(reason, QStringLiteral("not a regular file"));
+        return false;
+    }
+    // The read-only mark keeps everybody out, administrators included. Wine lets an
+    // administrator write such a file, so the mark is checked here rather than left to the
+    // system.
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        setReason(reason, windowsErrorText(ERROR_ACCESS_DENIED));
         return false;
     }
     file.setFileName(path);

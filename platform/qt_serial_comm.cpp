@@ -12,8 +12,6 @@
 #endif
 
 Q_LOGGING_CATEGORY(lcPort, "tq.port", QtWarningMsg)
-// Receive-buffer overflows belong to the trace of the line to the controller.
-Q_LOGGING_CATEGORY(lcLinkOverflow, "tq.link", QtInfoMsg)
 
 namespace platform {
 
@@ -79,10 +77,7 @@ bool QtSerialComm::setSettings(const QString& settings) {
 // thrown away, as a serial control's buffer overflows. The transmit size is kept as a figure:
 // output is handed to the line at once.
 bool QtSerialComm::setReceiveBufferSize(int size) {
-    if (size <= 0)
-        return false;
-    m_receiveBufferSize = size;
-    return true;
+    return m_received.setCapacity(size);
 }
 
 bool QtSerialComm::setTransmitBufferSize(int size) {
@@ -199,18 +194,8 @@ void QtSerialComm::pullWaitingBytes() {
 }
 
 void QtSerialComm::takeArrivedBytes() {
-    if (!m_port.isOpen())
-        return;
-    const QByteArray arrived = m_port.readAll();
-    const qsizetype room = qMax<qsizetype>(0, m_receiveBufferSize - m_received.size());
-    m_received += arrived.left(room);
-    if (arrived.size() > room) {
-        const bool firstOverflow = m_overflowed == 0;
-        m_overflowed += arrived.size() - room;
-        if (firstOverflow)
-            qCInfo(lcLinkOverflow) << "receive buffer full at" << m_receiveBufferSize
-                                   << "characters; what arrives now is discarded";
-    }
+    if (m_port.isOpen())
+        m_received.keep(m_port.readAll());
 }
 
 qint64 QtSerialComm::kernelReceiveQueue() const {
@@ -237,14 +222,12 @@ bool QtSerialComm::receiveCount(int& count) {
         return false;
     pullWaitingBytes();
     // What the system still holds beyond the pull counts too, up to what the buffer can take.
-    const qint64 waiting = m_received.size() + (usable() ? kernelReceiveQueue() : 0);
-    count = int(qBound<qint64>(0, waiting, qint64(m_receiveBufferSize)));
+    count = m_received.waiting(usable() ? kernelReceiveQueue() : 0);
     return true;
 }
 
 bool QtSerialComm::discardReceive() {
     m_received.clear();
-    reportOverflow();
     if (!usable())
         return m_lost;
     const bool cleared = m_port.clear(QSerialPort::Input);
@@ -287,23 +270,8 @@ bool QtSerialComm::input(QByteArray& bytes) {
     if (!m_lost && !m_port.isOpen())
         return false;
     pullWaitingBytes();
-    if (m_readLength > 0 && m_readLength < m_received.size()) {
-        bytes = m_received.left(m_readLength);
-        m_received.remove(0, m_readLength);
-    } else {
-        bytes.swap(m_received);
-    }
-    reportOverflow();
+    bytes = m_received.take(m_readLength);
     return true;
-}
-
-// How much a full receive buffer threw away, traced once the buffer is read or cleared.
-void QtSerialComm::reportOverflow() {
-    if (m_overflowed == 0)
-        return;
-    qCInfo(lcLinkOverflow) << m_overflowed << "characters discarded: the receive buffer holds"
-                           << m_receiveBufferSize;
-    m_overflowed = 0;
 }
 
 bool QtSerialComm::setReadLength(int length) {

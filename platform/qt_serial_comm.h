@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/line_settings.h"
+#include "platform/receive_buffer.h"
 #include "platform/serial_control.h"
 
 #include <QObject>
@@ -42,7 +43,6 @@ class QtSerialComm final : public QObject, public SerialControl {
     bool openDevice(const QString& path);
     void pullWaitingBytes();
     void takeArrivedBytes();
-    void reportOverflow();
     qint64 kernelReceiveQueue() const;
     qint64 kernelTransmitQueue() const;
     void onError(QSerialPort::SerialPortError error);
@@ -54,15 +54,11 @@ class QtSerialComm final : public QObject, public SerialControl {
     // The device file the port was last opened on.
     QString m_openedPath;
     int m_portNumber = 1;
-    int m_receiveBufferSize = 4096;
     int m_transmitBufferSize = 4096;
     int m_readLength = 0;
     bool m_lost = false;
-    // The receive buffer: what has arrived and not yet been read, at most the receive buffer
-    // size. It outlives a lost device, so what had arrived is still handed over by Input.
-    QByteArray m_received;
-    // Characters thrown away because the receive buffer was full, since the last trace.
-    qint64 m_overflowed = 0;
+    // It outlives a lost device, so what had arrived is still handed over by Input.
+    ReceiveBuffer m_received;
     QString m_lastError;
     PortErrorKind m_openErrorKind = PortErrorKind::None;
 };

@@ -1,7 +1,12 @@
 #include "platform/registry.h"
 
+namespace {
+// Taken before <windows.h>, whose macros of the same names would stand in its way.
+constexpr qint32 kLocalMachineRoot = platform::HKEY_LOCAL_MACHINE;
+} // namespace
+
 #ifdef Q_OS_WIN
-#include <QSettings>
+#include <windows.h>
 #endif
 
 namespace platform {
@@ -16,26 +21,31 @@ bool readSystemRegistry([[maybe_unused]] qint32 root, [[maybe_unused]] const QSt
                         [[maybe_unused]] const QString& valueName,
                         [[maybe_unused]] RegistryValue& value) {
 #ifdef Q_OS_WIN
-    if (root != HKEY_LOCAL_MACHINE)
+    if (root != kLocalMachineRoot)
         return false;
-    QSettings key(QStringLiteral("HKEY_LOCAL_MACHINE\\") + keyName, QSettings::NativeFormat);
-    const QVariant found = key.value(valueName);
-    if (!found.isValid())
+    // The system's own query, in the system's 8-bit code page, as the legacy program read it:
+    // the type, the bytes and the size the query reports (a text's closing NUL included).
+    HKEY key = nullptr;
+    const QByteArray keyText = keyName.toLocal8Bit();
+    const QByteArray valueText = valueName.toLocal8Bit();
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyText.constData(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
         return false;
-    if (found.typeId() == QMetaType::Int || found.typeId() == QMetaType::UInt) {
-        const quint32 number = found.toUInt();
-        value.type = REG_DWORD;
-        value.data = QByteArray(4, '\0');
-        for (int i = 0; i < 4; ++i)
-            value.data[i] = char((number >> (8 * i)) & 0xFF);
-        value.reportedSize = 4;
-        return true;
+    DWORD type = 0;
+    DWORD size = 0;
+    bool found = ::RegQueryValueExA(key, valueText.constData(), nullptr, &type, nullptr, &size) ==
+                 ERROR_SUCCESS;
+    if (found) {
+        value.data = QByteArray(int(size), '\0');
+        found =
+            ::RegQueryValueExA(key, valueText.constData(), nullptr, &type,
+                               reinterpret_cast<BYTE*>(value.data.data()), &size) == ERROR_SUCCESS;
+        value.type = int(type);
+        value.data.resize(int(size));
+        value.reportedSize = int(size);
     }
-    value.type = REG_SZ;
-    value.data = found.toString().toLocal8Bit();
-    value.data.append('\0');
-    value.reportedSize = int(value.data.size());
-    return true;
+    ::RegCloseKey(key);
+    return found;
 #else
     return false; // no registry on this system
 #endif

@@ -1,7 +1,7 @@
 #include "platform/user_name.h"
 
 #ifdef Q_OS_WIN
-#include <QtGlobal>
+#include <windows.h>
 #else
 #include <pwd.h>
 #include <unistd.h>
@@ -11,7 +11,13 @@ namespace platform {
 
 QString osLoginName() {
 #ifdef Q_OS_WIN
-    return qEnvironmentVariable("USERNAME");
+    // The account the program runs under, as the system knows it (not an environment
+    // variable anyone could set).
+    wchar_t name[257] = {};
+    DWORD length = 257;
+    if (!::GetUserNameW(name, &length) || length == 0)
+        return QString();
+    return QString::fromWCharArray(name, int(length) - 1);
 #else
     const passwd* entry = ::getpwuid(::geteuid());
     if (entry == nullptr || entry->pw_name == nullptr)

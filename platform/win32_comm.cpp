@@ -9,8 +9,6 @@
 #include <windows.h>
 
 Q_LOGGING_CATEGORY(lcWinPort, "tq.port", QtWarningMsg)
-// Receive-buffer overflows belong to the trace of the line to the controller.
-Q_LOGGING_CATEGORY(lcWinLinkOverflow, "tq.link", QtInfoMsg)
 
 namespace platform {
 
@@ -87,10 +85,7 @@ bool Win32Comm::setSettings(const QString& settings) {
 // thrown away, as a serial control's buffer overflows. The transmit size is kept as a figure:
 // output is handed to the driver at once.
 bool Win32Comm::setReceiveBufferSize(int size) {
-    if (size <= 0)
-        return false;
-    m_receiveBufferSize = size;
-    return true;
+    return m_received.setCapacity(size);
 }
 
 bool Win32Comm::setTransmitBufferSize(int size) {
@@ -251,29 +246,8 @@ void Win32Comm::pullWaitingBytes() {
         }
         if (got == 0)
             return;
-        keepArrived(chunk, qint64(got));
+        m_received.keep(chunk, qsizetype(got));
     }
-}
-
-void Win32Comm::keepArrived(const char* bytes, qint64 size) {
-    const qint64 room = qMax<qint64>(0, m_receiveBufferSize - m_received.size());
-    m_received.append(bytes, qsizetype(qMin(room, size)));
-    if (size > room) {
-        const bool firstOverflow = m_overflowed == 0;
-        m_overflowed += size - room;
-        if (firstOverflow)
-            qCInfo(lcWinLinkOverflow) << "receive buffer full at" << m_receiveBufferSize
-                                      << "characters; what arrives now is discarded";
-    }
-}
-
-// How much a full receive buffer threw away, traced once the buffer is read or cleared.
-void Win32Comm::reportOverflow() {
-    if (m_overflowed == 0)
-        return;
-    qCInfo(lcWinLinkOverflow) << m_overflowed << "characters discarded: the receive buffer holds"
-                              << m_receiveBufferSize;
-    m_overflowed = 0;
 }
 
 bool Win32Comm::receiveCount(int& count) {
@@ -281,22 +255,22 @@ bool Win32Comm::receiveCount(int& count) {
     if (!m_lost && m_handle == nullptr)
         return false;
     pullWaitingBytes();
-    qint64 waiting = m_received.size();
+    // What the driver still holds beyond the pull counts too, up to what the buffer can take.
+    qint64 stillHeld = 0;
     if (usable()) {
         DWORD errors = 0;
         COMSTAT status{};
         if (::ClearCommError(handleOf(m_handle), &errors, &status))
-            waiting += qMin<qint64>(status.cbInQue, kMaxBelievableCount);
+            stillHeld = qMin<qint64>(status.cbInQue, kMaxBelievableCount);
         else
             loseDevice("ClearCommError", ::GetLastError());
     }
-    count = int(qBound<qint64>(0, waiting, qint64(m_receiveBufferSize)));
+    count = m_received.waiting(stillHeld);
     return true;
 }
 
 bool Win32Comm::discardReceive() {
     m_received.clear();
-    reportOverflow();
     if (!usable())
         return m_lost;
     if (!::PurgeComm(handleOf(m_handle), PURGE_RXCLEAR | PURGE_RXABORT))
@@ -304,7 +278,6 @@ bool Win32Comm::discardReceive() {
     // Whatever the purge left in flight goes too.
     pullWaitingBytes();
     m_received.clear();
-    m_overflowed = 0;
     return true;
 }
 
@@ -349,13 +322,7 @@ bool Win32Comm::input(QByteArray& bytes) {
     if (!m_lost && m_handle == nullptr)
         return false;
     pullWaitingBytes();
-    if (m_readLength > 0 && m_readLength < m_received.size()) {
-        bytes = m_received.left(m_readLength);
-        m_received.remove(0, m_readLength);
-    } else {
-        bytes.swap(m_received);
-    }
-    reportOverflow();
+    bytes = m_received.take(m_readLength);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/line_settings.h"
+#include "platform/receive_buffer.h"
 #include "platform/serial_control.h"
 
 #include <QByteArray>
@@ -44,8 +45,6 @@ class Win32Comm final : public SerialControl {
     bool applyLineSettings();
     void closeHandle();
     void pullWaitingBytes();
-    void keepArrived(const char* bytes, qint64 size);
-    void reportOverflow();
     // Marks the device lost after a failed call, with the system's reason.
     void loseDevice(const char* call, unsigned long error);
     bool usable() const { return m_handle != nullptr && !m_lost; }
@@ -57,14 +56,11 @@ class Win32Comm final : public SerialControl {
     // The port the control was last opened on: a lost device is reopened there.
     QString m_openedPath;
     int m_portNumber = 1;
-    int m_receiveBufferSize = 4096;
     int m_transmitBufferSize = 4096;
     int m_readLength = 0;
     bool m_lost = false;
-    // What has arrived and not yet been read, at most the receive buffer size. It outlives a
-    // lost device, so what had arrived is still handed over by Input.
-    QByteArray m_received;
-    qint64 m_overflowed = 0;
+    // It outlives a lost device, so what had arrived is still handed over by Input.
+    ReceiveBuffer m_received;
     QString m_lastError;
     PortErrorKind m_openErrorKind = PortErrorKind::None;
 };

@@ -161,6 +161,9 @@ TEST_F(LoginTest, CancelInTheFailureBoxEndsTheProgram) {
 TEST_F(LoginTest, PortToolTipsNameTheDeviceAndTheSecondPanelSaysWhyAPortDidNotOpen) {
     // Port 8 is a link to a device that is not there, port 9 one to a device that is.
     const QDir programDirectory(QCoreApplication::applicationDirPath());
+    if (platform::devicePathForPort(8, programDirectory.path()) == QStringLiteral("COM8"))
+        GTEST_SKIP() << "port n is the system's COMn here; no COMn link beside the program "
+                        "stands for a port (the Windows test covers the Windows port names)";
     const QString com8 = programDirectory.filePath(QStringLiteral("COM8"));
     const QString com9 = programDirectory.filePath(QStringLiteral("COM9"));
     ASSERT_FALSE(QFileInfo(com8).isSymLink() || QFileInfo::exists(com8));
