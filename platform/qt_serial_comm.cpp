@@ -4,14 +4,11 @@
 #include "platform/port_path.h"
 
 #include <QCoreApplication>
-#include <QLoggingCategory>
 
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #include <termios.h>
 #endif
-
-Q_LOGGING_CATEGORY(lcPort, "tq.port", QtWarningMsg)
 
 namespace platform {
 
@@ -63,88 +60,21 @@ QtSerialComm::~QtSerialComm() {
         m_port.close();
 }
 
-bool QtSerialComm::setSettings(const QString& settings) {
-    const std::optional<LineSettings> parsed = parseLineSettings(settings);
-    if (!parsed) {
-        m_lastError = QStringLiteral("invalid line settings \"%1\"").arg(settings);
-        return false;
-    }
-    m_settings = *parsed;
-    return usable() ? applyLineSettings() : true;
-}
-
-// The receive buffer holds at most this many characters; what arrives while it is full is
-// thrown away, as a serial control's buffer overflows. The transmit size is kept as a figure:
-// output is handed to the line at once.
-bool QtSerialComm::setReceiveBufferSize(int size) {
-    return m_received.setCapacity(size);
-}
-
-bool QtSerialComm::setTransmitBufferSize(int size) {
-    if (size <= 0)
-        return false;
-    m_transmitBufferSize = size;
-    return true;
-}
-
-bool QtSerialComm::setPortNumber(int portNumber) {
-    if (portNumber < 1 || portNumber > 255) {
-        m_lastError = QStringLiteral("port number %1 does not exist").arg(portNumber);
-        return false;
-    }
-    if (m_port.isOpen()) {
-        m_lastError = QStringLiteral("the port is open");
-        return false;
-    }
-    m_portNumber = portNumber;
-    return true;
-}
-
 QString QtSerialComm::devicePath() const {
     return devicePathForPort(m_portNumber, m_programDirectory.isEmpty()
                                                ? QCoreApplication::applicationDirPath()
                                                : m_programDirectory);
 }
 
-bool QtSerialComm::setPortOpen(bool open) {
-    if (!open) {
-        if (m_port.isOpen())
-            m_port.close();
-        m_lost = false;
-        m_received.clear();
-        return true;
-    }
-    if (m_port.isOpen()) {
-        m_lastError = QStringLiteral("the port is already open");
-        m_openErrorKind = PortErrorKind::Other;
-        return false;
-    }
-    m_lost = false;
-    m_received.clear();
-    m_openedPath = devicePath();
-    return openDevice(m_openedPath);
-}
-
-bool QtSerialComm::reopenLostDevice() {
-    if (!m_lost)
-        return usable();
-    // The very device that was lost (the COMn link, not whatever the port number would map
-    // to now): never another port that happens to exist.
-    if (!openDevice(m_openedPath))
-        return false; // still gone: stays lost, and the next exchange tries once more
-    m_lost = false;
-    m_received.clear();
-    qCInfo(lcPort).noquote() << m_openedPath << "is back";
-    return true;
+void QtSerialComm::closeDevice() {
+    if (m_port.isOpen())
+        m_port.close();
 }
 
 bool QtSerialComm::openDevice(const QString& path) {
-    // A refusal a test asks for stands in for the system's own (a root user opens anything).
-    if (const int refused = portOpenFailureForTests()) {
-        m_lastError = QStringLiteral("%1: %2").arg(path, qt_error_string(refused));
-        m_openErrorKind = portErrorKindOf(refused);
+    // A root user opens anything: a refusal a test asks for stands in for the system's own.
+    if (refusedForTests(path))
         return false;
-    }
     m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastError = QStringLiteral("%1: %2").arg(path, m_port.errorString());
@@ -161,13 +91,8 @@ bool QtSerialComm::openDevice(const QString& path) {
         return false;
     }
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    m_lastError.clear();
-    m_openErrorKind = PortErrorKind::None;
+    openedWell();
     return true;
-}
-
-bool QtSerialComm::portOpen() const {
-    return m_port.isOpen();
 }
 
 bool QtSerialComm::applyLineSettings() {
@@ -272,17 +197,6 @@ bool QtSerialComm::input(QByteArray& bytes) {
     pullWaitingBytes();
     bytes = m_received.take(m_readLength);
     return true;
-}
-
-bool QtSerialComm::setReadLength(int length) {
-    if (length < 0)
-        return false;
-    m_readLength = length;
-    return true;
-}
-
-QString QtSerialComm::lastError() const {
-    return m_lastError;
 }
 
 // A device that disappears (adapter pulled, line hung up) makes the port report a fault

@@ -4,11 +4,7 @@
 #include "platform/port_path.h"
 #include "platform/windows_error.h"
 
-#include <QLoggingCategory>
-
 #include <windows.h>
-
-Q_LOGGING_CATEGORY(lcWinPort, "tq.port", QtWarningMsg)
 
 namespace platform {
 
@@ -61,95 +57,25 @@ BYTE dcbStopBits(LineSettings::StopBits stopBits) {
 Win32Comm::Win32Comm(QString programDirectory) : m_programDirectory(std::move(programDirectory)) {}
 
 Win32Comm::~Win32Comm() {
-    closeHandle();
+    closeDevice();
 }
 
-void Win32Comm::closeHandle() {
+void Win32Comm::closeDevice() {
     if (m_handle != nullptr) {
         ::CloseHandle(handleOf(m_handle));
         m_handle = nullptr;
     }
 }
 
-bool Win32Comm::setSettings(const QString& settings) {
-    const std::optional<LineSettings> parsed = parseLineSettings(settings);
-    if (!parsed) {
-        m_lastError = QStringLiteral("invalid line settings \"%1\"").arg(settings);
-        return false;
-    }
-    m_settings = *parsed;
-    return usable() ? applyLineSettings() : true;
-}
-
-// The receive buffer holds at most this many characters; what arrives while it is full is
-// thrown away, as a serial control's buffer overflows. The transmit size is kept as a figure:
-// output is handed to the driver at once.
-bool Win32Comm::setReceiveBufferSize(int size) {
-    return m_received.setCapacity(size);
-}
-
-bool Win32Comm::setTransmitBufferSize(int size) {
-    if (size <= 0)
-        return false;
-    m_transmitBufferSize = size;
-    return true;
-}
-
-bool Win32Comm::setPortNumber(int portNumber) {
-    if (portNumber < 1 || portNumber > 255) {
-        m_lastError = QStringLiteral("port number %1 does not exist").arg(portNumber);
-        return false;
-    }
-    if (m_handle != nullptr) {
-        m_lastError = QStringLiteral("the port is open");
-        return false;
-    }
-    m_portNumber = portNumber;
-    return true;
-}
-
 QString Win32Comm::devicePath() const {
     return devicePathForPort(m_portNumber, m_programDirectory);
 }
 
-bool Win32Comm::setPortOpen(bool open) {
-    if (!open) {
-        closeHandle();
-        m_lost = false;
-        m_received.clear();
-        return true;
-    }
-    if (m_handle != nullptr) {
-        m_lastError = QStringLiteral("the port is already open");
-        m_openErrorKind = PortErrorKind::Other;
-        return false;
-    }
-    m_lost = false;
-    m_received.clear();
-    m_openedPath = devicePath();
-    return openDevice(m_openedPath);
-}
-
-bool Win32Comm::reopenLostDevice() {
-    if (!m_lost)
-        return usable();
-    // The very port that was lost, never another one.
-    if (!openDevice(m_openedPath))
-        return false; // still gone: stays lost, and the next exchange tries once more
-    m_lost = false;
-    m_received.clear();
-    qCInfo(lcWinPort).noquote() << m_openedPath << "is back";
-    return true;
-}
-
 bool Win32Comm::openDevice(const QString& path) {
-    closeHandle();
+    closeDevice();
     // A refusal a test asks for stands in for the system's own.
-    if (const int refused = portOpenFailureForTests()) {
-        m_lastError = QStringLiteral("%1: %2").arg(path, qt_error_string(refused));
-        m_openErrorKind = portErrorKindOf(refused);
+    if (refusedForTests(path))
         return false;
-    }
     // No sharing: a port belongs to one program at a time, and Windows refuses a second.
     const std::wstring name = deviceNameFor(path);
     HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -158,7 +84,7 @@ bool Win32Comm::openDevice(const QString& path) {
         const DWORD error = ::GetLastError();
         m_lastError = QStringLiteral("%1: %2").arg(path, windowsErrorText(error));
         m_openErrorKind = portErrorKindOfWindowsError(error);
-        qCInfo(lcWinPort) << "open failed:" << m_lastError;
+        qCInfo(lcPort) << "open failed:" << m_lastError;
         return false;
     }
     // A file or anything else that is not a character device is no port.
@@ -184,12 +110,11 @@ bool Win32Comm::openDevice(const QString& path) {
         m_lastError =
             QStringLiteral("%1: line settings refused: %2").arg(path, windowsErrorText(error));
         m_openErrorKind = PortErrorKind::Other;
-        closeHandle();
+        closeDevice();
         return false;
     }
     ::PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    m_lastError.clear();
-    m_openErrorKind = PortErrorKind::None;
+    openedWell();
     return true;
 }
 
@@ -219,19 +144,15 @@ bool Win32Comm::applyLineSettings() {
     return ::SetCommState(handleOf(m_handle), &dcb) != FALSE;
 }
 
-bool Win32Comm::portOpen() const {
-    return m_handle != nullptr;
-}
-
 void Win32Comm::loseDevice(const char* call, unsigned long error) {
     if (m_lost || m_handle == nullptr)
         return;
     m_lost = true;
     m_lastError = QStringLiteral("%1: device lost: %2 failed: %3")
                       .arg(m_openedPath, QLatin1String(call), windowsErrorText(error));
-    qCWarning(lcWinPort).noquote() << m_lastError;
+    qCWarning(lcPort).noquote() << m_lastError;
     // What had arrived is kept; the program still reads it.
-    closeHandle();
+    closeDevice();
 }
 
 // Moves what the driver holds into the receive buffer. The reads return at once; a read that
@@ -324,17 +245,6 @@ bool Win32Comm::input(QByteArray& bytes) {
     pullWaitingBytes();
     bytes = m_received.take(m_readLength);
     return true;
-}
-
-bool Win32Comm::setReadLength(int length) {
-    if (length < 0)
-        return false;
-    m_readLength = length;
-    return true;
-}
-
-QString Win32Comm::lastError() const {
-    return m_lastError;
 }
 
 } // namespace platform
