@@ -34,10 +34,12 @@ foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
 endforeach()
 
 set(tq_windows_plugins "${tq_qt_prefix}/plugins/platforms/qwindows.dll")
+# The native look of Windows' own dialogs and controls.
+set(tq_windows_style_plugins "${tq_qt_prefix}/plugins/styles/qwindowsvistastyle.dll")
 set(tq_windows_test_plugins "${tq_qt_prefix}/plugins/platforms/qoffscreen.dll")
 
 foreach(file ${tq_windows_dlls} ${tq_windows_test_dlls} ${tq_windows_plugins}
-        ${tq_windows_test_plugins})
+        ${tq_windows_style_plugins} ${tq_windows_test_plugins})
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "${file} is missing: run scripts/windows-deps.")
     endif()
@@ -46,6 +48,8 @@ endforeach()
 file(COPY ${tq_windows_dlls} ${tq_windows_test_dlls} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
 file(COPY ${tq_windows_plugins} ${tq_windows_test_plugins}
      DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/platforms)
+file(COPY ${tq_windows_style_plugins} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/styles)
 
 install(FILES ${tq_windows_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${tq_windows_plugins} DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
+install(FILES ${tq_windows_style_plugins} DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)

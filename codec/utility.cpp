@@ -1,5 +1,6 @@
 #include "codec/utility.h"
 
+#include "platform/error_text.h"
 #include "platform/file_open.h"
 #include "platform/file_sync.h"
 
@@ -99,7 +100,7 @@ bool FCreate(const QString& fileName, const QByteArray& contents) {
     case platform::CreateResult::Created:
         return true;
     case platform::CreateResult::Exists:
-        return failed(qt_error_string(EEXIST));
+        return failed(platform::errorText(EEXIST));
     case platform::CreateResult::Failed:
         break;
     }
@@ -109,17 +110,17 @@ bool FCreate(const QString& fileName, const QByteArray& contents) {
 bool FSeek(qint32 handle, qint64 offset) {
     QFile* file = fileOf(handle);
     if (!file)
-        return failed(qt_error_string(EBADF));
+        return failed(platform::errorText(EBADF));
     // A negative offset names no byte of the file; the position stays where it is.
     if (offset < 0)
-        return failed(qt_error_string(EINVAL));
+        return failed(platform::errorText(EINVAL));
     return file->seek(offset) || failed(file->errorString());
 }
 
 bool FPut(qint32 handle, const QByteArray& bytes) {
     QFile* file = fileOf(handle);
     if (!file)
-        return failed(qt_error_string(EBADF));
+        return failed(platform::errorText(EBADF));
     QString reason;
     return platform::writeToFile(*file, bytes, &reason) || failed(reason);
 }
@@ -128,7 +129,7 @@ bool FGet(qint32 handle, qint64 length, QByteArray& bytes) {
     bytes.clear();
     QFile* file = fileOf(handle);
     if (!file)
-        return failed(qt_error_string(EBADF));
+        return failed(platform::errorText(EBADF));
     bytes = file->read(length);
     if (file->error() != QFileDevice::NoError)
         return failed(file->errorString());
@@ -143,7 +144,7 @@ qint64 FLen(qint32 handle) {
 bool FClose(qint32 handle) {
     const auto found = openFiles().find(handle);
     if (found == openFiles().end())
-        return failed(qt_error_string(EBADF));
+        return failed(platform::errorText(EBADF));
     // A recorded calibration must survive a power cut right after the Accept.
     QString reason;
     const bool synced = platform::syncFileToDisk(*found->second, &reason);

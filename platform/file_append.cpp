@@ -1,5 +1,6 @@
 #include "platform/file_append.h"
 
+#include "platform/error_text.h"
 #include "platform/file_open.h"
 #include "platform/file_sync.h"
 
@@ -39,7 +40,7 @@ bool writeOnce(int fd, const QByteArray& bytes, QString* reason) {
     const ssize_t written = ::write(fd, bytes.constData(), size_t(bytes.size()));
     if (written == ssize_t(bytes.size()))
         return true;
-    setReason(reason, qt_error_string(written < 0 ? errno : ENOSPC));
+    setReason(reason, platform::errorText(written < 0 ? errno : ENOSPC));
     return false;
 }
 #endif
@@ -81,7 +82,7 @@ bool appendLineToFile(const QString& path, const QByteArray& line, const QByteAr
     QFile file;
     if (fd < 0) {
         ::CloseHandle(handle);
-        setReason(reason, qt_error_string(errno));
+        setReason(reason, platform::errorText(errno));
         return false;
     }
     if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
@@ -100,7 +101,7 @@ bool appendLineToFile(const QString& path, const QByteArray& line, const QByteAr
     const int fd =
         ::open(native.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        setReason(reason, qt_error_string(errno));
+        setReason(reason, platform::errorText(errno));
         return false;
     }
     struct stat status {};
@@ -113,18 +114,18 @@ bool appendLineToFile(const QString& path, const QByteArray& line, const QByteAr
         error = ENODEV;
     if (error != 0) {
         ::close(fd);
-        setReason(reason, qt_error_string(error));
+        setReason(reason, platform::errorText(error));
         return false;
     }
     bool added =
         (status.st_size > 0 || writeOnce(fd, firstLine, reason)) && writeOnce(fd, line, reason);
     // Written through to the disk before the line counts as added.
     if (added && ::fsync(fd) != 0) {
-        setReason(reason, qt_error_string(errno));
+        setReason(reason, platform::errorText(errno));
         added = false;
     }
     if (::close(fd) != 0 && added) {
-        setReason(reason, qt_error_string(errno));
+        setReason(reason, platform::errorText(errno));
         added = false;
     }
     return added;

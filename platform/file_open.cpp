@@ -1,5 +1,6 @@
 #include "platform/file_open.h"
 
+#include "platform/error_text.h"
 #include "platform/file_sync.h"
 
 #include <QByteArray>
@@ -79,7 +80,7 @@ bool publishWithoutReplacing(const QString& temporary, const QString& path, bool
 #endif
     ::unlink(from.constData());
     exists = error == EEXIST;
-    setReason(reason, qt_error_string(error));
+    setReason(reason, platform::errorText(error));
     return false;
 #endif
 }
@@ -95,7 +96,9 @@ bool openRegularFile(QFile& file, const QString& path, QString* reason) {
         return false;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !QFileInfo(path).isFile()) {
-        setReason(reason, QStringLiteral("not a regular file"));
+        // In the same words as on other systems.
+        setReason(reason,
+                  errorText((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EISDIR : ENODEV));
         return false;
     }
     // The read-only mark keeps everybody out, administrators included. Wine lets an
@@ -118,7 +121,7 @@ bool openRegularFile(QFile& file, const QString& path, QString* reason) {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        setReason(reason, qt_error_string(errno));
+        setReason(reason, platform::errorText(errno));
         return false;
     }
     struct stat status {};
@@ -139,7 +142,7 @@ bool openRegularFile(QFile& file, const QString& path, QString* reason) {
     }
     if (error != 0) {
         ::close(fd);
-        setReason(reason, qt_error_string(error));
+        setReason(reason, platform::errorText(error));
         return false;
     }
     file.setFileName(path);
@@ -170,7 +173,7 @@ CreateResult createFileWhole(const QString& path, const QByteArray& contents, QS
         }
     }
     if (!file.isOpen()) {
-        setReason(reason, qt_error_string(EEXIST));
+        setReason(reason, platform::errorText(EEXIST));
         return CreateResult::Failed;
     }
 

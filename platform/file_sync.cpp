@@ -1,5 +1,7 @@
 #include "platform/file_sync.h"
 
+#include "platform/error_text.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -31,7 +33,7 @@ void setReason(QString* reason, const QString& text) {
 
 bool writeToFile(QFile& file, const QByteArray& bytes, QString* reason) {
     if (const int error = injectedWriteError.load()) {
-        setReason(reason, qt_error_string(error));
+        setReason(reason, platform::errorText(error));
         return false;
     }
     // An unbuffered file hands the bytes to the operating system in this call; a buffered one
@@ -45,7 +47,7 @@ bool writeToFile(QFile& file, const QByteArray& bytes, QString* reason) {
 
 bool syncFileToDisk(QFile& file, QString* reason) {
     if (!file.isOpen()) {
-        setReason(reason, qt_error_string(EBADF));
+        setReason(reason, platform::errorText(EBADF));
         return false;
     }
     if (!file.flush()) {
@@ -53,12 +55,12 @@ bool syncFileToDisk(QFile& file, QString* reason) {
         return false;
     }
     if (const int error = injectedSyncError.load()) {
-        setReason(reason, qt_error_string(error));
+        setReason(reason, platform::errorText(error));
         return false;
     }
     const int fd = file.handle();
     if (fd < 0) {
-        setReason(reason, qt_error_string(EBADF));
+        setReason(reason, platform::errorText(EBADF));
         return false;
     }
 #ifdef Q_OS_WIN
@@ -67,7 +69,7 @@ bool syncFileToDisk(QFile& file, QString* reason) {
     const bool synced = ::fsync(fd) == 0;
 #endif
     if (!synced)
-        setReason(reason, qt_error_string(errno));
+        setReason(reason, platform::errorText(errno));
     return synced;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/serial_control_base.h"
 
+#include "platform/error_text.h"
 #include "platform/port_info.h"
 
 Q_LOGGING_CATEGORY(lcPort, "tq.port", QtWarningMsg)
@@ -82,7 +83,7 @@ bool SerialControlBase::refusedForTests(const QString& path) {
     const int refused = portOpenFailureForTests();
     if (refused == 0)
         return false;
-    m_lastError = QStringLiteral("%1: %2").arg(path, qt_error_string(refused));
+    m_lastError = QStringLiteral("%1: %2").arg(path, platform::errorText(refused));
     m_openErrorKind = portErrorKindOf(refused);
     return true;
 }

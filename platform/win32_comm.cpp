@@ -54,13 +54,23 @@ BYTE dcbStopBits(LineSettings::StopBits stopBits) {
 
 } // namespace
 
-Win32Comm::Win32Comm(QString programDirectory) : m_programDirectory(std::move(programDirectory)) {}
+// A watch interval short against the shortest wait of an exchange (100 ms a pass).
+constexpr int kWatchIntervalMs = 10;
+
+Win32Comm::Win32Comm(QString programDirectory) : m_programDirectory(std::move(programDirectory)) {
+    // Whenever the event loop runs (a wait, a message box), arriving characters move into the
+    // bounded receive buffer and a device that went away is noticed at once, as on other
+    // systems, where the serial port tells of both by itself.
+    m_watch.setInterval(kWatchIntervalMs);
+    QObject::connect(&m_watch, &QTimer::timeout, [this] { watchLine(); });
+}
 
 Win32Comm::~Win32Comm() {
     closeDevice();
 }
 
 void Win32Comm::closeDevice() {
+    m_watch.stop();
     if (m_handle != nullptr) {
         ::CloseHandle(handleOf(m_handle));
         m_handle = nullptr;
@@ -115,6 +125,7 @@ bool Win32Comm::openDevice(const QString& path) {
     }
     ::PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
     openedWell();
+    m_watch.start();
     return true;
 }
 
@@ -169,6 +180,17 @@ void Win32Comm::pullWaitingBytes() {
             return;
         m_received.keep(chunk, qsizetype(got));
     }
+}
+
+void Win32Comm::watchLine() {
+    pullWaitingBytes();
+    if (!usable())
+        return;
+    // A device that went away answers reads with nothing, but refuses this query.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(handleOf(m_handle), &errors, &status))
+        loseDevice("ClearCommError", ::GetLastError());
 }
 
 bool Win32Comm::receiveCount(int& count) {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 
 namespace platform {
 
@@ -33,12 +34,17 @@ class Win32Comm final : public SerialControlBase {
     void closeDevice() override;
     bool applyLineSettings() override;
     void pullWaitingBytes();
+    // Reads what arrived and notices a device that went away, whenever the event loop runs.
+    void watchLine();
     // Marks the device lost after a failed call, with the system's reason.
     void loseDevice(const char* call, unsigned long error);
 
     // The open port's handle (a Win32 HANDLE); null while closed.
     void* m_handle = nullptr;
     QString m_programDirectory;
+    // While the port is open, the line is watched as often as this: the Windows counterpart of
+    // a serial port's "data arrived" and "device gone" notices.
+    QTimer m_watch;
 };
 
 } // namespace platform

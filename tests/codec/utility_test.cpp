@@ -1,5 +1,6 @@
 // Setup word binary texts, byte replacement, and the report file routines.
 #include "codec/utility.h"
+#include "platform/error_text.h"
 #include "platform/file_sync.h"
 
 #include <QDir>
@@ -190,11 +191,11 @@ TEST_F(CodecReportFile, MadeWholeOrNotAtAllAndEveryFailureGivesItsReason) {
     // A disk that fills while the file is made leaves neither the file nor a temporary one.
     platform::setFileFailureForTests(platform::FileStep::Write, ENOSPC);
     EXPECT_FALSE(FCreate(path("r.txt"), "HEAD\r\nrow"));
-    EXPECT_EQ(FError(), qt_error_string(ENOSPC));
+    EXPECT_EQ(FError(), platform::errorText(ENOSPC));
     platform::setFileFailureForTests(platform::FileStep::Write, 0);
     platform::setFileFailureForTests(platform::FileStep::Sync, EIO);
     EXPECT_FALSE(FCreate(path("r.txt"), "HEAD\r\nrow"));
-    EXPECT_EQ(FError(), qt_error_string(EIO));
+    EXPECT_EQ(FError(), platform::errorText(EIO));
     platform::setFileFailureForTests(platform::FileStep::Sync, 0);
     EXPECT_TRUE(entries().isEmpty());
 
@@ -216,12 +217,12 @@ TEST_F(CodecReportFile, MadeWholeOrNotAtAllAndEveryFailureGivesItsReason) {
     platform::setFileFailureForTests(platform::FileStep::Write, ENOSPC);
     EXPECT_TRUE(FSeek(handle, 0));
     EXPECT_FALSE(FPut(handle, "XY"));
-    EXPECT_EQ(FError(), qt_error_string(ENOSPC));
+    EXPECT_EQ(FError(), platform::errorText(ENOSPC));
     platform::setFileFailureForTests(platform::FileStep::Write, 0);
     EXPECT_TRUE(FPut(handle, "AB"));
     platform::setFileFailureForTests(platform::FileStep::Sync, EIO);
     EXPECT_FALSE(FClose(handle));
-    EXPECT_EQ(FError(), qt_error_string(EIO));
+    EXPECT_EQ(FError(), platform::errorText(EIO));
     platform::setFileFailureForTests(platform::FileStep::Sync, 0);
     EXPECT_FALSE(FClose(handle));
     EXPECT_EQ(FLen(handle), -1);
@@ -230,5 +231,5 @@ TEST_F(CodecReportFile, MadeWholeOrNotAtAllAndEveryFailureGivesItsReason) {
     // Only regular files are opened.
     EXPECT_FALSE(CSFOpen(dir.path(), handle));
     EXPECT_EQ(handle, kNoFile);
-    EXPECT_EQ(FError(), qt_error_string(EISDIR));
+    EXPECT_EQ(FError(), platform::errorText(EISDIR));
 }

@@ -2,6 +2,7 @@
 #include "app/module1.h"
 #include "fakes.h"
 #include "login/frm_login.h"
+#include "platform/error_text.h"
 #include "platform/pdq.h"
 #include "platform/port_info.h"
 #include "platform/port_path.h"
@@ -228,7 +229,7 @@ TEST_F(LoginTest, PortToolTipsNameTheDeviceAndTheSecondPanelSaysWhyAPortDidNotOp
     EXPECT_EQ(platform::PDQ().Comm1().lastOpenErrorKind(), platform::PortErrorKind::Missing);
     // The reason in the system's own words, in whatever language it speaks.
     const QString missing =
-        com8 + QStringLiteral(" -> ") + gone + QLatin1Char('\n') + qt_error_string(ENOENT);
+        com8 + QStringLiteral(" -> ") + gone + QLatin1Char('\n') + platform::errorText(ENOENT);
     EXPECT_EQ(login->sbLogin->panelText(2), missing);
 
     // Administrators open any device: the refusal is the serial layer's, as the system gives it.
@@ -241,7 +242,7 @@ TEST_F(LoginTest, PortToolTipsNameTheDeviceAndTheSecondPanelSaysWhyAPortDidNotOp
     const QString group =
         owner.isEmpty() || owner == QLatin1String("root") ? QStringLiteral("dialout") : owner;
     const QString refused = com9 + QStringLiteral(" -> ") + there + QLatin1Char('\n') +
-                            qt_error_string(EACCES) +
+                            platform::errorText(EACCES) +
                             QStringLiteral(" - join the \"%1\" group and log in again").arg(group);
     EXPECT_EQ(login->sbLogin->panelText(2), refused);
 

@@ -16,6 +16,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace {
+// Taken before <windows.h>, whose macros of the same names would stand in their way.
+constexpr qint32 kLocalMachine = platform::HKEY_LOCAL_MACHINE;
+constexpr int kTextValue = platform::REG_SZ;
+} // namespace
+
 #include <windows.h>
 
 namespace {
@@ -41,15 +47,14 @@ TEST(WindowsSystem, RegistryAccountAndPortNames) {
     // closing NUL.
     platform::RegistryValue value;
     ASSERT_TRUE(platform::readRegistryValue(
-        platform::HKEY_LOCAL_MACHINE,
-        QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"),
+        kLocalMachine, QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"),
         QStringLiteral("CurrentVersion"), value));
-    EXPECT_EQ(value.type, platform::REG_SZ);
+    EXPECT_EQ(value.type, kTextValue);
     EXPECT_EQ(value.reportedSize, value.data.size());
     ASSERT_GE(value.data.size(), 2);
     EXPECT_EQ(value.data.back(), '\0');
     EXPECT_TRUE(QByteArray(value.data.constData()).contains('.')) << value.data.constData();
-    EXPECT_FALSE(platform::readRegistryValue(platform::HKEY_LOCAL_MACHINE,
+    EXPECT_FALSE(platform::readRegistryValue(kLocalMachine,
                                              QStringLiteral("SOFTWARE\\No Such Key Here"),
                                              QStringLiteral("Path"), value));
 

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QOperatingSystemVersion>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -436,9 +437,16 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
          stored37},
     };
 
+    // FIFOs, device files and symbolic links are what Unix file systems have; on Windows a
+    // report file cannot be any of them.
+    const bool unixFiles =
+        QOperatingSystemVersion::currentType() != QOperatingSystemVersion::Windows;
     int rowNumber = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
+        if (!unixFiles && (row.make == Make::Fifo || row.make == Make::LinkToDevice ||
+                           row.make == Make::LinkToFile))
+            continue;
         const QString folder = dir.filePath(QString::number(rowNumber++));
         ASSERT_TRUE(QDir().mkpath(folder));
         workbench::setReportDirectoryForTests(folder);
