@@ -79,6 +79,10 @@ void frmCalibrateSensor::cmdAccept_Click() {
         }
     }
 
+    // Never a calibration that puts the low end above the high end.
+    if (RefuseInvertedPair(accepted))
+        return;
+
     // The log's line comes from the same snapshot as the commands and the record; an Accept
     // refused above sent nothing and is not logged.
     workbench::CalibrationLogEntry logged = workbench::calibrationLogEntry(*this, accepted);

@@ -154,6 +154,10 @@ class frmCalibrateSensor : public QDialog {
     // --- Calibration write, report file, exit, about box ---
 
     void cmdAccept_Click();
+    // Refuses an Accept whose low voltage is above its high voltage, or whose low range value
+    // is above its high one: the high field's own message, the focus in that field. True when
+    // refused; nothing is then sent or recorded.
+    bool RefuseInvertedPair(const AcceptSnapshot& accepted);
     // The channel on display and the four setpoint texts as they stand now.
     AcceptSnapshot TakeAcceptSnapshot() const;
     // Records the accepted setpoints in the accepted channel's row of the report file; false
