@@ -112,8 +112,8 @@ CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
     return entry;
 }
 
-QString writeFailureText(qint16 status, const QString& errorText) {
-    return withReason(QStringLiteral("status %1").arg(status), errorText);
+QString writeFailureText(qint16 status, const QString& errorText, const QString& reason) {
+    return withReason(withReason(QStringLiteral("status %1").arg(status), errorText), reason);
 }
 
 QString reportOutcomeText(const RecordResult& result) {

@@ -56,8 +56,10 @@ QByteArray calibrationLogHeader();
 CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
                                         const AcceptSnapshot& accepted);
 
-// The write's outcome for a failed write: "status 3: RS-232 Retry Error".
-QString writeFailureText(qint16 status, const QString& errorText);
+// The write's outcome for a failed write: "status 3: RS-232 Retry Error", and why after a
+// colon when a reason is given.
+QString writeFailureText(qint16 status, const QString& errorText,
+                         const QString& reason = QString());
 
 // The report file's outcome: "stored", or "not stored: " and why.
 QString reportOutcomeText(const RecordResult& result);

@@ -239,6 +239,25 @@ TEST_F(TransactTest, ALostDeviceThatIsBackIsOpenedAgainByTheNextExchange) {
     EXPECT_EQ(port->reopenAttempts, 2);
 }
 
+TEST_F(TransactTest, AHeldLostDeviceStaysLostUntilTheHoldEnds) {
+    Module1::ResetSharedState();
+    answerEveryCommand(kIdentityReply, 5);
+    port->loseDevice();
+    port->deviceBack = true;
+    {
+        const Module1::LostDeviceHold hold;
+        EXPECT_EQ(run(QStringLiteral(">(00T OFF)\r\n"), -2), 4);
+        EXPECT_EQ(errorText, QStringLiteral("RS-232 Retry Error"));
+        EXPECT_EQ(port->reopenAttempts, 0);
+        EXPECT_TRUE(waits.sleeps.empty()) << "failed at once";
+    }
+    // The hold has ended: the next exchange opens the device again.
+    EXPECT_EQ(run(QStringLiteral(">(0140A RX 11)\r\n"), -2), 0);
+    EXPECT_EQ(port->reopenAttempts, 1);
+    EXPECT_EQ(port->sent, (std::vector<QByteArray>{QByteArray(">(0140A RX 11)\r\n")}));
+    Module1::ResetSharedState();
+}
+
 TEST(ReportCommError, ShowsTheStandardBox) {
     BoxAnswerer boxes;
     Module1::ReportCommError(4, QStringLiteral("RS-232 Retry Error"));
