@@ -1,6 +1,8 @@
 #include "link/transact.h"
 
+#include "app/module1.h"
 #include "codec/message_number.h"
+#include "link/identity_block.h"
 #include "platform/message_box.h"
 #include "platform/pdq.h"
 #include "platform/waits.h"
@@ -21,7 +23,7 @@ constexpr qint16 kFailedStatus = 4;
 const QString kRetryError = QStringLiteral("RS-232 Retry Error");
 
 int reopenHolds = 0;
-// True while PrepareExchange runs.
+// True while PrepareExchange runs: the exchanges of its identity read are not prepared again.
 bool preparing = false;
 
 // Control and non-ASCII bytes written as escapes, so the trace stays one readable line.
@@ -146,13 +148,20 @@ void PrepareExchange() {
     auto& comm = platform::PDQ().Comm1();
 
     // A device that went away (adapter pulled) may be back: one attempt to open it again per
-    // exchange, never a loop, so the tool works again without a restart.
+    // exchange, never a loop, so the tool works again without a restart. Whatever answers
+    // there now has not said who it is yet.
     if (comm.deviceLost() && reopenHolds == 0) {
         const bool back = comm.reopenLostDevice();
         qCInfo(lcLink).noquote() << "device lost; reopening"
                                  << (back ? QStringLiteral("succeeded")
                                           : QStringLiteral("failed: ") + comm.lastError());
+        if (back) {
+            bIdentityUnconfirmed = true;
+            bIdentityReadDue = true;
+        }
     }
+    if (bIdentityReadDue && reopenHolds == 0)
+        ReadIdentityAgain();
 }
 
 LostDeviceHold::LostDeviceHold() {

@@ -20,14 +20,14 @@ void ReportCommError(qint16 status, const QString& errorText);
 
 // What comes before a command goes on, once per exchange (Transact runs it first) and before
 // a piece of work that must know its controller before its first command: a device that went
-// away is opened again (one attempt, unless a hold keeps it lost). Nothing happens on a line
-// that is well.
+// away is opened again (one attempt, unless a hold keeps it lost), and an identity read owed
+// after a silence or a reopen is made. Nothing happens on a line that is well.
 void PrepareExchange();
 
 // While one lives, a device that is lost stays lost: no exchange opens it again, so the
-// commands still to be sent fail at once (status 4). An Accept holds it from its first write
-// command to its end, so that its commands never reach a controller other than the one they started
-// with.
+// commands still to be sent fail at once (status 4), and no identity read is put between
+// them. An Accept holds it from its first write command to its end, so that its commands
+// never reach a controller other than the one they started with.
 class LostDeviceHold {
   public:
     LostDeviceHold();

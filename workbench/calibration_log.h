@@ -56,6 +56,13 @@ QByteArray calibrationLogHeader();
 CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
                                         const AcceptSnapshot& accepted);
 
+// What the log says of a controller whose identity is unconfirmed, in each identity field.
+inline const QString kIdentityUnconfirmed = QStringLiteral("unconfirmed");
+
+// Puts the controller's identity into the entry: the identity fields as read, or
+// kIdentityUnconfirmed in all three while the controller now answering has not said who it is.
+void noteControllerIdentity(CalibrationLogEntry& entry);
+
 // The write's outcome for a failed write: "status 3: RS-232 Retry Error", and why after a
 // colon when a reason is given.
 QString writeFailureText(qint16 status, const QString& errorText,

@@ -124,8 +124,13 @@ void frmCalibrateSensor::cmdAccept_Click() {
             cmdAccept->setFocus(Qt::OtherFocusReason);
     });
 
-    // Before the first write command a lost device is tried once more.
+    // Before the first write command: a lost device is tried once more and an identity read
+    // that is owed is made, so the Accept knows which controller it writes to. Should another
+    // controller answer than the one the channel was loaded from, the Accept sends nothing.
     Module1::PrepareExchange();
+    if (NoticeAnotherController(true))
+        return;
+    workbench::noteControllerIdentity(logged);
     // From the first write command to the end of the Accept a lost device stays lost: the rest
     // fails at once rather than going to whatever controller answers on the port by then.
     const Module1::LostDeviceHold hold;

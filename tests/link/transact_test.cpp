@@ -239,7 +239,7 @@ TEST_F(TransactTest, ALostDeviceThatIsBackIsOpenedAgainByTheNextExchange) {
     EXPECT_EQ(port->reopenAttempts, 2);
 }
 
-TEST_F(TransactTest, AHeldLostDeviceStaysLostUntilTheHoldEnds) {
+TEST_F(TransactTest, AHeldLostDeviceStaysLostAndTheNextExchangeAsksWhoAnswers) {
     Module1::ResetSharedState();
     answerEveryCommand(kIdentityReply, 5);
     port->loseDevice();
@@ -251,10 +251,13 @@ TEST_F(TransactTest, AHeldLostDeviceStaysLostUntilTheHoldEnds) {
         EXPECT_EQ(port->reopenAttempts, 0);
         EXPECT_TRUE(waits.sleeps.empty()) << "failed at once";
     }
-    // The hold has ended: the next exchange opens the device again.
+    // The hold has ended: the device opens again, and the identity is read before the command.
     EXPECT_EQ(run(QStringLiteral(">(0140A RX 11)\r\n"), -2), 0);
     EXPECT_EQ(port->reopenAttempts, 1);
-    EXPECT_EQ(port->sent, (std::vector<QByteArray>{QByteArray(">(0140A RX 11)\r\n")}));
+    EXPECT_EQ(port->sent, (std::vector<QByteArray>{kIdentityCommand.toLatin1(),
+                                                   QByteArray(">(0140A RX 11)\r\n")}));
+    EXPECT_FALSE(Module1::bIdentityUnconfirmed);
+    EXPECT_FALSE(Module1::bIdentityReadDue);
     Module1::ResetSharedState();
 }
 
