@@ -101,6 +101,16 @@ RangeCorrection CorrectRangeHigh(const QString& highText, const QString& lowText
     return c;
 }
 
+InvertedPair FindInvertedPair(const QString& loVolts, const QString& hiVolts,
+                              const QString& rangeLo, const QString& rangeHi,
+                              bool compareVoltages) {
+    if (compareVoltages && checkedValue(loVolts) > checkedValue(hiVolts))
+        return InvertedPair::Voltages;
+    if (rangeCheckedValue(rangeLo) > rangeCheckedValue(rangeHi))
+        return InvertedPair::Ranges;
+    return InvertedPair::None;
+}
+
 QString RangeLimitsMessage(double rangeMin, double rangeMax) {
     return QStringLiteral("Invalid Data, Valid Values are ") + MessageNumberText(rangeMin) +
            QStringLiteral(" to ") + MessageNumberText(rangeMax) + QStringLiteral("!");

@@ -38,6 +38,14 @@ RangeCorrection CorrectRangeLow(const QString& lowText, double rangeMin, double 
 RangeCorrection CorrectRangeHigh(const QString& highText, const QString& lowText, double rangeMin,
                                  double rangeMax);
 
+// The pair an Accept refuses before anything is sent, read as the checks on leaving a field
+// read them: a low voltage above the high voltage, or a low range value above the high one.
+// Equal values pass. The voltages come first; `compareVoltages` is false when the voltage
+// fields are off (a temperature sensor), since the operator could not correct them.
+enum class InvertedPair { None, Voltages, Ranges };
+InvertedPair FindInvertedPair(const QString& loVolts, const QString& hiVolts,
+                              const QString& rangeLo, const QString& rangeHi, bool compareVoltages);
+
 // The texts of the messages.
 QString RangeLimitsMessage(double rangeMin, double rangeMax);
 QString VoltageText(double volts); // three decimals, at least one digit before the point

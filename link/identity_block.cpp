@@ -6,6 +6,8 @@
 
 #include <QLocale>
 
+#include <optional>
+
 namespace Module1 {
 
 namespace {
@@ -81,24 +83,127 @@ QString DateFieldText(const QVariant& value) {
     return value.toString();
 }
 
+namespace {
+
+struct IdentityValues {
+    QVariant displayMicroDate;
+    QString displayMicroInfo;
+    QString terminalMicroDate;
+};
+
+// The three fields cut from a reply, with the substitute dates where a field is not a date.
+IdentityValues cutIdentity(const QByteArray& reply) {
+    const protocol::IdentityFields fields = protocol::DecodeIdentityBlock(reply);
+    IdentityValues values;
+    if (IsDateText(fields.displayMicroDate))
+        values.displayMicroDate = fields.displayMicroDate;
+    else
+        values.displayMicroDate = kDisplayBoardSubstitute;
+    values.displayMicroInfo = fields.displayMicroInfo;
+    values.terminalMicroDate = IsDateText(fields.terminalMicroDate)
+                                   ? fields.terminalMicroDate
+                                   : ShortDateText(kTerminalBoardSubstitute);
+    return values;
+}
+
+QString textOf(const IdentityValues& values) {
+    return IdentityText(values.displayMicroDate, values.displayMicroInfo, values.terminalMicroDate);
+}
+
+void adopt(const IdentityValues& values) {
+    vDisplayMicroDate = values.displayMicroDate;
+    vDisplayMicroInfo = values.displayMicroInfo;
+    sTerminalMicroDate = values.terminalMicroDate;
+    bIdentityKnown = true;
+    bIdentityUnconfirmed = false;
+}
+
+// One identity read in its own variables, so the command it comes before keeps its own; the
+// block when it came whole.
+std::optional<IdentityValues> readOnce() {
+    const QString command = protocol::IdentityReadCommand();
+    QByteArray reply;
+    qint16 status = 22;
+    QString errorText;
+    Transact(command, reply, status, errorText);
+    if (status != 0)
+        return std::nullopt;
+    return cutIdentity(reply);
+}
+
+} // namespace
+
 void ReadIdentityBlock(QVariant& vDisplayMicroDate, QString& vDisplayMicroInfo,
                        QString& sTerminalMicroDate) {
     sCommand = protocol::IdentityReadCommand();
     iStatus = 22;
     Transact(sCommand, sReply, iStatus, vErrorText);
-    if (iStatus > 0)
+    const bool read = iStatus == 0;
+    if (!read)
         ReportCommError(iStatus, vErrorText);
 
-    const protocol::IdentityFields fields = protocol::DecodeIdentityBlock(sReply);
-    const QString& displayDate = fields.displayMicroDate;
-    if (IsDateText(displayDate))
-        vDisplayMicroDate = displayDate;
-    else
-        vDisplayMicroDate = kDisplayBoardSubstitute;
-    vDisplayMicroInfo = fields.displayMicroInfo;
-    const QString& terminalDate = fields.terminalMicroDate;
-    sTerminalMicroDate =
-        IsDateText(terminalDate) ? terminalDate : ShortDateText(kTerminalBoardSubstitute);
+    const IdentityValues values = cutIdentity(sReply);
+    vDisplayMicroDate = values.displayMicroDate;
+    vDisplayMicroInfo = values.displayMicroInfo;
+    sTerminalMicroDate = values.terminalMicroDate;
+    // Fields cut from a failed read name no controller: unconfirmed, and read again before the
+    // next command goes on.
+    bIdentityKnown = read;
+    bIdentityUnconfirmed = !read;
+    bIdentityReadDue = !read;
+}
+
+void ReadIdentityAgain() {
+    bIdentityReadDue = false;
+    const std::optional<IdentityValues> first = readOnce();
+    if (!first) {
+        bIdentityUnconfirmed = true;
+        return;
+    }
+    const QString before = IdentityText();
+    // Nothing to compare with (the start-up read failed), or the same controller.
+    if (!bIdentityKnown || textOf(*first) == before) {
+        adopt(*first);
+        return;
+    }
+    const std::optional<IdentityValues> second = readOnce();
+    if (!second || (textOf(*second) != before && textOf(*second) != textOf(*first))) {
+        // Two answers that disagree name no controller.
+        bIdentityUnconfirmed = true;
+        return;
+    }
+    if (textOf(*second) == before) {
+        // The first answer was disturbed; the controller is the one read before.
+        bIdentityUnconfirmed = false;
+        return;
+    }
+    // Another controller. When the operator has not yet been told of an earlier change, the
+    // identity to tell of is still the one before that.
+    if (sReplacedIdentity.isEmpty())
+        sReplacedIdentity = before;
+    adopt(*second);
+    ++iControllerChanges;
+    // Back to the controller the operator last heard of: nothing to tell.
+    if (sReplacedIdentity == IdentityText())
+        sReplacedIdentity.clear();
+}
+
+void NoteSilence() {
+    bIdentityUnconfirmed = true;
+    bIdentityReadDue = true;
+}
+
+QString IdentityText(const QVariant& displayMicroDate, const QString& displayMicroInfo,
+                     const QString& terminalMicroDate) {
+    QString displayBoard = DateFieldText(displayMicroDate);
+    if (!displayMicroInfo.isEmpty())
+        displayBoard += QLatin1Char(' ') + displayMicroInfo;
+    return QStringLiteral("display board %1, terminal board %2")
+        .arg(displayBoard, terminalMicroDate);
+}
+
+QString IdentityText() {
+    return IdentityText(vDisplayMicroDate, vDisplayMicroInfo, sTerminalMicroDate);
 }
 
 } // namespace Module1

@@ -1,11 +1,14 @@
 #include "link/transact.h"
 
+#include "app/module1.h"
 #include "codec/message_number.h"
+#include "link/identity_block.h"
 #include "platform/message_box.h"
 #include "platform/pdq.h"
 #include "platform/waits.h"
 
 #include <QLoggingCategory>
+#include <QScopeGuard>
 
 // Every exchange is traced here; off unless QT_LOGGING_RULES="tq.link.debug=true".
 Q_LOGGING_CATEGORY(lcLink, "tq.link", QtInfoMsg)
@@ -18,6 +21,10 @@ constexpr int kTransmitPollLimit = 20000;
 constexpr int kPassesPerAttempt = 3;
 constexpr qint16 kFailedStatus = 4;
 const QString kRetryError = QStringLiteral("RS-232 Retry Error");
+
+int reopenHolds = 0;
+// True while PrepareExchange runs: the exchanges of its identity read are not prepared again.
+bool preparing = false;
 
 // Control and non-ASCII bytes written as escapes, so the trace stays one readable line.
 QString escaped(const QByteArray& bytes) {
@@ -62,6 +69,7 @@ void sleepOnePass(int& expectedLength) {
 } // namespace
 
 void Transact(const QString& command, QByteArray& reply, qint16& status, QString& errorText) {
+    PrepareExchange();
     auto& comm = platform::PDQ().Comm1();
     auto& w = platform::waits();
     const qint64 started = w.nowMs();
@@ -71,15 +79,6 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
     int vLoopCount = 0;
     int vRxCount = 0;
     qint16 iRetryCount = 0;
-
-    // A device that went away (adapter pulled) may be back: one attempt to open it again per
-    // exchange, never a loop, so the tool works again without a restart.
-    if (comm.deviceLost()) {
-        const bool back = comm.reopenLostDevice();
-        qCInfo(lcLink).noquote() << "device lost; reopening"
-                                 << (back ? QStringLiteral("succeeded")
-                                          : QStringLiteral("failed: ") + comm.lastError());
-    }
 
     for (;;) {
         // Stale input and unsent output of an earlier exchange are thrown away.
@@ -139,6 +138,38 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
     }
     qCDebug(lcLink).noquote() << "received" << escaped(reply) << "status" << status << "after"
                               << (w.nowMs() - started) << "ms";
+}
+
+void PrepareExchange() {
+    if (preparing)
+        return;
+    preparing = true;
+    const auto done = qScopeGuard([] { preparing = false; });
+    auto& comm = platform::PDQ().Comm1();
+
+    // A device that went away (adapter pulled) may be back: one attempt to open it again per
+    // exchange, never a loop, so the tool works again without a restart. Whatever answers
+    // there now has not said who it is yet.
+    if (comm.deviceLost() && reopenHolds == 0) {
+        const bool back = comm.reopenLostDevice();
+        qCInfo(lcLink).noquote() << "device lost; reopening"
+                                 << (back ? QStringLiteral("succeeded")
+                                          : QStringLiteral("failed: ") + comm.lastError());
+        if (back) {
+            bIdentityUnconfirmed = true;
+            bIdentityReadDue = true;
+        }
+    }
+    if (bIdentityReadDue && reopenHolds == 0)
+        ReadIdentityAgain();
+}
+
+LostDeviceHold::LostDeviceHold() {
+    ++reopenHolds;
+}
+
+LostDeviceHold::~LostDeviceHold() {
+    --reopenHolds;
 }
 
 void ReportCommError(qint16 status, const QString& errorText) {

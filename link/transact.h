@@ -11,10 +11,29 @@ namespace Module1 {
 // -1 in 5000 ms, -2 in 1000 ms, -3 waits for 13 characters (200 ms, then 65 ms passes).
 // A reply not complete by the end of the second pass fails the attempt; a failed first
 // attempt is sent once more. On return `status` is 0 or 4 ("RS-232 Retry Error" in
-// `errorText`), and `reply` holds the bytes that were waiting, byte for byte.
+// `errorText`), and `reply` holds the bytes that were waiting, byte for byte. The exchange
+// is prepared first (PrepareExchange below).
 void Transact(const QString& command, QByteArray& reply, qint16& status, QString& errorText);
 
 // The standard box for a failed exchange.
 void ReportCommError(qint16 status, const QString& errorText);
+
+// What comes before a command goes on, once per exchange (Transact runs it first) and before
+// a piece of work that must know its controller before its first command: a device that went
+// away is opened again (one attempt, unless a hold keeps it lost), and an identity read owed
+// after a silence or a reopen is made. Nothing happens on a line that is well.
+void PrepareExchange();
+
+// While one lives, a device that is lost stays lost: no exchange opens it again, so the
+// commands still to be sent fail at once (status 4), and no identity read is put between
+// them. An Accept holds it from its first write command to its end, so that its commands
+// never reach a controller other than the one they started with.
+class LostDeviceHold {
+  public:
+    LostDeviceHold();
+    ~LostDeviceHold();
+    LostDeviceHold(const LostDeviceHold&) = delete;
+    LostDeviceHold& operator=(const LostDeviceHold&) = delete;
+};
 
 } // namespace Module1

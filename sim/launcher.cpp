@@ -12,16 +12,17 @@ QString binDirectory() {
     return fromEnvironment.isEmpty() ? QCoreApplication::applicationDirPath() : fromEnvironment;
 }
 
-Launcher::Launcher(QStringList extraArguments, int portNumber)
-    : m_dir(runnerDirectoryTemplate()), m_runner(makeRunner()), m_extra(std::move(extraArguments)),
-      m_portNumber(portNumber) {}
+Launcher::Launcher(QStringList extraArguments, int portNumber, QString linkDirectory)
+    : m_dir(runnerDirectoryTemplate()), m_linkDirectory(std::move(linkDirectory)),
+      m_runner(makeRunner()), m_extra(std::move(extraArguments)), m_portNumber(portNumber) {}
 
 Launcher::~Launcher() {
     stop();
 }
 
 QString Launcher::linkPath() const {
-    return m_runner->linkPath(m_dir.path(), m_portNumber);
+    return m_runner->linkPath(m_linkDirectory.isEmpty() ? m_dir.path() : m_linkDirectory,
+                              m_portNumber);
 }
 
 QString Launcher::logPath() const {

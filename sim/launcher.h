@@ -47,10 +47,14 @@ struct WireLogLine {
 
 // tq8400-sim in a fresh temporary directory, its link made as port <portNumber> (a COMn link
 // in that directory, or Windows' COMn) and its wire log written in the directory. Stopped when
-// the object goes.
+// the object goes. With a `linkDirectory` (another simulator's directory) the link is made
+// there instead, over the link already there: this simulator then stands in for the other one
+// on the same port, as another controller on the same cable, while its wire log and its
+// runner's files stay in its own directory.
 class Launcher {
   public:
-    explicit Launcher(QStringList extraArguments = {}, int portNumber = 1);
+    explicit Launcher(QStringList extraArguments = {}, int portNumber = 1,
+                      QString linkDirectory = QString());
     ~Launcher();
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
@@ -76,6 +80,7 @@ class Launcher {
 
   private:
     QTemporaryDir m_dir;
+    QString m_linkDirectory;
     std::unique_ptr<Runner> m_runner;
     QStringList m_extra;
     int m_portNumber;

@@ -94,9 +94,7 @@ CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
     const QString controlDevice = platform::PDQ().Comm1().devicePath();
     entry.device = platform::deviceText(platform::describeDevice(
         controlDevice.isEmpty() ? platform::portDevicePath(entry.port) : controlDevice));
-    entry.displayMicroDate = Module1::DateFieldText(Module1::vDisplayMicroDate);
-    entry.displayMicroInfo = Module1::vDisplayMicroInfo;
-    entry.terminalMicroDate = Module1::sTerminalMicroDate;
+    noteControllerIdentity(entry);
     if (accepted.channel != nullptr)
         entry.channel = accepted.channel->listText.toString();
     // Shown for the channel last loaded, the snapshot's channel: the Accept holds the input,
@@ -112,8 +110,21 @@ CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
     return entry;
 }
 
-QString writeFailureText(qint16 status, const QString& errorText) {
-    return withReason(QStringLiteral("status %1").arg(status), errorText);
+void noteControllerIdentity(CalibrationLogEntry& entry) {
+    // Never the name of a controller that has not answered for itself.
+    if (Module1::bIdentityUnconfirmed) {
+        entry.displayMicroDate = kIdentityUnconfirmed;
+        entry.displayMicroInfo = kIdentityUnconfirmed;
+        entry.terminalMicroDate = kIdentityUnconfirmed;
+        return;
+    }
+    entry.displayMicroDate = Module1::DateFieldText(Module1::vDisplayMicroDate);
+    entry.displayMicroInfo = Module1::vDisplayMicroInfo;
+    entry.terminalMicroDate = Module1::sTerminalMicroDate;
+}
+
+QString writeFailureText(qint16 status, const QString& errorText, const QString& reason) {
+    return withReason(withReason(QStringLiteral("status %1").arg(status), errorText), reason);
 }
 
 QString reportOutcomeText(const RecordResult& result) {

@@ -56,8 +56,17 @@ QByteArray calibrationLogHeader();
 CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
                                         const AcceptSnapshot& accepted);
 
-// The write's outcome for a failed write: "status 3: RS-232 Retry Error".
-QString writeFailureText(qint16 status, const QString& errorText);
+// What the log says of a controller whose identity is unconfirmed, in each identity field.
+inline const QString kIdentityUnconfirmed = QStringLiteral("unconfirmed");
+
+// Puts the controller's identity into the entry: the identity fields as read, or
+// kIdentityUnconfirmed in all three while the controller now answering has not said who it is.
+void noteControllerIdentity(CalibrationLogEntry& entry);
+
+// The write's outcome for a failed write: "status 3: RS-232 Retry Error", and why after a
+// colon when a reason is given.
+QString writeFailureText(qint16 status, const QString& errorText,
+                         const QString& reason = QString());
 
 // The report file's outcome: "stored", or "not stored: " and why.
 QString reportOutcomeText(const RecordResult& result);

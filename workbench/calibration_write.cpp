@@ -7,6 +7,7 @@
 #include "link/transact.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
+#include "platform/pdq.h"
 #include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
 
@@ -33,6 +34,18 @@ qint16 sendWriteCommand(const QString& line) {
     iStatus = -2;
     Transact(sCommand, sReply, iStatus, vErrorText);
     return iStatus;
+}
+
+// Why a write command could not be sent, when the device is lost; empty otherwise.
+QString notSentReason(bool lostBeforeWrite) {
+    const auto& comm = platform::PDQ().Comm1();
+    if (!comm.deviceLost())
+        return QString();
+    return (lostBeforeWrite ? QStringLiteral("not sent: the device is lost and did not open "
+                                             "again (%1)")
+                            : QStringLiteral("not sent: the device was lost during the Accept "
+                                             "and is not opened again before it ends (%1)"))
+        .arg(comm.lastError());
 }
 
 } // namespace
@@ -79,6 +92,10 @@ void frmCalibrateSensor::cmdAccept_Click() {
         }
     }
 
+    // Never a calibration that puts the low end above the high end.
+    if (RefuseInvertedPair(accepted))
+        return;
+
     // The log's line comes from the same snapshot as the commands and the record; an Accept
     // refused above sent nothing and is not logged.
     workbench::CalibrationLogEntry logged = workbench::calibrationLogEntry(*this, accepted);
@@ -107,6 +124,18 @@ void frmCalibrateSensor::cmdAccept_Click() {
             cmdAccept->setFocus(Qt::OtherFocusReason);
     });
 
+    // Before the first write command: a lost device is tried once more and an identity read
+    // that is owed is made, so the Accept knows which controller it writes to. Should another
+    // controller answer than the one the channel was loaded from, the Accept sends nothing.
+    Module1::PrepareExchange();
+    if (NoticeAnotherController(true))
+        return;
+    workbench::noteControllerIdentity(logged);
+    // From the first write command to the end of the Accept a lost device stays lost: the rest
+    // fails at once rather than going to whatever controller answers on the port by then.
+    const Module1::LostDeviceHold hold;
+    const bool lostBeforeWrite = platform::PDQ().Comm1().deviceLost();
+
     const QString calibration = protocol::CalibrationCommand(
         accepted.channel->slot, protocol::ConverterCount(accepted.loVolts), accepted.rangeLo,
         protocol::ConverterCount(accepted.hiVolts), accepted.rangeHi);
@@ -120,7 +149,8 @@ void frmCalibrateSensor::cmdAccept_Click() {
         using namespace Module1;
         if (sendWriteCommand(line) > 0 && !failureShown) {
             failureShown = true;
-            logged.controllerWrite = workbench::writeFailureText(iStatus, vErrorText);
+            logged.controllerWrite =
+                workbench::writeFailureText(iStatus, vErrorText, notSentReason(lostBeforeWrite));
             platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") +
                                  MessageNumberText(iStatus) + QStringLiteral(", ") + vErrorText,
                              platform::vbOKOnly, QStringLiteral("Communications Error"));

@@ -8,6 +8,7 @@
 #include "codec/range_table.h"
 #include "codec/utility.h"
 #include "link/protocol.h"
+#include "link/transact.h"
 #include "platform/masked_edit.h"
 #include "workbench/channel_table.h"
 
@@ -77,6 +78,10 @@ void frmCalibrateSensor::LoadChannel() {
     cboSensor->clear();
     cboRange->clear();
     cboAnalogData->clear();
+    // A lost device opened again and an identity read owed come before the setup word, so the
+    // whole load comes from the controller now answering, and the load knows which one.
+    PrepareExchange();
+    m_loadedChanges = iControllerChanges;
     GetSensorValue();
     GetSensorData();
 
@@ -91,4 +96,7 @@ void frmCalibrateSensor::LoadChannel() {
     medSensorHiVolts->setText(FormatWithDisplayFormat(oSensorHiVolts, vDisplayFormat));
 
     ReadAnalogValues();
+    // Told at the end of the load; should the controller have changed during the load (a
+    // device lost and opened again), the channel is read once more.
+    NoticeAnotherController();
 }

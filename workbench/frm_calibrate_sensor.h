@@ -154,6 +154,10 @@ class frmCalibrateSensor : public QDialog {
     // --- Calibration write, report file, exit, about box ---
 
     void cmdAccept_Click();
+    // Refuses an Accept whose low voltage is above its high voltage, or whose low range value
+    // is above its high one: the high field's own message, the focus in that field. True when
+    // refused; nothing is then sent or recorded.
+    bool RefuseInvertedPair(const AcceptSnapshot& accepted);
     // The channel on display and the four setpoint texts as they stand now.
     AcceptSnapshot TakeAcceptSnapshot() const;
     // Records the accepted setpoints in the accepted channel's row of the report file; false
@@ -163,6 +167,15 @@ class frmCalibrateSensor : public QDialog {
     bool UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
     void cmdCancel_Click();
     void cmdAbout_Click();
+
+    // --- Another controller behind the same port ---
+
+    // Tells the operator once, in a box, when another controller was found answering (the
+    // identity before and now, and that the report file may hold rows of the previous one);
+    // `acceptStopped` adds that the Accept pressed has sent nothing. True when the channel on
+    // display was loaded from another controller than the one now answering: it is then read
+    // again once the work under way has ended.
+    bool NoticeAnotherController(bool acceptStopped = false);
 
     // --- Work that talks to the controller ---
 
@@ -215,6 +228,9 @@ class frmCalibrateSensor : public QDialog {
     // The setpoint field the operator is working in (validated when the focus leaves it).
     QWidget* m_fieldBeingEdited = nullptr;
     bool m_unloading = false;
+    // The count of controllers found answering (Module1::iControllerChanges) when the channel
+    // on display was loaded.
+    int m_loadedChanges = 0;
 };
 
 // Marks the workbench busy for the life of the object; when the outermost piece of work

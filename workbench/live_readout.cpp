@@ -2,6 +2,7 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "app/module1.h"
+#include "link/identity_block.h"
 #include "link/protocol.h"
 #include "link/transact.h"
 #include "workbench/channel_table.h"
@@ -23,6 +24,9 @@ void frmCalibrateSensor::ReadAnalogValues() {
     sCommand = *command;
     iStatus = -2;
     Transact(sCommand, sReply, iStatus, vErrorText);
+    // A reading that got no reply at all: whoever answers next is asked who it is first.
+    if (sReply.isEmpty())
+        NoteSilence();
     // Blanks for NULs, the degree sign for the controller's 0xDF; shown as plain text.
     cboAnalogData->setText(protocol::LiveReadingText(sReply));
     cboAnalogData->repaint();
@@ -32,7 +36,12 @@ void frmCalibrateSensor::Timer1_Timer() {
     if (isBusy())
         return; // a load or an accept is talking to the controller
     Timer1->stop();
-    ReadAnalogValues();
+    {
+        WorkScope work(*this);
+        ReadAnalogValues();
+        // The reading may have found another controller (after a reopen or a silence).
+        NoticeAnotherController();
+    }
     if (!m_unloading)
         Timer1->start();
 }

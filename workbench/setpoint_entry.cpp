@@ -239,3 +239,27 @@ void frmCalibrateSensor::medSensorRangeLo_Validate(bool& Cancel) {
     storeRangeValue(field, Temp);
     Cancel = false;
 }
+
+bool frmCalibrateSensor::RefuseInvertedPair(const AcceptSnapshot& accepted) {
+    using namespace Module1;
+    // The voltage fields of a temperature sensor are off and hold the type's own voltages.
+    const InvertedPair inverted =
+        FindInvertedPair(accepted.loVolts, accepted.hiVolts, accepted.rangeLo, accepted.rangeHi,
+                         medSensorLoVolts->isEnabled() && medSensorHiVolts->isEnabled());
+    if (inverted == InvertedPair::None)
+        return false;
+    // The high field's own message, and the focus in the high field: leaving it again runs the
+    // check that compares the pair and corrects it.
+    platform::MaskEdBox* field = nullptr;
+    if (inverted == InvertedPair::Voltages) {
+        showVoltageMessage(QStringLiteral("Cannot be less than Low Sensor Voltage"));
+        field = medSensorHiVolts;
+    } else {
+        // The limits named are those of the channel on display.
+        refreshRangeLimits();
+        showRangeMessage();
+        field = medSensorRangeHi;
+    }
+    field->setFocus(Qt::OtherFocusReason);
+    return true;
+}

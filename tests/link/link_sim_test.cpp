@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 using testsupport::SimProcess;
 
@@ -121,11 +122,15 @@ TEST_F(LinkSimTest, ALostDeviceIsOpenedAgainOnceItIsBack) {
     EXPECT_EQ(transact(kIdentityCommand, 22), 4);
     EXPECT_EQ(errorText, QStringLiteral("RS-232 Retry Error"));
 
-    // The same port comes back (a new pty behind the same COM1): the next exchange opens it.
+    // The same port comes back (a new pty behind the same COM1): the next exchange opens it,
+    // and asks who answers there before its own command goes on.
     ASSERT_TRUE(testsupport::waitUntil([&] { return sim.exitCode() == 0; }));
-    ASSERT_TRUE(sim.start()) << sim.error().toStdString();
+    SimProcess back({}, 1, sim.directory());
+    ASSERT_TRUE(back.start()) << back.error().toStdString();
     EXPECT_EQ(transact(kIdentityCommand, 22), 0);
     EXPECT_EQ(reply, QByteArray("11/03/00 V2.1 10/27/00"));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return back.commands().size() >= 2; }));
+    EXPECT_EQ(back.commands(), (std::vector<QByteArray>{">(00F00 RX 22)", ">(00F00 RX 22)"}));
 }
 
 } // namespace

@@ -239,6 +239,28 @@ TEST_F(TransactTest, ALostDeviceThatIsBackIsOpenedAgainByTheNextExchange) {
     EXPECT_EQ(port->reopenAttempts, 2);
 }
 
+TEST_F(TransactTest, AHeldLostDeviceStaysLostAndTheNextExchangeAsksWhoAnswers) {
+    Module1::ResetSharedState();
+    answerEveryCommand(kIdentityReply, 5);
+    port->loseDevice();
+    port->deviceBack = true;
+    {
+        const Module1::LostDeviceHold hold;
+        EXPECT_EQ(run(QStringLiteral(">(00T OFF)\r\n"), -2), 4);
+        EXPECT_EQ(errorText, QStringLiteral("RS-232 Retry Error"));
+        EXPECT_EQ(port->reopenAttempts, 0);
+        EXPECT_TRUE(waits.sleeps.empty()) << "failed at once";
+    }
+    // The hold has ended: the device opens again, and the identity is read before the command.
+    EXPECT_EQ(run(QStringLiteral(">(0140A RX 11)\r\n"), -2), 0);
+    EXPECT_EQ(port->reopenAttempts, 1);
+    EXPECT_EQ(port->sent, (std::vector<QByteArray>{kIdentityCommand.toLatin1(),
+                                                   QByteArray(">(0140A RX 11)\r\n")}));
+    EXPECT_FALSE(Module1::bIdentityUnconfirmed);
+    EXPECT_FALSE(Module1::bIdentityReadDue);
+    Module1::ResetSharedState();
+}
+
 TEST(ReportCommError, ShowsTheStandardBox) {
     BoxAnswerer boxes;
     Module1::ReportCommError(4, QStringLiteral("RS-232 Retry Error"));

@@ -69,6 +69,9 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     Module1::vDisplayMicroDate = QDate(2000, 5, 19);
     Module1::vDisplayMicroInfo = QStringLiteral("DB 1.2");
     Module1::sTerminalMicroDate = QStringLiteral("05/02/00");
+    // The controller's own block, as the identity read after the first Accept's reading (which
+    // could not be sent) finds it: the same fields.
+    harness.controller.setIdentity("--------DB 1.205/02/00");
     const QString session = QStringLiteral("\"O\"\"Neil, Pat\",4,") + device +
                             QStringLiteral(",5/19/00,DB 1.2,05/02/00,");
     const qint64 startedAt = QDateTime::currentSecsSinceEpoch();

@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 class AcceptTest : public ::testing::Test {
@@ -153,8 +155,9 @@ TEST_F(AcceptTest, ALineThatIsGoneFailsTheWriteWithOneBoxAndTheRowIsStillRecorde
         // The file and the controller are independent: the row is recorded all the same.
         EXPECT_TRUE(harness.boxes.shown[1].text.startsWith(QStringLiteral("Error!  Cannot Open")));
         EXPECT_EQ(report().mid(55, 34), QByteArray("0.500    4.500    +000.0    +100.0"));
-        // Each exchange tried the device once more.
-        EXPECT_EQ(harness.port->reopenAttempts, duringTheAccept ? 3 : 4);
+        // A device gone before the Accept is tried once, before its first command; one lost
+        // during the Accept is not tried again until the Accept has ended.
+        EXPECT_EQ(harness.port->reopenAttempts, duringTheAccept ? 0 : 1);
         EXPECT_TRUE(form.cmdAccept->isEnabled());
         EXPECT_TRUE(form.Timer1->isActive());
         form.Timer1->stop();
@@ -296,6 +299,68 @@ TEST_F(AcceptTest, RandomEntriesNeverSendANonNumber) {
     }
     // The checks on leaving put a valid value into every field, so the accepts do go out.
     EXPECT_EQ(written, 60);
+}
+
+} // namespace
+
+namespace {
+
+// Pairs checked at Accept: a low end above the high end is refused before anything is sent or
+// recorded, with the high field's own message and the focus in that field; equal ends pass.
+struct PairCase {
+    const char* loVolts;
+    const char* hiVolts;
+    const char* rangeLo;
+    const char* rangeHi;
+    const char* title; // nullptr: accepted
+    const char* text;
+    const char* focused; // the field that gets the focus
+};
+
+const PairCase kPairCases[] = {
+    {"4.900", "4.500", "+000.0", "+100.0", "Error-Invalid Data",
+     "Cannot be less than Low Sensor Voltage", "medSensorHiVolts"},
+    {"0.500", "4.500", "+080.0", "+050.0", "Invalid Data",
+     "Invalid Data, Valid Values are -25 to  125!", "medSensorRangeHi"},
+    {"0.500", "4.500", "-010.0", "-020.0", "Invalid Data",
+     "Invalid Data, Valid Values are -25 to  125!", "medSensorRangeHi"},
+    // Both pairs inverted: the voltages are told of first.
+    {"4.900", "4.500", "+080.0", "+050.0", "Error-Invalid Data",
+     "Cannot be less than Low Sensor Voltage", "medSensorHiVolts"},
+    {"4.500", "4.500", "+050.0", "+050.0", nullptr, nullptr, nullptr},
+};
+
+TEST_F(AcceptTest, AnInvertedPairIsRefusedBeforeAnythingIsSent) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    for (const PairCase& c : kPairCases) {
+        SCOPED_TRACE(std::string(c.loVolts) + " " + c.hiVolts + " " + c.rangeLo + " " + c.rangeHi);
+        // Out of the fields first, so that no check on leaving one runs.
+        form.cmdAccept->setFocus();
+        load(QStringLiteral("30")); // 0 - 100 in PSIG
+        setVolts(QString::fromLatin1(c.loVolts), QString::fromLatin1(c.hiVolts));
+        ASSERT_TRUE(form.medSensorRangeLo->setText(QString::fromLatin1(c.rangeLo)));
+        ASSERT_TRUE(form.medSensorRangeHi->setText(QString::fromLatin1(c.rangeHi)));
+        harness.forget();
+        QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
+        form.Timer1->stop();
+
+        if (c.title == nullptr) {
+            EXPECT_EQ(calibrationCommand(), QByteArray(">(00TC 00 3685 +050.0 3685 +050.0)"));
+            continue;
+        }
+        EXPECT_TRUE(harness.commands().empty());
+        ASSERT_EQ(harness.boxes.shown.size(), 1u);
+        EXPECT_EQ(harness.boxes.shown[0].title, QLatin1String(c.title));
+        EXPECT_EQ(harness.boxes.shown[0].text, QLatin1String(c.text));
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QLatin1String(c.focused));
+        // Nothing recorded, nothing logged, and the fields as they were.
+        EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("CalData.txt"))));
+        EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("CalLog.csv"))));
+        EXPECT_EQ(form.medSensorRangeLo->Text(), QLatin1String(c.rangeLo));
+        EXPECT_TRUE(form.cmdAccept->isEnabled());
+    }
 }
 
 } // namespace

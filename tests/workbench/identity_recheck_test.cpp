@@ -1,0 +1,189 @@
+// The controller's identity read again after a silence or a reopen, before the next command goes
+// on: the same controller is simply confirmed, another one is told of once and named from then
+// on, a read that fails leaves the identity unconfirmed in the log; a line that stays well sends
+// exactly what it always sent.
+#include "app/about.h"
+#include "app/module1.h"
+#include "link/identity_block.h"
+#include "workbench/frm_calibrate_sensor.h"
+#include "workbench/report_file.h"
+#include "workbench_harness.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum class Gap { None, Silence, Reopen };
+enum class Answer { Same, Another, NoIdentity };
+
+struct Recheck {
+    const char* name;
+    Gap gap;                      // what happened to the line before the next reading
+    Answer answer;                // who answers after it
+    std::vector<QByteArray> wire; // the next reading, then an Accept
+    bool told;                    // the box that another controller answers
+    const char* logged;           // the identity fields of the Accept's log line
+    const char* about;            // the about box's display board line after it
+};
+
+const QByteArray kIdentity = ">(00F00 RX 22)";
+const QByteArray kReading = ">(0140A RX 11)";
+const QByteArray kCalibration = ">(00TC 00 0409 +000.0 3685 +100.0)";
+const QByteArray kOn = ">(00T ON)";
+const QByteArray kOff = ">(00T OFF)";
+const char kFirst[] = "11/03/00,V2.1,10/27/00";
+const char kFirstAbout[] = "Display  Board Micro Version : 11/03/00 V2.1";
+
+const Recheck kRechecks[] = {
+    {"LineStaysWell",
+     Gap::None,
+     Answer::Same,
+     {kReading, kOn, kCalibration, kOff, kReading},
+     false,
+     kFirst,
+     kFirstAbout},
+    {"SilenceThenSameController",
+     Gap::Silence,
+     Answer::Same,
+     {kIdentity, kReading, kOn, kCalibration, kOff, kReading},
+     false,
+     kFirst,
+     kFirstAbout},
+    {"ReopenedOnSameController",
+     Gap::Reopen,
+     Answer::Same,
+     {kIdentity, kReading, kOn, kCalibration, kOff, kReading},
+     false,
+     kFirst,
+     kFirstAbout},
+    // Read twice as it differs; the channel is read again from the other controller.
+    {"ReopenedOnAnotherController",
+     Gap::Reopen,
+     Answer::Another,
+     {kIdentity, kIdentity, kReading, ">(00TRX 112)", ">(00TRX 113)", kReading, kOn, kCalibration,
+      kOff, kReading},
+     true,
+     "12/01/05,V3.0,11/30/05",
+     "Display  Board Micro Version : 12/01/05 V3.0"},
+    // Both attempts of the identity read go unanswered: no box, and no controller named.
+    {"ReReadFails",
+     Gap::Silence,
+     Answer::NoIdentity,
+     {kIdentity, kIdentity, kReading, kOn, kCalibration, kOff, kReading},
+     false,
+     "unconfirmed,unconfirmed,unconfirmed",
+     kFirstAbout},
+};
+
+void PrintTo(const Recheck& recheck, std::ostream* out) {
+    *out << recheck.name;
+}
+
+class IdentityRecheck : public ::testing::TestWithParam<Recheck> {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        workbench::setReportDirectoryForTests(dir.path());
+        QFile file(workbench::reportFilePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
+        file.close();
+        form.Timer1->stop();
+        // As start-up leaves it: the identity read, then channel 30 loaded.
+        Module1::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
+                                   Module1::sTerminalMicroDate);
+        form.iChannelButton = 1;
+        form.cboChannelNumber->setCurrentText(QStringLiteral("30"));
+        form.iChannelButton = 0;
+        form.LoadChannel();
+    }
+    void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
+
+    // Runs what the work just ended left to do (a channel read again).
+    void runDeferredWork() {
+        QCoreApplication::processEvents();
+        form.Timer1->stop();
+    }
+
+    QStringList logLines() const {
+        QFile file(QDir(dir.path()).filePath(QStringLiteral("CalLog.csv")));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeAll(QString());
+        return lines.mid(1);
+    }
+
+    QTemporaryDir dir;
+    testsupport::WorkbenchHarness harness;
+    frmCalibrateSensor form;
+};
+
+TEST_P(IdentityRecheck, NextCommandWaitsForTheIdentity) {
+    const Recheck& recheck = GetParam();
+    if (recheck.gap == Gap::Silence) {
+        harness.silent = true;
+        form.Timer1_Timer();
+        harness.silent = false;
+    } else if (recheck.gap == Gap::Reopen) {
+        harness.port->loseDevice();
+        harness.port->deviceBack = true;
+    }
+    if (recheck.answer == Answer::Another)
+        harness.controller.setIdentity("12/01/05 V3.0 11/30/05");
+    else if (recheck.answer == Answer::NoIdentity)
+        harness.replies[kIdentity] = QByteArray();
+    harness.forget();
+
+    form.Timer1_Timer();
+    runDeferredWork();
+    form.cmdAccept_Click();
+    form.Timer1->stop();
+
+    EXPECT_EQ(harness.commands(), recheck.wire);
+    std::vector<std::string> titles;
+    for (const testsupport::ShownBox& box : harness.boxes.shown)
+        titles.push_back(box.title.toStdString());
+    EXPECT_EQ(titles, recheck.told ? std::vector<std::string>{"Another Controller"}
+                                   : std::vector<std::string>{});
+    const QStringList log = logLines();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(
+        log[0].contains(QLatin1Char(',') + QLatin1String(recheck.logged) + QStringLiteral(",30,")))
+        << qPrintable(log[0]);
+    EXPECT_TRUE(log[0].endsWith(QStringLiteral(",ok,stored"))) << qPrintable(log[0]);
+    frmAbout about;
+    EXPECT_EQ(about.lblDBMicro->text(), QLatin1String(recheck.about));
+
+    // A failed read is tried again at the next silence, and then names the controller again.
+    if (recheck.answer == Answer::NoIdentity) {
+        harness.replies.clear();
+        harness.silent = true;
+        form.Timer1_Timer();
+        harness.silent = false;
+        harness.forget();
+        form.Timer1_Timer();
+        form.Timer1->stop();
+        EXPECT_EQ(harness.commands(), (std::vector<QByteArray>{kIdentity, kReading}));
+        EXPECT_FALSE(Module1::bIdentityUnconfirmed);
+        EXPECT_TRUE(harness.boxes.shown.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Workbench, IdentityRecheck, ::testing::ValuesIn(kRechecks),
+                         [](const ::testing::TestParamInfo<Recheck>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
