@@ -16,6 +16,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <vector>
+
 namespace {
 
 // A field holds a number when at least one digit can be read from it.
@@ -26,12 +28,14 @@ bool holdsNumber(const QString& text) {
     return false;
 }
 
-// Sends one write command; the status of the exchange.
-qint16 sendWriteCommand(const QString& line) {
+// Sends one write command and keeps the controller's reply as received; the status of the
+// exchange.
+qint16 sendWriteCommand(const QString& line, std::vector<QByteArray>& replies) {
     using namespace Module1;
     sCommand = line;
     iStatus = -2;
     Transact(sCommand, sReply, iStatus, vErrorText);
+    replies.push_back(sReply);
     return iStatus;
 }
 
@@ -115,10 +119,11 @@ void frmCalibrateSensor::cmdAccept_Click() {
     // failure is shown in the Accept's own box; one pulled cable makes all three fail, and the
     // operator is told once per Accept, not three times.
     bool failureShown = false;
+    std::vector<QByteArray> replies;
     for (const QString& line :
          {protocol::CalibrationOnCommand(), calibration, protocol::CalibrationOffCommand()}) {
         using namespace Module1;
-        if (sendWriteCommand(line) > 0 && !failureShown) {
+        if (sendWriteCommand(line, replies) > 0 && !failureShown) {
             failureShown = true;
             logged.controllerWrite = workbench::writeFailureText(iStatus, vErrorText);
             platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") +
@@ -129,8 +134,10 @@ void frmCalibrateSensor::cmdAccept_Click() {
 
     if (!failureShown)
         logged.controllerWrite = workbench::kWriteOk;
+    logged.writeReplies = workbench::writeRepliesText(replies);
 
     ReadAnalogValues();
+    logged.readingAfter = cboAnalogData->text();
 
     workbench::ReportOutcomeCapture reportOutcome;
     const bool reportWritable = UpdateReportFile(accepted, !failureShown);
