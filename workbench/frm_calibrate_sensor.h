@@ -215,6 +215,9 @@ class frmCalibrateSensor : public QDialog {
     // The setpoint field the operator is working in (validated when the focus leaves it).
     QWidget* m_fieldBeingEdited = nullptr;
     bool m_unloading = false;
+    // The operator has been told once that the calibration log cannot take a line: one
+    // workbench is one session, and the box is not shown again in it.
+    bool m_logFailureTold = false;
 };
 
 // Marks the workbench busy for the life of the object; when the outermost piece of work

@@ -177,7 +177,8 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     ASSERT_EQ(reading.lines.size(), 3u);
     EXPECT_TRUE(reading.intact());
 
-    // A log that cannot take the line: one box, and the Accept is written and recorded.
+    // A log that cannot take the line: one box, and the Accept is written and recorded; the
+    // next Accept of the session shows no box again.
     QTemporaryDir blocked;
     ASSERT_TRUE(QDir(blocked.path()).mkdir(QStringLiteral("CalLog.csv")));
     workbench::setReportDirectoryForTests(blocked.path());
@@ -190,7 +191,46 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     EXPECT_EQ(harness.count(">(00T OFF)"), 1);
     EXPECT_EQ(contents(blocked.filePath(QStringLiteral("CalData.txt"))).size(),
               workbench::kReportTemplateSize);
+    load(QStringLiteral("41"));
+    form.cmdAccept_Click();
+    EXPECT_TRUE(harness.boxes.shown.empty());
+    EXPECT_EQ(harness.count(">(00T OFF)"), 1);
     EXPECT_EQ(contents(logPath), third);
+}
+
+TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFollows) {
+    // A report file that can be neither opened nor made ends the workbench; the log beside it
+    // takes the line where it can, and says nothing where it cannot.
+    for (const bool logWritable : {true, false}) {
+        SCOPED_TRACE(logWritable);
+        QTemporaryDir here;
+        ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalData.txt")));
+        if (!logWritable) {
+            ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalLog.csv")));
+        }
+        workbench::setReportDirectoryForTests(here.path());
+        frmCalibrateSensor session; // a session of its own: no log box shown in it yet
+        session.Timer1->stop();
+        session.iChannelButton = 1;
+        session.cboChannelNumber->setCurrentText(QStringLiteral("31"));
+        session.iChannelButton = 0;
+        session.LoadChannel();
+        harness.forget();
+        session.cmdAccept_Click();
+        ASSERT_EQ(harness.boxes.shown.size(), 2u);
+        EXPECT_TRUE(harness.boxes.shown[1].text.endsWith(QStringLiteral("Click OK to EXIT")));
+        EXPECT_EQ(harness.count(">(00T OFF)"), 1);
+        const workbench::CalibrationLogReading log =
+            workbench::readCalibrationLog(here.filePath(QStringLiteral("CalLog.csv")));
+        if (logWritable) {
+            ASSERT_EQ(log.lines.size(), 1u) << qPrintable(log.error);
+            EXPECT_EQ(log.cell(log.lines[0], QStringLiteral("channel")), QStringLiteral("31"));
+            EXPECT_EQ(log.cell(log.lines[0], QStringLiteral("controller_write")),
+                      QStringLiteral("ok"));
+            EXPECT_TRUE(log.cell(log.lines[0], QStringLiteral("report_file"))
+                            .startsWith(QStringLiteral("not stored: cannot open")));
+        }
+    }
 }
 
 TEST_F(CalibrationLogTest, AnEditedLineBreaksTheChainThereAndAnOlderLogIsSetAside) {
