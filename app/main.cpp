@@ -1,9 +1,12 @@
 // The calibration tool.
+#include "app/certificate_command.h"
 #include "app/startup.h"
 #include "platform/terminal.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QString>
+#include <QStringList>
 #include <QTextStream>
 
 #ifndef TQ_VERSION
@@ -11,6 +14,8 @@
 #endif
 
 namespace {
+
+const QString kToolName = QStringLiteral("TQ-8400 Sensor Calibration");
 
 // --version and --help answer on the terminal and end the program before any window or
 // display is needed; every other argument is left alone, as before.
@@ -24,7 +29,21 @@ bool answeredOnTerminal(int argc, char** argv) {
         }
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             out << "Usage: tq8400-cal [--version] [--help]  (opens the TQ-8400 sensor calibration; "
-                   "port n is the COMn link beside the program, else the n-th serial port)"
+                   "port n is the COMn link beside the program, else the n-th serial port)\n"
+                   "       tq8400-cal --certificate [LOG] [--out FILE.pdf] [--open]\n"
+                   "  Writes an A4 PDF calibration certificate, without a window, for the "
+                   "controller named by the\n"
+                   "  last line of the calibration log LOG (default: CalLog.csv beside the "
+                   "program), to FILE.pdf\n"
+                   "  (default: CalCertificate.pdf beside the log); --open then opens it.\n"
+                   "  Exit status: 0 certificate written, the log's chain intact\n"
+                   "               1 no certificate: the log missing, unreadable, of an older "
+                   "layout or without a\n"
+                   "                 calibration, or the PDF not written\n"
+                   "               2 wrong arguments\n"
+                   "               3 certificate written, but the log's chain is broken (the "
+                   "changed lines are\n"
+                   "                 named on standard error and on the certificate)"
                 << Qt::endl;
             return true;
         }
@@ -38,7 +57,20 @@ int main(int argc, char** argv) {
     platform::useParentTerminal();
     if (answeredOnTerminal(argc, argv))
         return 0;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (arguments.contains(QLatin1String("--certificate"))) {
+        // No widgets and no window: a certificate can be made where there is no display.
+        Module1::prepareCertificateGraphics(arguments.contains(QLatin1String("--open")));
+        QGuiApplication app(argc, argv);
+        QGuiApplication::setApplicationName(kToolName);
+        // Read once Qt has taken its own options (-platform and the like) off the line.
+        return Module1::runCertificateCommand(
+            Module1::certificateArguments(QGuiApplication::arguments().mid(1)),
+            kToolName + QStringLiteral(" ") + TQ_VERSION);
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TQ-8400 Sensor Calibration"));
+    QApplication::setApplicationName(kToolName);
     return Module1::Main();
 }

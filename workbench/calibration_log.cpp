@@ -13,7 +13,10 @@
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 
+#include <QCryptographicHash>
+#include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QStringList>
@@ -43,6 +46,10 @@ const char* const kColumns[] = {
     "high_count",
     "controller_write",
     "report_file",
+    "reading_before",
+    "reading_after",
+    "write_replies",
+    "chain",
 };
 
 constexpr char kLineEnd[] = "\r\n";
@@ -73,6 +80,98 @@ QString withReason(const QString& text, const QString& reason) {
     return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
 }
 
+// The header line as the log begins with it, without its line end.
+QByteArray headerLine() {
+    return calibrationLogHeader().chopped(2);
+}
+
+// The log's first line, without its line end; empty for an empty or unreadable file.
+QByteArray firstLineOf(QFile& file) {
+    QByteArray line = file.readLine(64 * 1024);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+// The last line of the log, without its line end, read from the end of the file so that a
+// long log costs no more than a short one. `endsWithLineEnd` tells whether the file ends
+// with a line end, as every line the tool writes does.
+QByteArray lastLineOf(QFile& file, bool& endsWithLineEnd) {
+    const qint64 size = file.size();
+    QByteArray tail;
+    for (qint64 chunk = 4096;; chunk *= 4) {
+        const qint64 from = qMax<qint64>(0, size - chunk);
+        if (!file.seek(from))
+            return {};
+        tail = file.read(size - from);
+        // A line end before the last line's own is where the last line starts.
+        QByteArray body = tail;
+        while (body.endsWith('\n') || body.endsWith('\r'))
+            body.chop(1);
+        if (from == 0 || body.contains('\n'))
+            break;
+    }
+    endsWithLineEnd = tail.endsWith('\n');
+    while (tail.endsWith('\n') || tail.endsWith('\r'))
+        tail.chop(1);
+    return tail.mid(tail.lastIndexOf('\n') + 1);
+}
+
+// Renames a log of an older layout aside, under a name not yet taken; never removes it. Empty
+// on success, else why it could not be renamed.
+QString setOlderLogAside(const QString& path) {
+    const QDir dir = QFileInfo(path).dir();
+    const QString stem = QStringLiteral("CalLog-until-") +
+                         QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    QFile file(path);
+    for (int n = 1; n < 1000; ++n) {
+        const QString aside = dir.filePath(
+            stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + QStringLiteral(".csv"));
+        if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink())
+            continue;
+        // QFile never renames onto an existing name, so a name taken meanwhile is kept too.
+        if (file.rename(aside))
+            return {};
+        if (QFileInfo::exists(aside))
+            continue;
+        return QStringLiteral("cannot rename the log of an older layout: ") + file.errorString();
+    }
+    return QStringLiteral("cannot rename the log of an older layout: every name is taken");
+}
+
+// Gets the log ready for the next line: a log of an older layout is set aside; the chain
+// value of the line the next one follows is handed back, and whether that line lacks its
+// line end. False, with why, when the log is there but cannot be read or set aside.
+bool prepareLog(const QString& path, QByteArray& previousChain, bool& unfinishedLine,
+                QString& reason) {
+    previousChain = headerChain();
+    unfinishedLine = false;
+    const QFileInfo info(path);
+    // No log yet, or something that is not a file: the append makes the log or says why not.
+    if (!info.isFile())
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
+        return false;
+    }
+    if (file.size() == 0)
+        return true;
+    if (firstLineOf(file) != headerLine()) {
+        file.close();
+        reason = setOlderLogAside(path);
+        return reason.isEmpty();
+    }
+    bool endsWithLineEnd = true;
+    const QByteArray last = lastLineOf(file, endsWithLineEnd);
+    unfinishedLine = !endsWithLineEnd;
+    // The header alone: the first line chains from it. Otherwise the chain value is the last
+    // field as it stands, whatever has become of the line, so that only a changed line breaks.
+    if (last != headerLine())
+        previousChain = last.mid(last.lastIndexOf(',') + 1);
+    return true;
+}
+
 } // namespace
 
 QByteArray calibrationLogHeader() {
@@ -101,6 +200,8 @@ CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
     // and only a load changes them.
     entry.sensorType = form.cboSensor->text();
     entry.unit = form.cboRange->text();
+    // The reading on display as the Accept begins, before the Accept clears it.
+    entry.readingBefore = form.cboAnalogData->text();
     entry.loVolts = accepted.loVolts;
     entry.hiVolts = accepted.hiVolts;
     entry.rangeLo = accepted.rangeLo;
@@ -141,6 +242,39 @@ QString reportOutcomeText(const RecordResult& result) {
     return QStringLiteral("not stored");
 }
 
+QString writeRepliesText(const std::vector<QByteArray>& replies) {
+    QString text;
+    for (size_t i = 0; i < replies.size(); ++i) {
+        if (i > 0)
+            text += QLatin1Char('|');
+        for (const char c : replies[i]) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '\r')
+                text += QStringLiteral("\\r");
+            else if (c == '\n')
+                text += QStringLiteral("\\n");
+            else if (c == '\\')
+                text += QStringLiteral("\\\\");
+            else if (byte >= 0x20 && byte < 0x7F && c != '|')
+                text += QLatin1Char(c);
+            else
+                text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+        }
+    }
+    return text;
+}
+
+QString formulaSafe(const QString& text) {
+    // The apostrophe itself too, so that reading a cell back takes off exactly what was added.
+    static const QString kFormulaStart = QStringLiteral("=+-@\t\r'");
+    return !text.isEmpty() && kFormulaStart.contains(text.front()) ? QLatin1Char('\'') + text
+                                                                   : text;
+}
+
+QString formulaSafeText(const QString& cell) {
+    return cell.startsWith(QLatin1Char('\'')) ? cell.mid(1) : cell;
+}
+
 QString csvField(const QString& text) {
     static const QString kNeedsQuotes = QStringLiteral(",\"\r\n");
     bool quoted = false;
@@ -153,15 +287,28 @@ QString csvField(const QString& text) {
     return QLatin1Char('"') + inner + QLatin1Char('"');
 }
 
-QByteArray calibrationLogLine(const CalibrationLogEntry& entry) {
+QByteArray headerChain() {
+    return QCryptographicHash::hash(headerLine(), QCryptographicHash::Sha256).toHex();
+}
+
+QByteArray chainValue(const QByteArray& previousChain, const QByteArray& fieldsAsWritten) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(previousChain);
+    hash.addData(fieldsAsWritten);
+    return hash.result().toHex();
+}
+
+QByteArray calibrationLogLine(const CalibrationLogEntry& entry, const QByteArray& previousChain) {
+    // Free text (names, the controller's own texts, readings and replies) is made formula-safe;
+    // numbers, the catalogue's texts and the fixed-width setpoint texts are written as they are.
     const QString fields[] = {
         isoLocalTime(entry.time),
-        entry.user,
+        formulaSafe(entry.user),
         QString::number(entry.port),
-        entry.device,
-        entry.displayMicroDate,
-        entry.displayMicroInfo,
-        entry.terminalMicroDate,
+        formulaSafe(entry.device),
+        formulaSafe(entry.displayMicroDate),
+        formulaSafe(entry.displayMicroInfo),
+        formulaSafe(entry.terminalMicroDate),
         entry.channel,
         entry.sensorType,
         entry.unit,
@@ -173,24 +320,37 @@ QByteArray calibrationLogLine(const CalibrationLogEntry& entry) {
         entry.hiCount,
         entry.controllerWrite,
         entry.reportFile,
+        formulaSafe(entry.readingBefore),
+        formulaSafe(entry.readingAfter),
+        formulaSafe(entry.writeReplies),
     };
-    static_assert(std::size(fields) == std::size(kColumns));
+    static_assert(std::size(fields) + 1 == std::size(kColumns), "the chain value comes last");
     QStringList quoted;
     for (const QString& field : fields)
         quoted << csvField(field);
-    return quoted.join(QLatin1Char(',')).toUtf8() + kLineEnd;
+    const QByteArray written = quoted.join(QLatin1Char(',')).toUtf8();
+    return written + ',' + chainValue(previousChain, written) + kLineEnd;
 }
 
 QString calibrationLogPath() {
     return QFileInfo(reportFilePath()).dir().filePath(QLatin1String(kCalibrationLogFileName));
 }
 
-bool appendCalibrationLog(const CalibrationLogEntry& entry) {
+bool appendCalibrationLog(const CalibrationLogEntry& entry, LogFailureBox box) {
     const QString path = calibrationLogPath();
     QString reason;
-    if (platform::appendLineToFile(path, calibrationLogLine(entry), calibrationLogHeader(),
-                                   &reason))
-        return true;
+    QByteArray previousChain;
+    bool unfinishedLine = false;
+    if (prepareLog(path, previousChain, unfinishedLine, reason)) {
+        // A last line left without its line end (a disk that filled up) keeps its bytes; the
+        // new line starts on a line of its own.
+        const QByteArray line = (unfinishedLine ? QByteArray(kLineEnd) : QByteArray()) +
+                                calibrationLogLine(entry, previousChain);
+        if (platform::appendLineToFile(path, line, calibrationLogHeader(), &reason))
+            return true;
+    }
+    if (box == LogFailureBox::Silent)
+        return false;
     platform::MsgBox(kCannotLogText.arg(QDir::toNativeSeparators(path), entry.channel, reason),
                      platform::vbOKOnly);
     return false;

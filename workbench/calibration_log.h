@@ -1,5 +1,7 @@
 // The calibration log "CalLog.csv": one line for every Accept, beside the report file, in
-// comma-separated values. Lines are only ever added; the file is never rewritten.
+// comma-separated values. Lines are only ever added; the file is never rewritten. Each line
+// ends in a chain value that ties it to the line before it, so that a line changed afterwards
+// shows.
 #pragma once
 
 #include "workbench/report_file.h"
@@ -10,6 +12,7 @@
 #include <QtGlobal>
 
 #include <optional>
+#include <vector>
 
 class frmCalibrateSensor;
 struct AcceptSnapshot;
@@ -44,6 +47,12 @@ struct CalibrationLogEntry {
     QString controllerWrite;
     // "stored", or why the record is not in the report file.
     QString reportFile = QStringLiteral("not stored");
+    // The Current Data text on display when the Accept began, and the reading taken after
+    // T OFF, both as the workbench showed them.
+    QString readingBefore;
+    QString readingAfter;
+    // The controller's replies to T ON, TC and T OFF as received (writeRepliesText).
+    QString writeReplies;
 };
 
 // The first line of the log: the column titles, ending in CR LF.
@@ -71,20 +80,47 @@ QString writeFailureText(qint16 status, const QString& errorText,
 // The report file's outcome: "stored", or "not stored: " and why.
 QString reportOutcomeText(const RecordResult& result);
 
+// The controller's raw replies to the write commands, in the order sent, as one text: each
+// reply's printable ASCII as it is, a carriage return as \r, a line feed as \n, a backslash as
+// \\ and every other byte (the separator "|" included) as \xHH; the replies separated by "|".
+// Nothing in them is interpreted.
+QString writeRepliesText(const std::vector<QByteArray>& replies);
+
+// A free-text cell made safe from being taken as a formula by a spreadsheet: a text beginning
+// with "=", "+", "-", "@", a tab, a carriage return or an apostrophe gets an apostrophe in
+// front. The apostrophe is what a spreadsheet hides, so the cell still shows the text itself.
+QString formulaSafe(const QString& text);
+// The text of a free-text cell as read back: one leading apostrophe taken off.
+QString formulaSafeText(const QString& cell);
+
 // One field in comma-separated values: a text holding a comma, a quote or a line break is put
 // in quotes, each quote inside doubled.
 QString csvField(const QString& text);
 
-// The whole line of an entry, ending in CR LF, in UTF-8.
-QByteArray calibrationLogLine(const CalibrationLogEntry& entry);
+// The chain value of the line before the first: the SHA-256 of the header line (without its
+// line end), in lower-case hexadecimal.
+QByteArray headerChain();
+// The chain value of a line: the SHA-256, in lower-case hexadecimal, of the previous line's
+// chain value followed by this line's other fields as written (the line up to the comma before
+// its chain value).
+QByteArray chainValue(const QByteArray& previousChain, const QByteArray& fieldsAsWritten);
+
+// The whole line of an entry, its chain value last, ending in CR LF, in UTF-8.
+QByteArray calibrationLogLine(const CalibrationLogEntry& entry, const QByteArray& previousChain);
 
 // Full name of the log: the report file's directory followed by "/CalLog.csv".
 QString calibrationLogPath();
 
-// Adds the entry's line to the log, making the log with its header line when there is none.
-// When the line cannot be added the operator is told in one box, and the Accept goes on.
-// True when the line is in the log and written through to the disk.
-bool appendCalibrationLog(const CalibrationLogEntry& entry);
+// Whether a log that cannot take a line says so in a box.
+enum class LogFailureBox { Shown, Silent };
+
+// Adds the entry's line to the log, chained to the last line there, making the log with its
+// header line when there is none. A log that begins with another header (one of an older
+// layout) is first renamed aside to "CalLog-until-<date>.csv" and a new log begun. When the
+// line cannot be added the operator is told in one box (unless `box` is Silent), and the
+// Accept goes on. True when the line is in the log and written through to the disk.
+bool appendCalibrationLog(const CalibrationLogEntry& entry,
+                          LogFailureBox box = LogFailureBox::Shown);
 
 // Catches what became of the report file's record while it lives: the record update hands its
 // outcome to the innermost capture. An Accept opens one around its record update, so that the

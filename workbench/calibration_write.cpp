@@ -17,6 +17,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <vector>
+
 namespace {
 
 // A field holds a number when at least one digit can be read from it.
@@ -27,12 +29,14 @@ bool holdsNumber(const QString& text) {
     return false;
 }
 
-// Sends one write command; the status of the exchange.
-qint16 sendWriteCommand(const QString& line) {
+// Sends one write command and keeps the controller's reply as received; the status of the
+// exchange.
+qint16 sendWriteCommand(const QString& line, std::vector<QByteArray>& replies) {
     using namespace Module1;
     sCommand = line;
     iStatus = -2;
     Transact(sCommand, sReply, iStatus, vErrorText);
+    replies.push_back(sReply);
     return iStatus;
 }
 
@@ -144,10 +148,11 @@ void frmCalibrateSensor::cmdAccept_Click() {
     // failure is shown in the Accept's own box; one pulled cable makes all three fail, and the
     // operator is told once per Accept, not three times.
     bool failureShown = false;
+    std::vector<QByteArray> replies;
     for (const QString& line :
          {protocol::CalibrationOnCommand(), calibration, protocol::CalibrationOffCommand()}) {
         using namespace Module1;
-        if (sendWriteCommand(line) > 0 && !failureShown) {
+        if (sendWriteCommand(line, replies) > 0 && !failureShown) {
             failureShown = true;
             logged.controllerWrite =
                 workbench::writeFailureText(iStatus, vErrorText, notSentReason(lostBeforeWrite));
@@ -159,15 +164,22 @@ void frmCalibrateSensor::cmdAccept_Click() {
 
     if (!failureShown)
         logged.controllerWrite = workbench::kWriteOk;
+    logged.writeReplies = workbench::writeRepliesText(replies);
 
     ReadAnalogValues();
+    logged.readingAfter = cboAnalogData->text();
 
     workbench::ReportOutcomeCapture reportOutcome;
     const bool reportWritable = UpdateReportFile(accepted, !failureShown);
     logged.reportFile = reportOutcome.text();
-    // Logged whatever became of the write and the record, the failures above all; a line the
-    // log cannot take is told in its own box and holds nothing up.
-    workbench::appendCalibrationLog(logged);
+    // Logged whatever became of the write and the record, the failures above all. A line the
+    // log cannot take is told in a box once a session, and holds nothing up; after the report
+    // file's "Click OK to EXIT" box nothing more is asked of the operator, and the line is
+    // still written if it can be, silently otherwise.
+    const bool tellLogFailure = reportWritable && !m_logFailureTold;
+    if (!workbench::appendCalibrationLog(logged, tellLogFailure ? workbench::LogFailureBox::Shown
+                                                                : workbench::LogFailureBox::Silent))
+        m_logFailureTold = m_logFailureTold || tellLogFailure;
     if (!reportWritable) {
         // The report file could not be written at all: the workbench is closing.
         m_unloading = true;

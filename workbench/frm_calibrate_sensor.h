@@ -231,6 +231,9 @@ class frmCalibrateSensor : public QDialog {
     // The count of controllers found answering (Module1::iControllerChanges) when the channel
     // on display was loaded.
     int m_loadedChanges = 0;
+    // The operator has been told once that the calibration log cannot take a line: one
+    // workbench is one session, and the box is not shown again in it.
+    bool m_logFailureTold = false;
 };
 
 // Marks the workbench busy for the life of the object; when the outermost piece of work

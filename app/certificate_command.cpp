@@ -1,0 +1,97 @@
+#include "app/certificate_command.h"
+
+#include "workbench/calibration_log.h"
+#include "workbench/calibration_log_reader.h"
+#include "workbench/certificate.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QUrl>
+
+namespace Module1 {
+
+CertificateArguments certificateArguments(const QStringList& arguments) {
+    CertificateArguments parsed;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--certificate"))
+            continue;
+        if (argument == QLatin1String("--open")) {
+            parsed.open = true;
+        } else if (argument == QLatin1String("--out")) {
+            if (i + 1 >= arguments.size() || !parsed.pdfPath.isEmpty()) {
+                parsed.error = QStringLiteral("--out needs one file name");
+                return parsed;
+            }
+            parsed.pdfPath = arguments[++i];
+        } else if (!argument.startsWith(QLatin1Char('-')) && parsed.logPath.isEmpty()) {
+            parsed.logPath = argument;
+        } else {
+            parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+void prepareCertificateGraphics(bool open) {
+    // Writing a PDF needs fonts, so a graphics platform, but no display: unless the operator
+    // chose a platform, the offscreen one is asked for first. The windowing platforms follow
+    // it, for an installation that ships no offscreen platform (where a display always is).
+    // Opening the certificate needs the desktop's own platform, which is left as it is.
+    if (!open && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen;windows;cocoa;wayland;xcb");
+}
+
+int runCertificateCommand(const CertificateArguments& arguments, const QString& tool) {
+    QTextStream err(stderr);
+    const auto fail = [&err](const QString& why, int status) {
+        err << "tq8400-cal: " << why << Qt::endl;
+        return status;
+    };
+    if (!arguments.error.isEmpty())
+        return fail(arguments.error + QStringLiteral(" (see --help)"), kCertificateBadArguments);
+
+    const QString logPath = QDir::cleanPath(
+        QFileInfo(arguments.logPath.isEmpty() ? workbench::calibrationLogPath() : arguments.logPath)
+            .absoluteFilePath());
+    // Beside the log by default, where the technician finds the log itself.
+    const QString pdfPath =
+        QFileInfo(arguments.pdfPath.isEmpty()
+                      ? QFileInfo(logPath).dir().filePath(QStringLiteral("CalCertificate.pdf"))
+                      : arguments.pdfPath)
+            .absoluteFilePath();
+
+    // The log is never written over, not even by a slip of --out.
+    if (pdfPath == logPath ||
+        (QFileInfo::exists(pdfPath) &&
+         QFileInfo(pdfPath).canonicalFilePath() == QFileInfo(logPath).canonicalFilePath()))
+        return fail(QStringLiteral("--out names the calibration log itself"),
+                    kCertificateBadArguments);
+
+    const workbench::CalibrationLogReading log = workbench::readCalibrationLog(logPath);
+    QString error;
+    const std::optional<workbench::Certificate> certificate =
+        workbench::certificateFromLog(log, QDir::toNativeSeparators(logPath), error);
+    if (!certificate)
+        return fail(error, kCertificateNotMade);
+    if (!workbench::writeCertificatePdf(*certificate, pdfPath, tool, error))
+        return fail(error, kCertificateNotMade);
+
+    int status = kCertificateMade;
+    if (!certificate->brokenFileLines.empty()) {
+        status = fail(QStringLiteral("the chain of %1 is broken at %2: changed since it was "
+                                     "written, or unreadable; the certificate shows it")
+                          .arg(QDir::toNativeSeparators(logPath),
+                               workbench::brokenLinesText(certificate->brokenFileLines)),
+                      kCertificateChainBroken);
+    }
+    QTextStream(stdout) << QDir::toNativeSeparators(pdfPath) << Qt::endl;
+    if (arguments.open && !QDesktopServices::openUrl(QUrl::fromLocalFile(pdfPath)))
+        err << "tq8400-cal: cannot open " << QDir::toNativeSeparators(pdfPath) << Qt::endl;
+    return status;
+}
+
+} // namespace Module1

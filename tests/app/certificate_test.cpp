@@ -1,0 +1,163 @@
+// The calibration certificate as an auditor gets it: the tool run with --certificate and no
+// display, the PDF read back as text with pdftotext (Debian package poppler-utils).
+#include "workbench/calibration_log.h"
+#include "workbench/report_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kTool = QStringLiteral(TQ_CAL_PROGRAM);
+
+struct Finished {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Finished run(const QString& program, const QStringList& arguments) {
+    // No display of any kind, and no platform chosen for the tool.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    Finished result;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+// The PDF's text, blanks run together so that a table cell reads as one phrase, and letters
+// the font joins ("fi") apart again.
+QString pdfText(const QString& pdf) {
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        return QStringLiteral("<pdftotext missing>");
+    const Finished text = run(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    return text.out.normalized(QString::NormalizationForm_KC).simplified();
+}
+
+workbench::CalibrationLogEntry accepted(const QString& channel, const QString& user,
+                                        const QStringList& identity, const QString& before,
+                                        const QString& after) {
+    workbench::CalibrationLogEntry entry;
+    entry.time = QDateTime::currentDateTime();
+    entry.user = user;
+    entry.port = 2;
+    entry.device = QStringLiteral("COM2 -> /dev/pts/7");
+    entry.displayMicroDate = identity[0];
+    entry.displayMicroInfo = identity[1];
+    entry.terminalMicroDate = identity[2];
+    entry.channel = channel;
+    entry.sensorType = QStringLiteral("0 - 100");
+    entry.unit = QStringLiteral("PSIG");
+    entry.loVolts = QStringLiteral("0.400");
+    entry.hiVolts = QStringLiteral("4.600");
+    entry.rangeLo = QStringLiteral("+001.0");
+    entry.rangeHi = QStringLiteral("+125.0");
+    entry.loCount = QStringLiteral("0327");
+    entry.hiCount = QStringLiteral("3767");
+    entry.controllerWrite = workbench::kWriteOk;
+    entry.reportFile = QStringLiteral("stored");
+    entry.readingBefore = before;
+    entry.readingAfter = after;
+    entry.writeReplies = QStringLiteral("OK\\r|OK\\r|OK\\r");
+    return entry;
+}
+
+TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed (Debian package poppler-utils)";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    workbench::setReportDirectoryForTests(dir.path());
+    const QStringList other = {QStringLiteral("01/02/99"), QStringLiteral("V1.0"),
+                               QStringLiteral("01/05/99")};
+    const QStringList controller = {QStringLiteral("11/03/00"), QStringLiteral("V2.1"),
+                                    QStringLiteral("10/27/00")};
+    // File line 2 is another controller's; lines 3 to 5 this one's, channel 30 twice.
+    const workbench::CalibrationLogEntry lines[] = {
+        accepted(QStringLiteral("32"), QStringLiteral("kim"), other, QStringLiteral("OTHER-1"),
+                 QStringLiteral("OTHER-2")),
+        accepted(QStringLiteral("30"), QStringLiteral("pat"), controller,
+                 QStringLiteral("OLD-BEFORE"), QStringLiteral("OLD-AFTER")),
+        accepted(QStringLiteral("31"), QStringLiteral("-lee"), controller,
+                 QStringLiteral("74.7\u00b0F"), QStringLiteral("7.2\u00b0F")),
+        accepted(QStringLiteral("30"), QStringLiteral("pat"), controller,
+                 QStringLiteral("12.5 PSIG"), QStringLiteral("18.7 PSIG")),
+    };
+    for (const auto& entry : lines)
+        ASSERT_TRUE(workbench::appendCalibrationLog(entry));
+    const QString log = workbench::calibrationLogPath();
+    workbench::setReportDirectoryForTests(QString());
+    const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
+
+    const Finished made =
+        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
+    ASSERT_EQ(made.exitCode, 0) << qPrintable(made.err);
+    const QString text = pdfText(pdf);
+    for (const char* phrase :
+         {"Calibration Certificate", "TQ-8400 Sensor Calibration 1.0", "11/03/00", "V2.1",
+          "10/27/00", "COM2 -> /dev/pts/7", "pat, -lee", "12.5 PSIG", "18.7 PSIG", "74.7\u00b0F",
+          "7.2\u00b0F", "Made from lines 3-5 of", "Chain intact", "Page 1 of 1"}) {
+        EXPECT_TRUE(text.contains(QString::fromUtf8(phrase))) << phrase << "\n" << qPrintable(text);
+    }
+    // Neither the other controller nor channel 30's earlier Accept; twelve channels without one.
+    for (const char* phrase : {"V1.0", "kim", "OTHER", "OLD-", "BROKEN"})
+        EXPECT_FALSE(text.contains(QLatin1String(phrase))) << phrase;
+    EXPECT_EQ(text.count(QStringLiteral("not calibrated")), 12);
+    EXPECT_EQ(text.count(QStringLiteral("stored")), 2);
+
+    // Channel 31's reading changed by hand: still a certificate, the break on it and on
+    // standard error, and an exit status of its own.
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    ASSERT_EQ(bytes.count("7.2\u00b0F"), 1);
+    bytes.replace("7.2\u00b0F", "9.9\u00b0F");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+    const Finished broken =
+        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
+    EXPECT_EQ(broken.exitCode, 3);
+    EXPECT_TRUE(broken.err.contains(QStringLiteral("broken at line 4"))) << qPrintable(broken.err);
+    const QString brokenText = pdfText(pdf);
+    EXPECT_TRUE(brokenText.contains(QStringLiteral("CHAIN BROKEN at line 4")))
+        << qPrintable(brokenText);
+    EXPECT_TRUE(brokenText.contains(QStringLiteral("4 broken"))) << qPrintable(brokenText);
+    EXPECT_TRUE(brokenText.contains(QStringLiteral("9.9\u00b0F")));
+
+    // No log: no certificate. Wrong arguments: told so.
+    const QString missing = dir.filePath(QStringLiteral("none.pdf"));
+    EXPECT_EQ(run(kTool, {QStringLiteral("--certificate"), dir.filePath(QStringLiteral("no.csv")),
+                          QStringLiteral("--out"), missing})
+                  .exitCode,
+              1);
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out")}).exitCode,
+              2);
+    EXPECT_EQ(
+        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), log}).exitCode,
+        2);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), bytes); // the log is never written over
+}
+
+} // namespace

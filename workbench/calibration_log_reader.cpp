@@ -1,0 +1,147 @@
+#include "workbench/calibration_log_reader.h"
+
+#include "workbench/calibration_log.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace workbench {
+
+namespace {
+
+// The cells the log writes formula-safe: the names and the controller's own texts.
+const QStringList kFreeTextColumns = {
+    QStringLiteral("user"),
+    QStringLiteral("device"),
+    QStringLiteral("display_micro_date"),
+    QStringLiteral("display_micro_info"),
+    QStringLiteral("terminal_micro_date"),
+    QStringLiteral("reading_before"),
+    QStringLiteral("reading_after"),
+    QStringLiteral("write_replies"),
+};
+
+// One line of comma-separated values as it stands in the file, without its line end.
+struct RawLine {
+    QByteArray bytes;
+    int firstFileLine = 0;
+    int lastFileLine = 0;
+};
+
+// Splits the file into lines: a line ends at a line feed outside quotes, a carriage return
+// before it being part of the line end.
+std::vector<RawLine> splitLines(const QByteArray& file) {
+    std::vector<RawLine> lines;
+    RawLine current;
+    int fileLine = 1;
+    current.firstFileLine = fileLine;
+    bool quoted = false;
+    for (const char c : file) {
+        if (c == '"')
+            quoted = !quoted;
+        if (c == '\n' && !quoted) {
+            if (current.bytes.endsWith('\r'))
+                current.bytes.chop(1);
+            current.lastFileLine = fileLine;
+            lines.push_back(current);
+            current = RawLine{};
+            current.firstFileLine = ++fileLine;
+            continue;
+        }
+        if (c == '\n')
+            ++fileLine;
+        current.bytes += c;
+    }
+    // A last line without its line end still counts.
+    if (!current.bytes.isEmpty()) {
+        current.lastFileLine = fileLine;
+        lines.push_back(current);
+    }
+    return lines;
+}
+
+// The cells of one line: quoted cells unquoted, their doubled quotes made single.
+QStringList cellsOf(const QByteArray& line) {
+    QStringList cells;
+    QByteArray cell;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                cell += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            cells << QString::fromUtf8(cell);
+            cell.clear();
+        } else {
+            cell += c;
+        }
+    }
+    cells << QString::fromUtf8(cell);
+    return cells;
+}
+
+} // namespace
+
+QString CalibrationLogReading::cell(const LogLine& line, const QString& column) const {
+    const qsizetype at = columns.indexOf(column);
+    if (at < 0 || at >= line.cells.size())
+        return {};
+    const QString& text = line.cells[at];
+    return kFreeTextColumns.contains(column) ? formulaSafeText(text) : text;
+}
+
+std::vector<int> CalibrationLogReading::brokenFileLines() const {
+    std::vector<int> broken;
+    for (const LogLine& line : lines)
+        if (!line.chained)
+            broken.push_back(line.firstFileLine);
+    return broken;
+}
+
+CalibrationLogReading readCalibrationLog(const QString& path) {
+    CalibrationLogReading reading;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        reading.error = QStringLiteral("cannot read the log %1: %2")
+                            .arg(path, QFileInfo::exists(path) ? file.errorString()
+                                                               : QStringLiteral("no such file"));
+        return reading;
+    }
+    const std::vector<RawLine> raw = splitLines(file.readAll());
+    const QByteArray header = calibrationLogHeader().chopped(2);
+    if (raw.empty() || raw.front().bytes != header) {
+        reading.error = QStringLiteral("%1 does not begin with the header of this version's "
+                                       "calibration log, so its lines carry no chain")
+                            .arg(path);
+        return reading;
+    }
+    reading.columns = cellsOf(header);
+
+    // Each line's chain value is checked against the value the line before it holds as it
+    // stands, so that a changed line breaks the chain at that line alone.
+    QByteArray previousChain = headerChain();
+    for (size_t i = 1; i < raw.size(); ++i) {
+        LogLine line;
+        line.firstFileLine = raw[i].firstFileLine;
+        line.lastFileLine = raw[i].lastFileLine;
+        line.cells = cellsOf(raw[i].bytes);
+        const qsizetype comma = raw[i].bytes.lastIndexOf(',');
+        const QByteArray stored = raw[i].bytes.mid(comma + 1);
+        line.chained = comma >= 0 && line.cells.size() == reading.columns.size() &&
+                       chainValue(previousChain, raw[i].bytes.left(comma)) == stored;
+        previousChain = stored;
+        reading.lines.push_back(line);
+    }
+    return reading;
+}
+
+} // namespace workbench

@@ -1,0 +1,43 @@
+// Reading the calibration log back: its lines, their cells, and whether each line's chain value
+// still follows from the line before it.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace workbench {
+
+// One line of the log as read back. A cell that holds a line break makes a line of the log
+// reach over more than one line of the file.
+struct LogLine {
+    // Lines of the file it stands on, counted from 1 for the header.
+    int firstFileLine = 0;
+    int lastFileLine = 0;
+    // The cells, unquoted.
+    QStringList cells;
+    // Its chain value follows from the line before it, and it has every column.
+    bool chained = false;
+};
+
+struct CalibrationLogReading {
+    // Why the log cannot be used at all (missing, unreadable, another header); empty otherwise.
+    QString error;
+    // The column titles of the header, in order.
+    QStringList columns;
+    std::vector<LogLine> lines;
+
+    // The cell of `column` in `line`, empty when the line is too short or there is no such
+    // column; a free-text cell with its formula-safe apostrophe taken off.
+    QString cell(const LogLine& line, const QString& column) const;
+    // File lines of the lines whose chain does not follow.
+    std::vector<int> brokenFileLines() const;
+    bool intact() const { return brokenFileLines().empty(); }
+};
+
+// Reads the log at `path` and checks every line's chain value.
+CalibrationLogReading readCalibrationLog(const QString& path);
+
+} // namespace workbench

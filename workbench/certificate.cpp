@@ -1,0 +1,423 @@
+#include "workbench/certificate.h"
+
+#include "workbench/channel_table.h"
+
+#include <QColor>
+#include <QDate>
+#include <QFileInfo>
+#include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextOption>
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+
+namespace workbench {
+
+namespace {
+
+void addOnce(QStringList& list, const QString& text) {
+    if (!text.isEmpty() && !list.contains(text))
+        list << text;
+}
+
+// "line 7", "lines 2-15".
+QString fileLinesText(int first, int last) {
+    return first == last ? QStringLiteral("line %1").arg(first)
+                         : QStringLiteral("lines %1-%2").arg(first).arg(last);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout of the page: A4 landscape, so that one row per channel fits on a line.
+
+constexpr double kMarginMm = 12.0;
+constexpr double kCellPaddingMm = 0.8;
+constexpr double kFooterMm = 11.0;
+constexpr double kBodyPoints = 6.5;
+const QColor kBreakColour(0xB0, 0x00, 0x00);
+const QColor kGridColour(0x80, 0x80, 0x80);
+const QColor kHeadShade(0xE4, 0xE4, 0xE4);
+const QColor kQuietColour(0x60, 0x60, 0x60);
+
+struct Column {
+    const char* title;
+    double weight;
+};
+const Column kTableColumns[] = {
+    {"Channel", 4.5},          {"Sensor type", 6.5},  {"Unit", 6.0},
+    {"Low volts", 4.5},        {"High volts", 4.5},   {"Low range", 5.0},
+    {"High range", 5.0},       {"Low count", 4.5},    {"High count", 4.5},
+    {"Controller write", 9.5}, {"Report file", 11.0}, {"Reading before", 7.5},
+    {"Reading after", 7.5},    {"Time", 13.0},        {"Log line", 6.0},
+};
+constexpr int kTableColumnCount = int(std::size(kTableColumns));
+
+QStringList rowCells(const CertificateRow& row) {
+    return {row.channel,
+            row.sensorType,
+            row.unit,
+            row.lowVolts,
+            row.highVolts,
+            row.lowRange,
+            row.highRange,
+            row.lowCount,
+            row.highCount,
+            row.controllerWrite,
+            row.reportFile,
+            row.readingBefore,
+            row.readingAfter,
+            row.time,
+            row.chained ? QString::number(row.fileLine)
+                        : QStringLiteral("%1 broken").arg(row.fileLine)};
+}
+
+QFont fontOf(double points, bool bold = false) {
+    QFont font;
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// Paints on the PDF; every text is drawn as plain text, never as markup.
+class Page {
+  public:
+    explicit Page(QPainter& painter, double resolution)
+        : m_painter(painter), m_resolution(resolution) {
+        m_wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
+
+    double mm(double millimetres) const { return millimetres * m_resolution / 25.4; }
+
+    // The height `text` takes when wrapped to `width`.
+    double heightOf(const QString& text, const QFont& font, double width) {
+        m_painter.setFont(font);
+        const QRectF bounds = m_painter.boundingRect(QRectF(0, 0, width, 1e9), text, m_wrap);
+        return std::max(bounds.height(), QFontMetricsF(font, m_painter.device()).height());
+    }
+
+    // Draws `text` wrapped into the box at (x, y) of width `width`; the height it took.
+    double text(double x, double y, double width, const QString& text, const QFont& font,
+                const QColor& colour = Qt::black, Qt::Alignment alignment = Qt::AlignLeft) {
+        const double height = heightOf(text, font, width);
+        m_painter.setPen(colour);
+        QTextOption option = m_wrap;
+        option.setAlignment(alignment);
+        m_painter.drawText(QRectF(x, y, width, height), text, option);
+        return height;
+    }
+
+    void box(const QRectF& rect, const QColor& fill = QColor()) {
+        m_painter.setPen(QPen(kGridColour, mm(0.15)));
+        m_painter.setBrush(fill.isValid() ? QBrush(fill) : QBrush(Qt::NoBrush));
+        m_painter.drawRect(rect);
+    }
+
+  private:
+    QPainter& m_painter;
+    double m_resolution;
+    QTextOption m_wrap;
+};
+
+struct TableGeometry {
+    std::vector<double> x; // left edge of each column, and the table's right edge last
+    double headHeight = 0; // the column titles' row
+    std::vector<double> rowHeight;
+};
+
+} // namespace
+
+QString brokenLinesText(const std::vector<int>& fileLines) {
+    QStringList numbers;
+    for (const int line : fileLines)
+        numbers << QString::number(line);
+    if (numbers.isEmpty())
+        return {};
+    return (numbers.size() == 1 ? QStringLiteral("line ") : QStringLiteral("lines ")) +
+           numbers.join(QStringLiteral(", "));
+}
+
+std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
+                                              const QString& logPath, QString& error) {
+    if (!log.error.isEmpty()) {
+        error = log.error;
+        return std::nullopt;
+    }
+    const auto cell = [&log](const LogLine& line, const char* column) {
+        return log.cell(line, QLatin1String(column));
+    };
+    const auto identity = [&cell](const LogLine& line) {
+        return QStringList{cell(line, "display_micro_date"), cell(line, "display_micro_info"),
+                           cell(line, "terminal_micro_date")};
+    };
+    // Only lines with every column name a controller and a channel.
+    std::vector<const LogLine*> complete;
+    for (const LogLine& line : log.lines)
+        if (line.cells.size() == log.columns.size())
+            complete.push_back(&line);
+    if (complete.empty()) {
+        error = QStringLiteral("%1 holds no calibration yet").arg(logPath);
+        return std::nullopt;
+    }
+
+    // The controller of the last line, and the lines at the end of the log that name it. The
+    // identity block names the controller's firmware, which two controllers may share, so an
+    // earlier stretch of the log for the same identity is not taken as the same controller:
+    // a certificate names no Accept of another controller.
+    const QStringList controller = identity(*complete.back());
+    auto first = complete.end();
+    while (first != complete.begin() && identity(**std::prev(first)) == controller)
+        --first;
+    const std::vector<const LogLine*> used(first, complete.end());
+
+    Certificate certificate;
+    certificate.displayMicroDate = controller[0];
+    certificate.displayMicroInfo = controller[1];
+    certificate.terminalMicroDate = controller[2];
+    certificate.logPath = logPath;
+    certificate.firstFileLine = used.front()->firstFileLine;
+    certificate.lastFileLine = used.back()->lastFileLine;
+    certificate.firstDate = cell(*used.front(), "date_time").left(10);
+    certificate.lastDate = cell(*used.back(), "date_time").left(10);
+    certificate.brokenFileLines = log.brokenFileLines();
+    if (!log.lines.empty() && !log.lines.back().cells.isEmpty())
+        certificate.lastChain = log.lines.back().cells.back().toLatin1();
+
+    // Each channel's latest Accept: the last line naming it.
+    std::map<QString, const LogLine*> latest;
+    for (const LogLine* line : used) {
+        addOnce(certificate.ports, cell(*line, "port"));
+        addOnce(certificate.devices, cell(*line, "device"));
+        addOnce(certificate.technicians, cell(*line, "user"));
+        latest[cell(*line, "channel")] = line;
+    }
+    for (const ChannelInfo& channel : channelTable()) {
+        CertificateRow row;
+        row.channel = channel.listText.toString();
+        const auto found = latest.find(row.channel);
+        if (found != latest.end()) {
+            const LogLine& line = *found->second;
+            row.calibrated = true;
+            row.sensorType = cell(line, "sensor_type");
+            row.unit = cell(line, "unit");
+            row.lowVolts = cell(line, "low_volts");
+            row.highVolts = cell(line, "high_volts");
+            row.lowRange = cell(line, "low_range");
+            row.highRange = cell(line, "high_range");
+            row.lowCount = cell(line, "low_count");
+            row.highCount = cell(line, "high_count");
+            row.controllerWrite = cell(line, "controller_write");
+            row.reportFile = cell(line, "report_file");
+            row.readingBefore = cell(line, "reading_before");
+            row.readingAfter = cell(line, "reading_after");
+            row.time = cell(line, "date_time");
+            row.fileLine = line.firstFileLine;
+            row.chained = line.chained;
+        }
+        certificate.rows.push_back(row);
+    }
+    return certificate;
+}
+
+bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
+                         const QString& tool, QString& error) {
+    // Written under another name and renamed when whole: never half a certificate.
+    QSaveFile file(pdfPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = QStringLiteral("cannot write %1: %2").arg(pdfPath, file.errorString());
+        return false;
+    }
+    const QString controllerText =
+        QStringLiteral("%1 / %2 / %3")
+            .arg(certificate.displayMicroDate, certificate.displayMicroInfo,
+                 certificate.terminalMicroDate);
+    QPdfWriter writer(&file);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                                     QPageLayout::Millimeter));
+    writer.setResolution(600);
+    writer.setTitle(QStringLiteral("Calibration certificate, controller ") + controllerText);
+    writer.setCreator(tool);
+
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        error = QStringLiteral("cannot write %1: the PDF could not be started").arg(pdfPath);
+        return false;
+    }
+    Page page(painter, writer.resolution());
+    const double width = writer.width();
+    const double height = writer.height();
+    const double pad = page.mm(kCellPaddingMm);
+    const QFont body = fontOf(kBodyPoints);
+    const QFont bodyBold = fontOf(kBodyPoints, true);
+    const QFont label = fontOf(8.5, true);
+    const QFont value = fontOf(8.5);
+    const QFont title = fontOf(17, true);
+    const bool intact = certificate.brokenFileLines.empty();
+    const QString broken = brokenLinesText(certificate.brokenFileLines);
+    const QString madeFrom =
+        QStringLiteral("Made from %1 of %2")
+            .arg(fileLinesText(certificate.firstFileLine, certificate.lastFileLine),
+                 certificate.logPath);
+    const QString chainText =
+        intact ? QStringLiteral("Chain intact: every line of the log follows from the one "
+                                "before it (last chain value %1).")
+                     .arg(QString::fromLatin1(certificate.lastChain.left(16)))
+               : QStringLiteral("CHAIN BROKEN at %1 of the log: changed since it was written "
+                                "or unreadable. Rows from such a line are marked.")
+                     .arg(broken);
+    const QString chainShort = intact ? QStringLiteral("Chain intact.")
+                                      : QStringLiteral("Chain BROKEN at %1.").arg(broken);
+
+    // The table's columns, spread over the page's width by their weights.
+    TableGeometry table;
+    double weights = 0;
+    for (const Column& column : kTableColumns)
+        weights += column.weight;
+    table.x.push_back(0);
+    for (const Column& column : kTableColumns)
+        table.x.push_back(table.x.back() + width * column.weight / weights);
+    const auto cellWidth = [&](int column) {
+        return table.x[size_t(column) + 1] - table.x[size_t(column)] - 2 * pad;
+    };
+    for (int c = 0; c < kTableColumnCount; ++c)
+        table.headHeight =
+            std::max(table.headHeight,
+                     page.heightOf(QLatin1String(kTableColumns[c].title), bodyBold, cellWidth(c)));
+    table.headHeight += 2 * pad;
+    const double restWidth = width - table.x[1] - 2 * pad;
+    for (const CertificateRow& row : certificate.rows) {
+        double rowHeight = 0;
+        if (row.calibrated) {
+            const QStringList cells = rowCells(row);
+            for (int c = 0; c < kTableColumnCount; ++c)
+                rowHeight = std::max(rowHeight, page.heightOf(cells[c], body, cellWidth(c)));
+        } else {
+            rowHeight = page.heightOf(QStringLiteral("not calibrated"), body, restWidth);
+        }
+        table.rowHeight.push_back(rowHeight + 2 * pad);
+    }
+
+    // The head of the first page: what, for which controller, by whom, when, from what.
+    const auto joined = [](const QStringList& list) {
+        return list.isEmpty() ? QStringLiteral("(none named)") : list.join(QStringLiteral(", "));
+    };
+    const std::pair<QString, QString> facts[] = {
+        {QStringLiteral("Controller, display board date"), certificate.displayMicroDate},
+        {QStringLiteral("Controller, display board info"), certificate.displayMicroInfo},
+        {QStringLiteral("Controller, terminal board date"), certificate.terminalMicroDate},
+        {QStringLiteral("Port"), joined(certificate.ports)},
+        {QStringLiteral("Device"), joined(certificate.devices)},
+        {QStringLiteral("Technician(s)"), joined(certificate.technicians)},
+        {QStringLiteral("First Accept"), certificate.firstDate},
+        {QStringLiteral("Last Accept"), certificate.lastDate},
+        {QStringLiteral("Calibration log"), madeFrom},
+    };
+    const double labelWidth = page.mm(60);
+    const auto drawHead = [&](bool measureOnly) {
+        double y = 0;
+        const auto put = [&](double x, double w, const QString& text, const QFont& font,
+                             const QColor& colour) {
+            return measureOnly ? page.heightOf(text, font, w)
+                               : page.text(x, y, w, text, font, colour);
+        };
+        y += put(0, width, QStringLiteral("Calibration Certificate"), title, Qt::black);
+        y += put(0, width,
+                 QStringLiteral("%1 - issued %2")
+                     .arg(tool, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))),
+                 value, kQuietColour);
+        y += page.mm(3);
+        for (const auto& [name, text] : facts) {
+            const double h = std::max(put(0, labelWidth, name, label, Qt::black),
+                                      put(labelWidth, width - labelWidth, text, value, Qt::black));
+            y += h + page.mm(0.6);
+        }
+        y += page.mm(1.5);
+        y += put(0, width, chainText, label, intact ? Qt::black : kBreakColour);
+        return y + page.mm(3);
+    };
+    const auto drawContinuedHead = [&](bool measureOnly) {
+        const QString text = QStringLiteral("Calibration Certificate, controller %1 (continued)")
+                                 .arg(controllerText);
+        return (measureOnly ? page.heightOf(text, label, width)
+                            : page.text(0, 0, width, text, label, Qt::black)) +
+               page.mm(2);
+    };
+
+    // Rows to pages: as many as fit below the head and above the footer, the titles again on
+    // every page.
+    const double bottom = height - page.mm(kFooterMm);
+    std::vector<std::pair<size_t, size_t>> pages;
+    {
+        size_t start = 0;
+        double y = drawHead(true) + table.headHeight;
+        for (size_t r = 0; r < table.rowHeight.size(); ++r) {
+            if (y + table.rowHeight[r] > bottom && r > start) {
+                pages.emplace_back(start, r);
+                start = r;
+                y = drawContinuedHead(true) + table.headHeight;
+            }
+            y += table.rowHeight[r];
+        }
+        pages.emplace_back(start, table.rowHeight.size());
+    }
+
+    for (size_t p = 0; p < pages.size(); ++p) {
+        if (p > 0)
+            writer.newPage();
+        double y = p == 0 ? drawHead(false) : drawContinuedHead(false);
+        for (int c = 0; c < kTableColumnCount; ++c) {
+            const QRectF cellBox(table.x[size_t(c)], y, table.x[size_t(c) + 1] - table.x[size_t(c)],
+                                 table.headHeight);
+            page.box(cellBox, kHeadShade);
+            page.text(cellBox.x() + pad, y + pad, cellWidth(c),
+                      QLatin1String(kTableColumns[c].title), bodyBold);
+        }
+        y += table.headHeight;
+        for (size_t r = pages[p].first; r < pages[p].second; ++r) {
+            const CertificateRow& row = certificate.rows[r];
+            const double rowHeight = table.rowHeight[r];
+            const QColor colour = row.chained ? QColor(Qt::black) : kBreakColour;
+            if (row.calibrated) {
+                const QStringList cells = rowCells(row);
+                for (int c = 0; c < kTableColumnCount; ++c) {
+                    page.box(QRectF(table.x[size_t(c)], y,
+                                    table.x[size_t(c) + 1] - table.x[size_t(c)], rowHeight));
+                    page.text(table.x[size_t(c)] + pad, y + pad, cellWidth(c), cells[c],
+                              c == 0 ? bodyBold : body, colour);
+                }
+            } else {
+                page.box(QRectF(0, y, table.x[1], rowHeight));
+                page.text(pad, y + pad, cellWidth(0), row.channel, bodyBold);
+                page.box(QRectF(table.x[1], y, width - table.x[1], rowHeight));
+                page.text(table.x[1] + pad, y + pad, restWidth, QStringLiteral("not calibrated"),
+                          body, kQuietColour);
+            }
+            y += rowHeight;
+        }
+
+        // The footer: the page, the log lines, the chain.
+        const QString pageText = QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages.size());
+        const double footerTop = bottom + page.mm(2);
+        const double pageWidth = page.mm(28);
+        page.text(0, footerTop, width - pageWidth, madeFrom + QStringLiteral(". ") + chainShort,
+                  body, intact ? kQuietColour : kBreakColour);
+        page.text(width - pageWidth, footerTop, pageWidth, pageText, body, kQuietColour,
+                  Qt::AlignRight);
+    }
+    if (!painter.end()) {
+        error = QStringLiteral("cannot write %1: the PDF could not be finished").arg(pdfPath);
+        return false;
+    }
+    if (!file.commit()) {
+        error = QStringLiteral("cannot write %1: %2").arg(pdfPath, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace workbench

@@ -1,0 +1,76 @@
+// The calibration certificate: what the calibration log holds about one controller, laid out
+// as an A4 PDF a customer or an auditor can file.
+#pragma once
+
+#include "workbench/calibration_log_reader.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace workbench {
+
+// One channel's row: its latest Accept, or nothing ("not calibrated").
+struct CertificateRow {
+    QString channel;
+    bool calibrated = false;
+    QString sensorType;
+    QString unit;
+    QString lowVolts;
+    QString highVolts;
+    QString lowRange;
+    QString highRange;
+    QString lowCount;
+    QString highCount;
+    QString controllerWrite;
+    QString reportFile;
+    QString readingBefore;
+    QString readingAfter;
+    QString time;
+    // Where the Accept stands in the log, and whether its chain value follows.
+    int fileLine = 0;
+    bool chained = true;
+};
+
+struct Certificate {
+    // The controller's identity, as the log's last line names it.
+    QString displayMicroDate;
+    QString displayMicroInfo;
+    QString terminalMicroDate;
+    // Every port and device, and every technician, in the order they first appear.
+    QStringList ports;
+    QStringList devices;
+    QStringList technicians;
+    // Dates of the first and the last Accept it is made from (yyyy-MM-dd).
+    QString firstDate;
+    QString lastDate;
+    // The fourteen channels in list order.
+    std::vector<CertificateRow> rows;
+    // The log and the lines of it the certificate is made from.
+    QString logPath;
+    int firstFileLine = 0;
+    int lastFileLine = 0;
+    // The whole log's lines whose chain does not follow (empty: the chain is intact), and the
+    // chain value of its last line.
+    std::vector<int> brokenFileLines;
+    QByteArray lastChain;
+};
+
+// The certificate of the controller named by the log's last line, made from the run of lines
+// at the end of the log that name the same controller; none, with why, when the log cannot be
+// used or holds no Accept.
+std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
+                                              const QString& logPath, QString& error);
+
+// The break as a person reads it: "line 7" or "lines 7, 12"; empty for an intact chain.
+QString brokenLinesText(const std::vector<int>& fileLines);
+
+// Writes the certificate as an A4 PDF at `pdfPath`, whole or not at all; `tool` is the tool's
+// name and version as the certificate names them. False, with why, when it cannot be written.
+bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
+                         const QString& tool, QString& error);
+
+} // namespace workbench
