@@ -1,5 +1,6 @@
 #include "workbench/certificate.h"
 
+#include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
 
 #include <QColor>
@@ -154,10 +155,12 @@ std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
         return QStringList{cell(line, "display_micro_date"), cell(line, "display_micro_info"),
                            cell(line, "terminal_micro_date")};
     };
-    // Only lines with every column name a controller and a channel.
+    // Only lines with every column name a controller and a channel. A line written while the
+    // controller's identity was unconfirmed names no controller, so it is on no certificate.
+    const QStringList unconfirmed{kIdentityUnconfirmed, kIdentityUnconfirmed, kIdentityUnconfirmed};
     std::vector<const LogLine*> complete;
     for (const LogLine& line : log.lines)
-        if (line.cells.size() == log.columns.size())
+        if (line.cells.size() == log.columns.size() && identity(line) != unconfirmed)
             complete.push_back(&line);
     if (complete.empty()) {
         error = QStringLiteral("%1 holds no calibration yet").arg(logPath);

@@ -90,7 +90,9 @@ TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
                                QStringLiteral("01/05/99")};
     const QStringList controller = {QStringLiteral("11/03/00"), QStringLiteral("V2.1"),
                                     QStringLiteral("10/27/00")};
-    // File line 2 is another controller's; lines 3 to 5 this one's, channel 30 twice.
+    const QStringList unconfirmed(3, workbench::kIdentityUnconfirmed);
+    // File line 2 is another controller's; lines 3 to 5 this one's, channel 30 twice; line 6
+    // names no controller.
     const workbench::CalibrationLogEntry lines[] = {
         accepted(QStringLiteral("32"), QStringLiteral("kim"), other, QStringLiteral("OTHER-1"),
                  QStringLiteral("OTHER-2")),
@@ -100,6 +102,9 @@ TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
                  QStringLiteral("74.7\u00b0F"), QStringLiteral("7.2\u00b0F")),
         accepted(QStringLiteral("30"), QStringLiteral("pat"), controller,
                  QStringLiteral("12.5 PSIG"), QStringLiteral("18.7 PSIG")),
+        // Written while no controller had confirmed who it is: on no certificate.
+        accepted(QStringLiteral("33"), QStringLiteral("pat"), unconfirmed,
+                 QStringLiteral("UNSURE-1"), QStringLiteral("UNSURE-2")),
     };
     for (const auto& entry : lines)
         ASSERT_TRUE(workbench::appendCalibrationLog(entry));
@@ -118,7 +123,7 @@ TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(phrase))) << phrase << "\n" << qPrintable(text);
     }
     // Neither the other controller nor channel 30's earlier Accept; twelve channels without one.
-    for (const char* phrase : {"V1.0", "kim", "OTHER", "OLD-", "BROKEN"})
+    for (const char* phrase : {"V1.0", "kim", "OTHER", "OLD-", "BROKEN", "UNSURE", "unconfirmed"})
         EXPECT_FALSE(text.contains(QLatin1String(phrase))) << phrase;
     EXPECT_EQ(text.count(QStringLiteral("not calibrated")), 12);
     EXPECT_EQ(text.count(QStringLiteral("stored")), 2);
