@@ -33,21 +33,21 @@ foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     list(APPEND tq_windows_dlls "${runtime_path}")
 endforeach()
 
-set(tq_windows_plugins "${tq_qt_prefix}/plugins/platforms/qwindows.dll")
+# The windows plugin shows the tool; the offscreen one lets --certificate run without a desktop.
+set(tq_windows_plugins "${tq_qt_prefix}/plugins/platforms/qwindows.dll"
+                       "${tq_qt_prefix}/plugins/platforms/qoffscreen.dll")
 # The native look of Windows' own dialogs and controls.
 set(tq_windows_style_plugins "${tq_qt_prefix}/plugins/styles/qwindowsvistastyle.dll")
-set(tq_windows_test_plugins "${tq_qt_prefix}/plugins/platforms/qoffscreen.dll")
 
 foreach(file ${tq_windows_dlls} ${tq_windows_test_dlls} ${tq_windows_plugins}
-        ${tq_windows_style_plugins} ${tq_windows_test_plugins})
+        ${tq_windows_style_plugins})
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "${file} is missing: run scripts/windows-deps.")
     endif()
 endforeach()
 
 file(COPY ${tq_windows_dlls} ${tq_windows_test_dlls} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-file(COPY ${tq_windows_plugins} ${tq_windows_test_plugins}
-     DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/platforms)
+file(COPY ${tq_windows_plugins} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/platforms)
 file(COPY ${tq_windows_style_plugins} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/styles)
 
 install(FILES ${tq_windows_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR})

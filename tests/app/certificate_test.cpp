@@ -82,7 +82,8 @@ workbench::CalibrationLogEntry accepted(const QString& channel, const QString& u
 
 TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-        GTEST_SKIP() << "pdftotext is not installed (Debian package poppler-utils)";
+        GTEST_SKIP() << "no pdftotext on this system to read the PDF back with (Debian package "
+                        "poppler-utils; a Windows program under Wine cannot run it)";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     workbench::setReportDirectoryForTests(dir.path());
