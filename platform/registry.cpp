@@ -1,11 +1,11 @@
 #include "platform/registry.h"
 
+#ifdef Q_OS_WIN
 namespace {
 // Taken before <windows.h>, whose macros of the same names would stand in its way.
 constexpr qint32 kLocalMachineRoot = platform::HKEY_LOCAL_MACHINE;
 } // namespace
 
-#ifdef Q_OS_WIN
 #include <windows.h>
 #endif
 
