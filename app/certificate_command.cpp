@@ -10,7 +10,7 @@
 #include <QTextStream>
 #include <QUrl>
 
-namespace Module1 {
+namespace app {
 
 CertificateArguments certificateArguments(const QStringList& arguments) {
     CertificateArguments parsed;
@@ -94,4 +94,4 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
     return status;
 }
 
-} // namespace Module1
+} // namespace app

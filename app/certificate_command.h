@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace Module1 {
+namespace app {
 
 // Exit statuses of the certificate command.
 inline constexpr int kCertificateMade = 0;
@@ -32,4 +32,4 @@ void prepareCertificateGraphics(bool open);
 // chain are told on standard error.
 int runCertificateCommand(const CertificateArguments& arguments, const QString& tool);
 
-} // namespace Module1
+} // namespace app

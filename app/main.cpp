@@ -62,15 +62,15 @@ int main(int argc, char** argv) {
         arguments << QString::fromLocal8Bit(argv[i]);
     if (arguments.contains(QLatin1String("--certificate"))) {
         // No widgets and no window: a certificate can be made where there is no display.
-        Module1::prepareCertificateGraphics(arguments.contains(QLatin1String("--open")));
+        app::prepareCertificateGraphics(arguments.contains(QLatin1String("--open")));
         QGuiApplication app(argc, argv);
         QGuiApplication::setApplicationName(kToolName);
         // Read once Qt has taken its own options (-platform and the like) off the line.
-        return Module1::runCertificateCommand(
-            Module1::certificateArguments(QGuiApplication::arguments().mid(1)),
+        return app::runCertificateCommand(
+            app::certificateArguments(QGuiApplication::arguments().mid(1)),
             kToolName + QStringLiteral(" ") + TQ_VERSION);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(kToolName);
-    return Module1::Main();
+    return app::Main();
 }

@@ -1,12 +1,12 @@
 #include "app/startup.h"
 
-#include "app/module1.h"
-#include "app/splash.h"
-#include "link/identity_block.h"
 #include "link/serial_port.h"
 #include "login/frm_login.h"
 #include "platform/program_end.h"
 #include "platform/waits.h"
+#include "shell/module1.h"
+#include "shell/splash.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 
 #include <QCoreApplication>
@@ -14,19 +14,20 @@
 
 #include <memory>
 
-namespace Module1 {
+namespace app {
 
 namespace {
 constexpr int kSplashMs = 2000;
 }
 
 int Main() {
+    using namespace Module1;
     vReleaseDate = QStringLiteral("10/31/2000");
     vProgramVersion = QStringLiteral("1.0");
     QDir::setCurrent(QCoreApplication::applicationDirPath());
 
     {
-        frmSplash splash;
+        shell::frmSplash splash;
         splash.show();
         splash.repaint();
         platform::waits().yield();
@@ -34,7 +35,7 @@ int Main() {
         splash.close();
     }
 
-    auto login = std::make_unique<frmLogin>();
+    auto login = std::make_unique<login::frmLogin>();
     login->exec();
     if (!login->OK) {
         // Cancelled or closed without success: no port is open, nothing more is shown.
@@ -43,15 +44,15 @@ int Main() {
     }
     login.reset();
 
-    ReadIdentityBlock(vDisplayMicroDate, vDisplayMicroInfo, sTerminalMicroDate);
+    workbench::ReadIdentityBlock(vDisplayMicroDate, vDisplayMicroInfo, sTerminalMicroDate);
 
     {
-        frmCalibrateSensor workbench;
-        workbench.exec();
+        workbench::frmCalibrateSensor form;
+        form.exec();
     }
 
-    ShutDown();
+    devicelink::ShutDown();
     return 0;
 }
 
-} // namespace Module1
+} // namespace app

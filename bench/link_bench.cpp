@@ -53,7 +53,7 @@ Outcome measure(const Case& c) {
         qint16 status = c.mode;
         QElapsedTimer clock;
         clock.start();
-        Module1::Transact(c.command, reply, status, errorText);
+        devicelink::Transact(c.command, reply, status, errorText);
         outcome.durationsMs.push_back(double(clock.nsecsElapsed()) / 1e6);
         outcome.lastStatus = status;
         if (status != c.expectedStatus)
@@ -112,7 +112,7 @@ int main(int argc, char* argv[]) {
     bool first = true;
     for (const Case& c : cases) {
         if (first || c.simArguments != running) {
-            Module1::ClosePort();
+            devicelink::ClosePort();
             sim = std::make_unique<sim::Launcher>(c.simArguments);
             QString error;
             if (!sim->start() || !bench::attachPort(*sim, error)) {
@@ -126,7 +126,7 @@ int main(int argc, char* argv[]) {
                 QByteArray reply;
                 QString errorText;
                 qint16 status = 22;
-                Module1::Transact(kIdentityCommand, reply, status, errorText);
+                devicelink::Transact(kIdentityCommand, reply, status, errorText);
             }
             first = false;
         }
@@ -156,7 +156,7 @@ int main(int argc, char* argv[]) {
                             .arg(kRatioHigh, 0, 'f', 2),
                         verdict});
     }
-    Module1::ClosePort();
+    devicelink::ClosePort();
     platform::PDQ().replaceComm1(nullptr);
     sim.reset();
 

@@ -11,9 +11,9 @@ namespace bench {
 
 bool attachPort(const sim::Launcher& simulator, QString& error) {
     platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(simulator.directory()));
-    if (Module1::OpenPort(1))
+    if (devicelink::OpenPort(1))
         return true;
-    error = QStringLiteral("port 1 did not open: ") + Module1::OpenPortError();
+    error = QStringLiteral("port 1 did not open: ") + devicelink::OpenPortError();
     return false;
 }
 

@@ -4,11 +4,11 @@
 // script and the time is set against the line waits its commands make.
 #include "bench/report.h"
 
-#include "app/module1.h"
 #include "link/serial_port.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
 #include "platform/pdq.h"
+#include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
@@ -30,6 +30,8 @@
 
 #include <utility>
 #include <vector>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 
@@ -385,7 +387,7 @@ int main(int argc, char* argv[]) {
                          fieldsRefused);
     }
 
-    Module1::ClosePort();
+    devicelink::ClosePort();
     platform::PDQ().replaceComm1(nullptr);
     platform::setMessageBoxHandler({});
     bench::printTable(QStringLiteral("Calibration workbench"), rows);

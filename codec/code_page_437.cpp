@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace Module1 {
+namespace codec {
 
 namespace {
 
@@ -43,4 +43,4 @@ QString CodePage437ToText(const QByteArray& bytes) {
     return text;
 }
 
-} // namespace Module1
+} // namespace codec

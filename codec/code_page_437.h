@@ -4,10 +4,10 @@
 #include <QByteArray>
 #include <QString>
 
-namespace Module1 {
+namespace codec {
 
 // The bytes as the controller's display font shows them (code page 437): one character per
 // byte, so the text keeps the bytes' length; 0xF8 is the degree sign.
 QString CodePage437ToText(const QByteArray& bytes);
 
-} // namespace Module1
+} // namespace codec

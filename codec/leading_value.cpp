@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string>
 
-namespace Module1 {
+namespace codec {
 
 double LeadingValue(QStringView text) {
     qsizetype i = 0;
@@ -40,4 +40,4 @@ double LeadingValue(QStringView text) {
     return value;
 }
 
-} // namespace Module1
+} // namespace codec

@@ -3,7 +3,7 @@
 
 #include <QStringView>
 
-namespace Module1 {
+namespace codec {
 
 // The value of the longest beginning of the text that reads as a decimal number: blanks
 // skipped, an optional "+" or "-", digits and at most one "." ("." as the point whatever
@@ -11,4 +11,4 @@ namespace Module1 {
 // gives 4.3, " 018" gives 18.
 double LeadingValue(QStringView text);
 
-} // namespace Module1
+} // namespace codec

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-namespace Module1 {
+namespace codec {
 
 QString MessageNumberText(double value) {
     if (std::isnan(value))
@@ -22,4 +22,4 @@ QString MessageNumberText(double value) {
     return (negative ? QLatin1Char('-') : QLatin1Char(' ')) + digits;
 }
 
-} // namespace Module1
+} // namespace codec

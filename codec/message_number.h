@@ -3,7 +3,7 @@
 
 #include <QString>
 
-namespace Module1 {
+namespace codec {
 
 // The classic number-to-text form used in every message: a blank in front of a number that
 // is not negative, "-" in front of a negative one, "." as the point whatever the locale, no
@@ -12,4 +12,4 @@ namespace Module1 {
 // Examples: 4 -> " 4", 4.309 -> " 4.309", -0.862 -> "-.862", -12.5 -> "-12.5".
 QString MessageNumberText(double value);
 
-} // namespace Module1
+} // namespace codec

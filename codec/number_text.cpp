@@ -7,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-namespace Module1 {
+namespace codec {
 
 namespace {
 
@@ -305,4 +305,4 @@ QString FormatSingleWithDisplayFormat(float value, const QString& format) {
     return formatDecimalText(shortestFixedText(std::fabs(value)), std::signbit(value), format);
 }
 
-} // namespace Module1
+} // namespace codec

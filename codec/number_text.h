@@ -7,7 +7,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace Module1 {
+namespace codec {
 
 // Turns a single-precision value into a text of exactly `width` characters: a sign ("+" for
 // zero and positive values, "-" for negative ones), zero padding, the digits and always a
@@ -46,4 +46,4 @@ QString FormatWithDisplayFormat(double value, const QString& format);
 // expansion 148.800003...).
 QString FormatSingleWithDisplayFormat(float value, const QString& format);
 
-} // namespace Module1
+} // namespace codec

@@ -1,12 +1,11 @@
 #include "codec/range_table.h"
 
-#include "app/module1.h"
 #include "codec/number_text.h"
 
 #include <array>
 #include <cmath>
 
-namespace Module1 {
+namespace codec {
 
 namespace {
 
@@ -127,25 +126,4 @@ FittedRangeText FitToRangeFormat(const RangeFormat& range, const QString& valueT
     return fitted;
 }
 
-void SetRangeFormat(QString& vMask, QString& vFormat, QString& sValue) {
-    // The workbench calls this only for a loaded channel (index 16 to 29, a setup code that
-    // starts with a decimal digit). Should that ever not hold, there is no row to apply:
-    // masks, format, limits and the value text are all left as they were.
-    if (!vChannelIndex || *vChannelIndex < 16 || *vChannelIndex > 29)
-        return;
-    const std::optional<RangeFormat> range =
-        RangeFormatFor(*vChannelIndex, sChannelSetup[std::size_t(*vChannelIndex - 16)][1]);
-    if (!range)
-        return;
-
-    vRangeMin = range->rangeMin;
-    vRangeMax = range->rangeMax;
-    if (range->sensorRangeHi)
-        sngSensorRangeHi = *range->sensorRangeHi;
-    const FittedRangeText fitted = FitToRangeFormat(*range, sValue);
-    vMask = fitted.mask;
-    vFormat = fitted.format;
-    sValue = fitted.text;
-}
-
-} // namespace Module1
+} // namespace codec

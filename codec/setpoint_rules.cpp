@@ -4,7 +4,7 @@
 #include "codec/message_number.h"
 #include "codec/number_text.h"
 
-namespace Module1 {
+namespace codec {
 
 namespace {
 
@@ -116,4 +116,4 @@ QString RangeLimitsMessage(double rangeMin, double rangeMax) {
            QStringLiteral(" to ") + MessageNumberText(rangeMax) + QStringLiteral("!");
 }
 
-} // namespace Module1
+} // namespace codec

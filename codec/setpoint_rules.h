@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace Module1 {
+namespace codec {
 
 // A voltage field's check. `rangedText` is the voltage after the range check (the entered
 // voltage in the fields' form, or the nearest limit); `finalText` is what the field keeps after
@@ -50,4 +50,4 @@ InvertedPair FindInvertedPair(const QString& loVolts, const QString& hiVolts,
 QString RangeLimitsMessage(double rangeMin, double rangeMax);
 QString VoltageText(double volts); // three decimals, at least one digit before the point
 
-} // namespace Module1
+} // namespace codec

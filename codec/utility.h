@@ -1,15 +1,11 @@
-// Small helpers of the workbench: binary texts of the setup word, byte replacement in a reply,
-// and the report file routines (open, create, seek, put, close) that work on numbered handles.
+// Binary texts of the setup word and byte replacement in a reply.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
-namespace Module1 {
-
-// Handle value that stands for "no file".
-inline constexpr qint32 kNoFile = -1;
+namespace codec {
 
 // The 16 bits of a setup word as a text of exactly 16 "0"/"1" characters, most significant bit
 // first: 1 -> "0000000000000001", 4608 -> "0001001000000000".
@@ -23,40 +19,4 @@ int Bin2Num(const QString& bits);
 // included; the length never changes.
 void ReplaceChar(QByteArray& text, char oldChar, char newChar);
 
-// The report file routines below return false when they failed; FError then gives the
-// operating system's reason.
-
-// Opens an existing regular file (a symbolic link to one will do) for reading and writing at
-// any position, without truncating it, and stores its handle in `handle`; stores -1 and
-// returns false when the file cannot be opened: also when it does not exist, is read-only, or
-// is a FIFO, device or directory. Opening never waits for another program.
-bool CSFOpen(const QString& fileName, qint32& handle);
-
-// Makes the file with exactly `contents` when nothing of that name exists, and leaves it
-// closed. The file appears whole or not at all, also when the program is stopped or the disk
-// fills meanwhile, and an existing file is never touched. True when the file was made.
-bool FCreate(const QString& fileName, const QByteArray& contents = QByteArray());
-
-// The next read or write of the file starts at byte `offset`, counted from 0.
-bool FSeek(qint32 handle, qint64 offset);
-
-// Writes exactly the given bytes at the current position (no terminator, no line end) in one
-// request to the operating system, and advances the position.
-bool FPut(qint32 handle, const QByteArray& bytes);
-
-// Reads `length` bytes from the current position into `bytes` and advances the position;
-// fewer at the end of the file.
-bool FGet(qint32 handle, qint64 length, QByteArray& bytes);
-
-// The length of the file in bytes; -1 for a handle that is not open.
-qint64 FLen(qint32 handle);
-
-// Writes the file's data through to the disk and closes it; the file is closed even when the
-// data could not be written through. -1 or any handle that is not open does nothing and
-// gives false.
-bool FClose(qint32 handle);
-
-// The operating system's reason why the last of the routines above failed.
-QString FError();
-
-} // namespace Module1
+} // namespace codec

@@ -1,6 +1,5 @@
 #include "link/identity_block.h"
 
-#include "app/module1.h"
 #include "link/protocol.h"
 #include "link/transact.h"
 
@@ -8,7 +7,7 @@
 
 #include <optional>
 
-namespace Module1 {
+namespace devicelink {
 
 namespace {
 
@@ -83,16 +82,7 @@ QString DateFieldText(const QVariant& value) {
     return value.toString();
 }
 
-namespace {
-
-struct IdentityValues {
-    QVariant displayMicroDate;
-    QString displayMicroInfo;
-    QString terminalMicroDate;
-};
-
-// The three fields cut from a reply, with the substitute dates where a field is not a date.
-IdentityValues cutIdentity(const QByteArray& reply) {
+IdentityValues CutIdentity(const QByteArray& reply) {
     const protocol::IdentityFields fields = protocol::DecodeIdentityBlock(reply);
     IdentityValues values;
     if (IsDateText(fields.displayMicroDate))
@@ -106,21 +96,7 @@ IdentityValues cutIdentity(const QByteArray& reply) {
     return values;
 }
 
-QString textOf(const IdentityValues& values) {
-    return IdentityText(values.displayMicroDate, values.displayMicroInfo, values.terminalMicroDate);
-}
-
-void adopt(const IdentityValues& values) {
-    vDisplayMicroDate = values.displayMicroDate;
-    vDisplayMicroInfo = values.displayMicroInfo;
-    sTerminalMicroDate = values.terminalMicroDate;
-    bIdentityKnown = true;
-    bIdentityUnconfirmed = false;
-}
-
-// One identity read in its own variables, so the command it comes before keeps its own; the
-// block when it came whole.
-std::optional<IdentityValues> readOnce() {
+std::optional<IdentityValues> ReadIdentityOnce() {
     const QString command = protocol::IdentityReadCommand();
     QByteArray reply;
     qint16 status = 22;
@@ -128,69 +104,7 @@ std::optional<IdentityValues> readOnce() {
     Transact(command, reply, status, errorText);
     if (status != 0)
         return std::nullopt;
-    return cutIdentity(reply);
-}
-
-} // namespace
-
-void ReadIdentityBlock(QVariant& vDisplayMicroDate, QString& vDisplayMicroInfo,
-                       QString& sTerminalMicroDate) {
-    sCommand = protocol::IdentityReadCommand();
-    iStatus = 22;
-    Transact(sCommand, sReply, iStatus, vErrorText);
-    const bool read = iStatus == 0;
-    if (!read)
-        ReportCommError(iStatus, vErrorText);
-
-    const IdentityValues values = cutIdentity(sReply);
-    vDisplayMicroDate = values.displayMicroDate;
-    vDisplayMicroInfo = values.displayMicroInfo;
-    sTerminalMicroDate = values.terminalMicroDate;
-    // Fields cut from a failed read name no controller: unconfirmed, and read again before the
-    // next command goes on.
-    bIdentityKnown = read;
-    bIdentityUnconfirmed = !read;
-    bIdentityReadDue = !read;
-}
-
-void ReadIdentityAgain() {
-    bIdentityReadDue = false;
-    const std::optional<IdentityValues> first = readOnce();
-    if (!first) {
-        bIdentityUnconfirmed = true;
-        return;
-    }
-    const QString before = IdentityText();
-    // Nothing to compare with (the start-up read failed), or the same controller.
-    if (!bIdentityKnown || textOf(*first) == before) {
-        adopt(*first);
-        return;
-    }
-    const std::optional<IdentityValues> second = readOnce();
-    if (!second || (textOf(*second) != before && textOf(*second) != textOf(*first))) {
-        // Two answers that disagree name no controller.
-        bIdentityUnconfirmed = true;
-        return;
-    }
-    if (textOf(*second) == before) {
-        // The first answer was disturbed; the controller is the one read before.
-        bIdentityUnconfirmed = false;
-        return;
-    }
-    // Another controller. When the operator has not yet been told of an earlier change, the
-    // identity to tell of is still the one before that.
-    if (sReplacedIdentity.isEmpty())
-        sReplacedIdentity = before;
-    adopt(*second);
-    ++iControllerChanges;
-    // Back to the controller the operator last heard of: nothing to tell.
-    if (sReplacedIdentity == IdentityText())
-        sReplacedIdentity.clear();
-}
-
-void NoteSilence() {
-    bIdentityUnconfirmed = true;
-    bIdentityReadDue = true;
+    return CutIdentity(reply);
 }
 
 QString IdentityText(const QVariant& displayMicroDate, const QString& displayMicroInfo,
@@ -202,8 +116,8 @@ QString IdentityText(const QVariant& displayMicroDate, const QString& displayMic
         .arg(displayBoard, terminalMicroDate);
 }
 
-QString IdentityText() {
-    return IdentityText(vDisplayMicroDate, vDisplayMicroInfo, sTerminalMicroDate);
+QString IdentityText(const IdentityValues& values) {
+    return IdentityText(values.displayMicroDate, values.displayMicroInfo, values.terminalMicroDate);
 }
 
-} // namespace Module1
+} // namespace devicelink

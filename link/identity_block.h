@@ -1,37 +1,37 @@
 // The controller's identity block: firmware dates and text of its two micros.
 #pragma once
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <QVariant>
 
-namespace Module1 {
+#include <optional>
 
-// Reads the 22-character identity block once and cuts it into the display board date
-// (characters 1-8), the display board text (9-14) and the terminal board date (15-22),
-// each trimmed. A date field that is not a date gets a substitute: 19 May 2000 for the
-// display board (kept as a date), 2 May 2000 for the terminal board (kept as its text).
-// A failed read is reported with the standard box; the fields are cut from whatever came.
-void ReadIdentityBlock(QVariant& vDisplayMicroDate, QString& vDisplayMicroInfo,
-                       QString& sTerminalMicroDate);
+namespace devicelink {
 
-// Reads the identity block again after a silence or a reopen, before the next command goes
-// on. No box: a read that fails leaves the identity unconfirmed until the next such moment.
-// A block other than the one read before is read once more, and only two reads that agree
-// count as another controller (a late reply to an earlier command cannot pass for one); the
-// fields then take the new block and the one it replaced waits in `sReplacedIdentity` until
-// the operator has been told.
-void ReadIdentityAgain();
+// The three fields of an identity block, each trimmed: the display board date (characters
+// 1-8), the display board text (9-14) and the terminal board date (15-22).
+struct IdentityValues {
+    QVariant displayMicroDate;
+    QString displayMicroInfo;
+    QString terminalMicroDate;
+};
 
-// A live reading got no reply at all: the controller may have been changed behind the same
-// port, so its identity is unconfirmed and read again before the next command.
-void NoteSilence();
+// Cuts a 22-character identity reply into its fields. A date field that is not a date gets a
+// substitute: 19 May 2000 for the display board (kept as a date), 2 May 2000 for the terminal
+// board (kept as its text). Whatever came is cut, however short.
+IdentityValues CutIdentity(const QByteArray& reply);
+
+// One identity read in its own variables, so that a command it comes before keeps its own;
+// the block when the exchange succeeded, nothing otherwise. No box.
+std::optional<IdentityValues> ReadIdentityOnce();
 
 // The identity fields as the operator knows them from the about box:
 // "display board 11/03/00 V2.1, terminal board 10/27/00".
 QString IdentityText(const QVariant& displayMicroDate, const QString& displayMicroInfo,
                      const QString& terminalMicroDate);
-QString IdentityText();
+QString IdentityText(const IdentityValues& values);
 
 // Whether the text is a date: exactly eight characters as dd/dd/dd or dd-dd-dd (month
 // first) or dd.dd.dd (day first), or the locale's own numeric short date form, naming a
@@ -45,4 +45,4 @@ QString ShortDateText(const QDate& date);
 // A date field's value as shown: a date in the short form, a text as it is.
 QString DateFieldText(const QVariant& value);
 
-} // namespace Module1
+} // namespace devicelink

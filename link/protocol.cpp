@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace protocol {
+namespace devicelink::protocol {
 
 namespace {
 
@@ -84,7 +84,7 @@ QString CalibrationOffCommand() {
 }
 
 QString ConverterCount(const QString& voltageText) {
-    const double volts = Module1::LeadingValue(voltageText);
+    const double volts = codec::LeadingValue(voltageText);
     // A text of digits could read as any size; the count is kept to four digits.
     const double clampedVolts = std::clamp(volts, -10.0, 20.0);
     const qint64 millivolts = std::llround(clampedVolts * 1000.0);
@@ -106,9 +106,9 @@ std::optional<quint16> TableReplyWord(const QByteArray& reply) {
 
 QString LiveReadingText(const QByteArray& reply) {
     QByteArray shown = reply;
-    Module1::ReplaceChar(shown, '\0', ' ');
-    Module1::ReplaceChar(shown, char(0xDF), char(0xF8));
-    return Module1::CodePage437ToText(shown);
+    codec::ReplaceChar(shown, '\0', ' ');
+    codec::ReplaceChar(shown, char(0xDF), char(0xF8));
+    return codec::CodePage437ToText(shown);
 }
 
-} // namespace protocol
+} // namespace devicelink::protocol

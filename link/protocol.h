@@ -9,7 +9,7 @@
 
 #include <optional>
 
-namespace protocol {
+namespace devicelink::protocol {
 
 // Every command line is ">(" + body + ")" + CR LF.
 QString CommandLine(const QString& body);
@@ -55,4 +55,4 @@ std::optional<quint16> TableReplyWord(const QByteArray& reply);
 // sign). The text has as many characters as the reply has bytes.
 QString LiveReadingText(const QByteArray& reply);
 
-} // namespace protocol
+} // namespace devicelink::protocol

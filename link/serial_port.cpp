@@ -1,14 +1,11 @@
 #include "link/serial_port.h"
 
+#include "platform/logging.h"
 #include "platform/pdq.h"
 #include "platform/program_end.h"
 #include "platform/waits.h"
 
-#include <QLoggingCategory>
-
-Q_DECLARE_LOGGING_CATEGORY(lcLink)
-
-namespace Module1 {
+namespace devicelink {
 
 namespace {
 
@@ -83,4 +80,4 @@ void ShutDown() {
     platform::endProgramNow(0);
 }
 
-} // namespace Module1
+} // namespace devicelink

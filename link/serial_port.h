@@ -3,7 +3,7 @@
 
 #include <QString>
 
-namespace Module1 {
+namespace devicelink {
 
 // Configures the port at "9600,N,8,1" with 4096-character buffers and opens port
 // `portNumber`. Returns whether the port opened; on failure the operating system's reason
@@ -17,4 +17,4 @@ void ClosePort();
 // Drains and closes the port, then ends the program.
 void ShutDown();
 
-} // namespace Module1
+} // namespace devicelink

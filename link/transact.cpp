@@ -1,30 +1,25 @@
 #include "link/transact.h"
 
-#include "app/module1.h"
 #include "codec/message_number.h"
-#include "link/identity_block.h"
+#include "platform/logging.h"
 #include "platform/message_box.h"
 #include "platform/pdq.h"
 #include "platform/waits.h"
 
-#include <QLoggingCategory>
 #include <QScopeGuard>
 
-// Every exchange is traced here; off unless QT_LOGGING_RULES="tq.link.debug=true".
-Q_LOGGING_CATEGORY(lcLink, "tq.link", QtInfoMsg)
-
-namespace Module1 {
+namespace devicelink {
 
 namespace {
 
 constexpr int kTransmitPollLimit = 20000;
 constexpr int kPassesPerAttempt = 3;
-constexpr qint16 kFailedStatus = 4;
-const QString kRetryError = QStringLiteral("RS-232 Retry Error");
 
 int reopenHolds = 0;
-// True while PrepareExchange runs: the exchanges of its identity read are not prepared again.
+// True while PrepareExchange runs: the exchanges of its identity check are not prepared again.
 bool preparing = false;
+// What the layer above checks before each exchange; none until it says.
+ExchangeCheck exchangeCheck = nullptr;
 
 // Control and non-ASCII bytes written as escapes, so the trace stays one readable line.
 QString escaped(const QByteArray& bytes) {
@@ -87,8 +82,8 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
         if (!comm.output(line)) {
             // The command never reached the line (port gone, write refused): no reply can
             // come, so the exchange fails at once as one that got none, whatever the mode.
-            status = kFailedStatus;
-            errorText = kRetryError;
+            status = kRetryErrorStatus;
+            errorText = QLatin1String(kRetryErrorText);
             reply.clear();
             qCInfo(lcLink).noquote()
                 << "could not send" << escaped(line) << ":" << comm.lastError();
@@ -122,10 +117,10 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
             reply.clear();
         if (vLoopCount >= kPassesPerAttempt) {
             // Not complete within two passes: the attempt failed, whatever came since.
-            status = kFailedStatus;
+            status = kRetryErrorStatus;
             ++iRetryCount;
             if (iRetryCount >= 3) {
-                errorText = kRetryError;
+                errorText = QLatin1String(kRetryErrorText);
                 break;
             }
         } else {
@@ -147,21 +142,23 @@ void PrepareExchange() {
     const auto done = qScopeGuard([] { preparing = false; });
     auto& comm = platform::PDQ().Comm1();
 
+    if (reopenHolds > 0)
+        return;
     // A device that went away (adapter pulled) may be back: one attempt to open it again per
-    // exchange, never a loop, so the tool works again without a restart. Whatever answers
-    // there now has not said who it is yet.
-    if (comm.deviceLost() && reopenHolds == 0) {
-        const bool back = comm.reopenLostDevice();
+    // exchange, never a loop, so the tool works again without a restart.
+    bool reopened = false;
+    if (comm.deviceLost()) {
+        reopened = comm.reopenLostDevice();
         qCInfo(lcLink).noquote() << "device lost; reopening"
-                                 << (back ? QStringLiteral("succeeded")
-                                          : QStringLiteral("failed: ") + comm.lastError());
-        if (back) {
-            bIdentityUnconfirmed = true;
-            bIdentityReadDue = true;
-        }
+                                 << (reopened ? QStringLiteral("succeeded")
+                                              : QStringLiteral("failed: ") + comm.lastError());
     }
-    if (bIdentityReadDue && reopenHolds == 0)
-        ReadIdentityAgain();
+    if (exchangeCheck)
+        exchangeCheck(reopened);
+}
+
+void SetExchangeCheck(ExchangeCheck check) {
+    exchangeCheck = check;
 }
 
 LostDeviceHold::LostDeviceHold() {
@@ -174,10 +171,11 @@ LostDeviceHold::~LostDeviceHold() {
 
 void ReportCommError(qint16 status, const QString& errorText) {
     platform::MsgBox(
-        QStringLiteral("Communication ERROR Occurred. iStatus = ") + MessageNumberText(status) +
-            QStringLiteral(", ") + errorText + QStringLiteral("\r\n") +
+        QStringLiteral("Communication ERROR Occurred. iStatus = ") +
+            codec::MessageNumberText(status) + QStringLiteral(", ") + errorText +
+            QStringLiteral("\r\n") +
             QStringLiteral("Make sure TQ-8400 is powered, and communication cable is connected!"),
         platform::vbOKOnly, QStringLiteral("Communications Error"));
 }
 
-} // namespace Module1
+} // namespace devicelink

@@ -4,7 +4,12 @@
 #include <QByteArray>
 #include <QString>
 
-namespace Module1 {
+namespace devicelink {
+
+// The status and error text of an exchange that got no complete reply after its two attempts,
+// or that could not be sent at all.
+inline constexpr qint16 kRetryErrorStatus = 4;
+inline constexpr char kRetryErrorText[] = "RS-232 Retry Error";
 
 // Sends `command` (CR LF included) and waits for the reply as the wait mode in `status`
 // asks: n > 0 waits for n characters (passes of 5 x n ms), 0 takes what came in 100 ms,
@@ -20,9 +25,16 @@ void ReportCommError(qint16 status, const QString& errorText);
 
 // What comes before a command goes on, once per exchange (Transact runs it first) and before
 // a piece of work that must know its controller before its first command: a device that went
-// away is opened again (one attempt, unless a hold keeps it lost), and an identity read owed
-// after a silence or a reopen is made. Nothing happens on a line that is well.
+// away is opened again (one attempt), then the exchange check runs (below). Nothing of this
+// happens while a LostDeviceHold lives.
 void PrepareExchange();
+
+// The check the program makes before each exchange, told whether the device has just been
+// opened again (whatever answers there now has not said who it is yet); the program's
+// controller identity is checked there, and an identity read owed is made. Exchanges made by
+// the check itself are not prepared again.
+using ExchangeCheck = void (*)(bool reopened);
+void SetExchangeCheck(ExchangeCheck check);
 
 // While one lives, a device that is lost stays lost: no exchange opens it again, so the
 // commands still to be sent fail at once (status 4), and no identity read is put between
@@ -36,4 +48,4 @@ class LostDeviceHold {
     LostDeviceHold& operator=(const LostDeviceHold&) = delete;
 };
 
-} // namespace Module1
+} // namespace devicelink

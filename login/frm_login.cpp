@@ -1,7 +1,5 @@
 #include "login/frm_login.h"
 
-#include "app/module1.h"
-#include "app/window_helpers.h"
 #include "codec/message_number.h"
 #include "link/serial_port.h"
 #include "platform/form_activation.h"
@@ -12,6 +10,8 @@
 #include "platform/status_bar.h"
 #include "platform/user_name.h"
 #include "platform/waits.h"
+#include "shell/module1.h"
+#include "shell/window_helpers.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -23,6 +23,8 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QVBoxLayout>
+
+namespace login {
 
 namespace {
 
@@ -124,7 +126,7 @@ QString frmLogin::ProposedUserName(const QString& loginName) {
 }
 
 void frmLogin::Form_Load() {
-    Module1::CenterForm(*this);
+    shell::CenterForm(*this);
     txtUserName->setText(ProposedUserName(platform::osLoginName()));
     cboComPort->clear();
     for (int port = kFirstPort; port <= kLastPort; ++port)
@@ -165,7 +167,7 @@ void frmLogin::showPortFailure() {
                                                      : comm.devicePath();
     // The serial control names the device in front of its reason; here the device stands
     // first anyway, with where its link leads.
-    QString reason = Module1::OpenPortError();
+    QString reason = devicelink::OpenPortError();
     const QString named = path + QStringLiteral(": ");
     if (reason.startsWith(named))
         reason.remove(0, named.size());
@@ -186,11 +188,11 @@ void frmLogin::showPortFailure() {
     default:
         break;
     }
-    Module1::SetStatusText(*sbLogin, kFailurePanel, text);
+    shell::SetStatusText(*sbLogin, kFailurePanel, text);
 }
 
 void frmLogin::clearPortFailure() {
-    Module1::SetStatusText(*sbLogin, kFailurePanel, QString());
+    shell::SetStatusText(*sbLogin, kFailurePanel, QString());
 }
 
 void frmLogin::selectUserName() {
@@ -214,32 +216,31 @@ void frmLogin::cboComPort_Click() {
 
 void frmLogin::cmdOK_Click() {
     if (txtUserName->text().isEmpty()) {
-        Module1::SetStatusText(*sbLogin, 1,
-                               QStringLiteral("Error! Invalid User Name. Please Re-enter."));
+        shell::SetStatusText(*sbLogin, 1,
+                             QStringLiteral("Error! Invalid User Name. Please Re-enter."));
         clearPortFailure();
         platform::MsgBox(QStringLiteral("Invalid User Name, try again!"), platform::vbOKOnly,
                          QStringLiteral("Login"));
         selectUserName();
         return;
     }
-    if (!Module1::OpenPort(Module1::iComPort)) {
+    if (!devicelink::OpenPort(Module1::iComPort)) {
         // The reason is on show while the operator decides to try again or give up.
         showPortFailure();
         const int answer = platform::MsgBox(QStringLiteral("Port is invalid, try again"),
                                             platform::vbOKCancel, QStringLiteral("Login"));
-        Module1::SetStatusText(*sbLogin, 1, QStringLiteral("Port is Invalid! "));
+        shell::SetStatusText(*sbLogin, 1, QStringLiteral("Port is Invalid! "));
         if (answer == platform::vbCancel) {
-            Module1::ShutDown();
+            devicelink::ShutDown();
             done(QDialog::Rejected);
             return;
         }
         OK = false;
         return;
     }
-    Module1::SetStatusText(*sbLogin, 1,
-                           QStringLiteral("ComPort") +
-                               Module1::MessageNumberText(Module1::iComPort) +
-                               QStringLiteral(" Opened Successfully!"));
+    shell::SetStatusText(*sbLogin, 1,
+                         QStringLiteral("ComPort") + codec::MessageNumberText(Module1::iComPort) +
+                             QStringLiteral(" Opened Successfully!"));
     clearPortFailure();
     platform::setSignedInUser(txtUserName->text());
     sbLogin->repaint();
@@ -251,7 +252,7 @@ void frmLogin::cmdOK_Click() {
 void frmLogin::cmdCancel_Click() {
     OK = false;
     done(QDialog::Rejected);
-    Module1::ShutDown();
+    devicelink::ShutDown();
 }
 
 // Esc presses Cancel (which ends the program); the close box only closes the form, and
@@ -263,3 +264,5 @@ void frmLogin::keyPressEvent(QKeyEvent* event) {
     }
     QDialog::keyPressEvent(event);
 }
+
+} // namespace login

@@ -15,6 +15,8 @@ class StatusBar;
 struct PortDevice;
 } // namespace platform
 
+namespace login {
+
 // The operator confirms or types a user name and picks the port the controller is on.
 // OK opens the port; only an open port closes the login with success. Cancel ends the
 // program.
@@ -63,3 +65,5 @@ class frmLogin : public QDialog {
     void showPortFailure();
     void clearPortFailure();
 };
+
+} // namespace login

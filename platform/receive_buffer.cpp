@@ -1,9 +1,6 @@
 #include "platform/receive_buffer.h"
 
-#include <QLoggingCategory>
-
-// Receive-buffer overflows belong to the trace of the line to the controller.
-Q_LOGGING_CATEGORY(lcLinkOverflow, "tq.link", QtInfoMsg)
+#include "platform/logging.h"
 
 namespace platform {
 
@@ -21,8 +18,8 @@ void ReceiveBuffer::keep(const char* bytes, qsizetype length) {
         const bool firstOverflow = m_overflowed == 0;
         m_overflowed += length - room;
         if (firstOverflow)
-            qCInfo(lcLinkOverflow) << "receive buffer full at" << m_capacity
-                                   << "characters; what arrives now is discarded";
+            qCInfo(lcLink) << "receive buffer full at" << m_capacity
+                           << "characters; what arrives now is discarded";
     }
 }
 
@@ -51,8 +48,8 @@ int ReceiveBuffer::waiting(qint64 stillHeld) const {
 void ReceiveBuffer::reportOverflow() {
     if (m_overflowed == 0)
         return;
-    qCInfo(lcLinkOverflow) << m_overflowed << "characters discarded: the receive buffer holds"
-                           << m_capacity;
+    qCInfo(lcLink) << m_overflowed << "characters discarded: the receive buffer holds"
+                   << m_capacity;
     m_overflowed = 0;
 }
 

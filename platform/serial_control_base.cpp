@@ -3,8 +3,6 @@
 #include "platform/error_text.h"
 #include "platform/port_info.h"
 
-Q_LOGGING_CATEGORY(lcPort, "tq.port", QtWarningMsg)
-
 namespace platform {
 
 bool SerialControlBase::setSettings(const QString& settings) {

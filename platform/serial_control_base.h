@@ -4,13 +4,11 @@
 #pragma once
 
 #include "platform/line_settings.h"
+#include "platform/logging.h"
 #include "platform/receive_buffer.h"
 #include "platform/serial_control.h"
 
-#include <QLoggingCategory>
 #include <QString>
-
-Q_DECLARE_LOGGING_CATEGORY(lcPort)
 
 namespace platform {
 

@@ -1,7 +1,9 @@
 // The about box, opened with "Info".
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "app/about.h"
+#include "shell/about.h"
+
+namespace workbench {
 
 void frmCalibrateSensor::cmdAbout_Click() {
     // A modal box never opens in the middle of a load, a reading or an Accept (the controller
@@ -12,6 +14,8 @@ void frmCalibrateSensor::cmdAbout_Click() {
     }
     // Loaded afresh each time, so it shows the values of the moment; the refresh timer
     // keeps running while it is open.
-    frmAbout about(this);
+    shell::frmAbout about(this);
     about.exec();
 }
+
+} // namespace workbench

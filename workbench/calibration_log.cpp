@@ -2,7 +2,6 @@
 // controller, on which port, with which setpoints, and what became of the write and the record.
 #include "workbench/calibration_log.h"
 
-#include "app/module1.h"
 #include "link/identity_block.h"
 #include "link/protocol.h"
 #include "platform/file_append.h"
@@ -10,6 +9,7 @@
 #include "platform/pdq.h"
 #include "platform/port_info.h"
 #include "platform/signed_in_user.h"
+#include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 
@@ -206,8 +206,8 @@ CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
     entry.hiVolts = accepted.hiVolts;
     entry.rangeLo = accepted.rangeLo;
     entry.rangeHi = accepted.rangeHi;
-    entry.loCount = protocol::ConverterCount(accepted.loVolts);
-    entry.hiCount = protocol::ConverterCount(accepted.hiVolts);
+    entry.loCount = devicelink::protocol::ConverterCount(accepted.loVolts);
+    entry.hiCount = devicelink::protocol::ConverterCount(accepted.hiVolts);
     return entry;
 }
 
@@ -219,7 +219,7 @@ void noteControllerIdentity(CalibrationLogEntry& entry) {
         entry.terminalMicroDate = kIdentityUnconfirmed;
         return;
     }
-    entry.displayMicroDate = Module1::DateFieldText(Module1::vDisplayMicroDate);
+    entry.displayMicroDate = devicelink::DateFieldText(Module1::vDisplayMicroDate);
     entry.displayMicroInfo = Module1::vDisplayMicroInfo;
     entry.terminalMicroDate = Module1::sTerminalMicroDate;
 }

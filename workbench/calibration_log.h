@@ -14,10 +14,10 @@
 #include <optional>
 #include <vector>
 
+namespace workbench {
+
 class frmCalibrateSensor;
 struct AcceptSnapshot;
-
-namespace workbench {
 
 // Name of the log in the report file's directory.
 inline constexpr char kCalibrationLogFileName[] = "CalLog.csv";

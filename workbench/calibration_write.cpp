@@ -1,13 +1,13 @@
 // Accept: writing the channel's calibration into the controller and recording it.
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "app/module1.h"
 #include "codec/message_number.h"
 #include "link/protocol.h"
 #include "link/transact.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
 #include "platform/pdq.h"
+#include "shell/module1.h"
 #include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
 
@@ -18,6 +18,8 @@
 #include <QTimer>
 
 #include <vector>
+
+namespace workbench {
 
 namespace {
 
@@ -35,7 +37,7 @@ qint16 sendWriteCommand(const QString& line, std::vector<QByteArray>& replies) {
     using namespace Module1;
     sCommand = line;
     iStatus = -2;
-    Transact(sCommand, sReply, iStatus, vErrorText);
+    devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
     replies.push_back(sReply);
     return iStatus;
 }
@@ -131,33 +133,34 @@ void frmCalibrateSensor::cmdAccept_Click() {
     // Before the first write command: a lost device is tried once more and an identity read
     // that is owed is made, so the Accept knows which controller it writes to. Should another
     // controller answer than the one the channel was loaded from, the Accept sends nothing.
-    Module1::PrepareExchange();
+    devicelink::PrepareExchange();
     if (NoticeAnotherController(true))
         return;
     workbench::noteControllerIdentity(logged);
     // From the first write command to the end of the Accept a lost device stays lost: the rest
     // fails at once rather than going to whatever controller answers on the port by then.
-    const Module1::LostDeviceHold hold;
+    const devicelink::LostDeviceHold hold;
     const bool lostBeforeWrite = platform::PDQ().Comm1().deviceLost();
 
-    const QString calibration = protocol::CalibrationCommand(
-        accepted.channel->slot, protocol::ConverterCount(accepted.loVolts), accepted.rangeLo,
-        protocol::ConverterCount(accepted.hiVolts), accepted.rangeHi);
+    const QString calibration = devicelink::protocol::CalibrationCommand(
+        accepted.channel->slot, devicelink::protocol::ConverterCount(accepted.loVolts),
+        accepted.rangeLo, devicelink::protocol::ConverterCount(accepted.hiVolts), accepted.rangeHi);
 
     // All three are always sent, in this order, whatever became of the one before. The first
     // failure is shown in the Accept's own box; one pulled cable makes all three fail, and the
     // operator is told once per Accept, not three times.
     bool failureShown = false;
     std::vector<QByteArray> replies;
-    for (const QString& line :
-         {protocol::CalibrationOnCommand(), calibration, protocol::CalibrationOffCommand()}) {
+    for (const QString& line : {devicelink::protocol::CalibrationOnCommand(), calibration,
+                                devicelink::protocol::CalibrationOffCommand()}) {
         using namespace Module1;
         if (sendWriteCommand(line, replies) > 0 && !failureShown) {
             failureShown = true;
             logged.controllerWrite =
                 workbench::writeFailureText(iStatus, vErrorText, notSentReason(lostBeforeWrite));
             platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") +
-                                 MessageNumberText(iStatus) + QStringLiteral(", ") + vErrorText,
+                                 codec::MessageNumberText(iStatus) + QStringLiteral(", ") +
+                                 vErrorText,
                              platform::vbOKOnly, QStringLiteral("Communications Error"));
         }
     }
@@ -186,3 +189,5 @@ void frmCalibrateSensor::cmdAccept_Click() {
         Timer1->stop();
     }
 }
+
+} // namespace workbench

@@ -1,7 +1,7 @@
 // The sensor catalogue of the workbench: what a channel's setup code means on screen, and where
 // a channel's row lies in the calibration report.
-#include "app/module1.h"
 #include "platform/masked_edit.h"
+#include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 
@@ -13,6 +13,8 @@
 #include <QStringView>
 
 #include <array>
+
+namespace workbench {
 
 namespace {
 
@@ -153,3 +155,5 @@ void frmCalibrateSensor::GetFileAddress(qint32& oAddress) {
             workbench::channelByListText(cboChannelNumber->currentText()))
         oAddress = channel->reportOffset;
 }
+
+} // namespace workbench

@@ -2,7 +2,6 @@
 // setpoint fields, one live reading.
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "app/module1.h"
 #include "codec/message_number.h"
 #include "codec/number_text.h"
 #include "codec/range_table.h"
@@ -10,13 +9,17 @@
 #include "link/protocol.h"
 #include "link/transact.h"
 #include "platform/masked_edit.h"
+#include "shell/module1.h"
 #include "workbench/channel_table.h"
+#include "workbench/range_format.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
+
+namespace workbench {
 
 void frmCalibrateSensor::GetSensorValue() {
     using namespace Module1;
@@ -29,10 +32,10 @@ void frmCalibrateSensor::GetSensorValue() {
 
     // Only a reply in the table layout is decoded. Any other (the read failed and was
     // reported) is shown as a read that got nothing: the word 0.
-    const quint16 word = protocol::TableReplyWord(sReadReply).value_or(0);
-    sValueText = Num2Bin(word);
-    const int type = Bin2Num(sValueText.mid(0, 4));
-    const int unit = Bin2Num(sValueText.mid(4, 4));
+    const quint16 word = devicelink::protocol::TableReplyWord(sReadReply).value_or(0);
+    sValueText = codec::Num2Bin(word);
+    const int type = codec::Bin2Num(sValueText.mid(0, 4));
+    const int unit = codec::Bin2Num(sValueText.mid(4, 4));
     if (vChannelIndex && *vChannelIndex >= 16 && *vChannelIndex <= 29)
         sChannelSetup[size_t(*vChannelIndex - 16)][1] =
             QString::number(type) + QString::number(unit);
@@ -45,9 +48,9 @@ void showRangeDefault(platform::MaskEdBox& field, double defaultValue, float& te
     using namespace Module1;
     sValueText.clear();
     SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
-    QString text = MessageNumberText(defaultValue);
-    temp = float(TextToNumber(text));
-    sValueText = NumberToFixedText(temp, 6);
+    QString text = codec::MessageNumberText(defaultValue);
+    temp = float(codec::TextToNumber(text));
+    sValueText = codec::NumberToFixedText(temp, 6);
     SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
     field.setMask(vEntryMask);
     field.setText(sValueText);
@@ -80,7 +83,7 @@ void frmCalibrateSensor::LoadChannel() {
     cboAnalogData->clear();
     // A lost device opened again and an identity read owed come before the setup word, so the
     // whole load comes from the controller now answering, and the load knows which one.
-    PrepareExchange();
+    devicelink::PrepareExchange();
     m_loadedChanges = iControllerChanges;
     GetSensorValue();
     GetSensorData();
@@ -92,11 +95,13 @@ void frmCalibrateSensor::LoadChannel() {
     vDisplayFormat = QStringLiteral("0.000");
     medSensorLoVolts->setMask(vEntryMask);
     medSensorHiVolts->setMask(vEntryMask);
-    medSensorLoVolts->setText(FormatWithDisplayFormat(oSensorLoVolts, vDisplayFormat));
-    medSensorHiVolts->setText(FormatWithDisplayFormat(oSensorHiVolts, vDisplayFormat));
+    medSensorLoVolts->setText(codec::FormatWithDisplayFormat(oSensorLoVolts, vDisplayFormat));
+    medSensorHiVolts->setText(codec::FormatWithDisplayFormat(oSensorHiVolts, vDisplayFormat));
 
     ReadAnalogValues();
     // Told at the end of the load; should the controller have changed during the load (a
     // device lost and opened again), the channel is read once more.
     NoticeAnotherController();
 }
+
+} // namespace workbench

@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+namespace workbench {
+
 void frmCalibrateSensor::cmdCancel_Click() {
     if (isBusy()) {
         // Never torn down in the middle of a transaction: asked again once it has ended.
@@ -31,3 +33,5 @@ void frmCalibrateSensor::closeEvent(QCloseEvent* event) {
     m_unloading = true;
     QDialog::closeEvent(event);
 }
+
+} // namespace workbench

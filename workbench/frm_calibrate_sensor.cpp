@@ -1,10 +1,11 @@
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "app/window_helpers.h"
 #include "platform/form_activation.h"
 #include "platform/masked_edit.h"
 #include "platform/waits.h"
+#include "shell/window_helpers.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 
 #include <QComboBox>
 
@@ -25,6 +26,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+
+namespace workbench {
 
 namespace {
 
@@ -86,6 +89,8 @@ frmCalibrateSensor::frmCalibrateSensor(QWidget* parent) : QDialog(parent) {
     connectHandlers();
     connectSetpointFields();
     watchHeldControls();
+    // Every exchange made while the workbench is open first checks who answers.
+    WatchControllerIdentity();
     Form_Load();
 }
 
@@ -222,7 +227,7 @@ void frmCalibrateSensor::Form_Load() {
     // Each step stands on its own: none of them can stop the ones after it.
     // The form takes its laid-out size first, since it has not been shown yet.
     adjustSize();
-    Module1::CenterForm(*this);
+    shell::CenterForm(*this);
 
     // The live reading's refresh runs from now on.
     Timer1->start();
@@ -397,3 +402,5 @@ WorkScope::~WorkScope() {
     if (--m_form.m_busyDepth == 0 && !m_form.m_deferred.empty())
         QTimer::singleShot(0, &m_form, [form = &m_form] { form->runDeferredWork(); });
 }
+
+} // namespace workbench

@@ -25,16 +25,17 @@ class QTimer;
 namespace platform {
 class MaskEdBox;
 }
+
 namespace workbench {
+
 struct ChannelInfo;
-}
 
 // What an Accept works from, taken once when it starts: the channel on display and the four
 // setpoint texts as the fields held them. The calibration command, the report record and the
 // row it goes to all come from it, so nothing the operator does meanwhile can change them.
 struct AcceptSnapshot {
     // The channel on display (the one last loaded); nullptr when none has been loaded yet.
-    const workbench::ChannelInfo* channel = nullptr;
+    const ChannelInfo* channel = nullptr;
     QString loVolts;
     QString hiVolts;
     QString rangeLo;
@@ -248,3 +249,5 @@ class WorkScope {
   private:
     frmCalibrateSensor& m_form;
 };
+
+} // namespace workbench

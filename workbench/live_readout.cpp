@@ -1,34 +1,37 @@
 // The controller's live reading of the channel on display.
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "app/module1.h"
 #include "link/identity_block.h"
 #include "link/protocol.h"
 #include "link/transact.h"
+#include "shell/module1.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 
 #include <QLineEdit>
 #include <QTimer>
 
 #include <optional>
 
+namespace workbench {
+
 void frmCalibrateSensor::ReadAnalogValues() {
     using namespace Module1;
     const workbench::ChannelInfo* channel =
         vChannelIndex ? workbench::channelByIndex(*vChannelIndex) : nullptr;
     const std::optional<QString> command =
-        channel ? protocol::LiveReadCommand(channel->slot) : std::nullopt;
+        channel ? devicelink::protocol::LiveReadCommand(channel->slot) : std::nullopt;
     if (!command)
         return; // no channel loaded yet: nothing is sent, the field stays as it is
     WorkScope work(*this);
     sCommand = *command;
     iStatus = -2;
-    Transact(sCommand, sReply, iStatus, vErrorText);
+    devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
     // A reading that got no reply at all: whoever answers next is asked who it is first.
     if (sReply.isEmpty())
         NoteSilence();
     // Blanks for NULs, the degree sign for the controller's 0xDF; shown as plain text.
-    cboAnalogData->setText(protocol::LiveReadingText(sReply));
+    cboAnalogData->setText(devicelink::protocol::LiveReadingText(sReply));
     cboAnalogData->repaint();
 }
 
@@ -45,3 +48,5 @@ void frmCalibrateSensor::Timer1_Timer() {
     if (!m_unloading)
         Timer1->start();
 }
+
+} // namespace workbench

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 
+namespace workbench {
+
 namespace {
 
 // The hourglass for as long as the object lives.
@@ -86,3 +88,5 @@ void frmCalibrateSensor::stepChannel(int direction) {
     if (!m_unloading)
         (direction > 0 ? cmdNextChannel : cmdPrevChannel)->setFocus(Qt::OtherFocusReason);
 }
+
+} // namespace workbench

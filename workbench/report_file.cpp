@@ -3,9 +3,9 @@
 // when there is none yet.
 #include "workbench/report_file.h"
 
-#include "codec/utility.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
+#include "platform/report_files.h"
 #include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
@@ -103,22 +103,22 @@ std::optional<QByteArray> reportWithRecord(const QByteArray& file, const Channel
 
 RecordResult storeReportRecord(const QString& fileName, const ChannelInfo& channel,
                                const QByteArray& record) {
-    qint32 handle = Module1::kNoFile;
-    if (!Module1::CSFOpen(fileName, handle))
-        return {RecordOutcome::CannotOpen, Module1::FError()};
+    qint32 handle = platform::kNoFile;
+    if (!platform::CSFOpen(fileName, handle))
+        return {RecordOutcome::CannotOpen, platform::FError()};
     // Any failure below still closes the file; the reason is the first failure's.
     const auto fail = [handle](RecordOutcome outcome) {
-        RecordResult result{outcome, Module1::FError()};
-        Module1::FClose(handle);
+        RecordResult result{outcome, platform::FError()};
+        platform::FClose(handle);
         return result;
     };
 
     // The template goes only into an empty file, one left empty by hand or by another
     // program. It is filled where it stands rather than replaced, so that a link to it or
     // its permissions stay as they were; it then has the layout the record needs.
-    qint64 size = Module1::FLen(handle);
+    qint64 size = platform::FLen(handle);
     if (size == 0) {
-        if (!Module1::FSeek(handle, 0) || !Module1::FPut(handle, reportTemplate()))
+        if (!platform::FSeek(handle, 0) || !platform::FPut(handle, reportTemplate()))
             return fail(RecordOutcome::WriteFailed);
         size = kReportTemplateSize;
     }
@@ -132,19 +132,19 @@ RecordResult storeReportRecord(const QString& fileName, const ChannelInfo& chann
         return fail(RecordOutcome::LayoutMismatch);
     QByteArray label;
     // A file that cannot even be read back is a disk failure, told as one.
-    if (!Module1::FSeek(handle, offset - kReportDataColumn) ||
-        !Module1::FGet(handle, kReportDataColumn, label))
+    if (!platform::FSeek(handle, offset - kReportDataColumn) ||
+        !platform::FGet(handle, kReportDataColumn, label))
         return fail(RecordOutcome::WriteFailed);
     if (!reportRowTakesRecord(size, channel, label))
         return fail(RecordOutcome::LayoutMismatch);
 
     // One write of the whole record: a program stopped meanwhile leaves the old record or the
     // new one in the row, never part of each.
-    if (!Module1::FSeek(handle, offset) || !Module1::FPut(handle, record))
+    if (!platform::FSeek(handle, offset) || !platform::FPut(handle, record))
         return fail(RecordOutcome::WriteFailed);
     // Written through to the disk before the Accept counts as recorded.
-    if (!Module1::FClose(handle))
-        return {RecordOutcome::WriteFailed, Module1::FError()};
+    if (!platform::FClose(handle))
+        return {RecordOutcome::WriteFailed, platform::FError()};
     return {};
 }
 
@@ -157,8 +157,6 @@ QString reportFilePath() {
 void setReportDirectoryForTests(const QString& directory) {
     reportDirectoryOverride() = directory;
 }
-
-} // namespace workbench
 
 bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten) {
     // The four texts as the fields held them when the Accept started, the same ones the
@@ -183,7 +181,7 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool c
                          platform::vbOKOnly);
         // Made from the template, whole, and only when nothing of that name exists: a report
         // file that is there but could not be opened keeps every channel's row.
-        Module1::FCreate(fileName, workbench::reportTemplate());
+        platform::FCreate(fileName, workbench::reportTemplate());
         result = workbench::storeReportRecord(fileName, channel, record);
         if (result.outcome == workbench::RecordOutcome::CannotOpen) {
             workbench::noteReportOutcome(result);
@@ -219,3 +217,5 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool c
     }
     return true;
 }
+
+} // namespace workbench

@@ -3,7 +3,6 @@
 // is replaced by a valid one and the operator told, and the focus always moves on.
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "app/module1.h"
 #include "codec/leading_value.h"
 #include "codec/message_number.h"
 #include "codec/number_text.h"
@@ -11,11 +10,15 @@
 #include "codec/setpoint_rules.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
+#include "shell/module1.h"
+#include "workbench/range_format.h"
 
 #include <QApplication>
 
 #include <array>
 #include <optional>
+
+namespace workbench {
 
 namespace {
 
@@ -48,7 +51,7 @@ void showVoltageMessage(const QString& text) {
 // The one message of both range fields; it names the limits of the channel on display.
 void showRangeMessage() {
     using namespace Module1;
-    platform::MsgBox(RangeLimitsMessage(vRangeMin, vRangeMax), platform::vbOKOnly,
+    platform::MsgBox(codec::RangeLimitsMessage(vRangeMin, vRangeMax), platform::vbOKOnly,
                      QStringLiteral("Invalid Data"));
 }
 
@@ -56,7 +59,7 @@ void showRangeMessage() {
 // then the channel's layout, the sign position going into the mask.
 void storeRangeValue(platform::MaskEdBox& field, float value) {
     using namespace Module1;
-    sValueText = NumberToFixedText(value, 6);
+    sValueText = codec::NumberToFixedText(value, 6);
     SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
     setMaskAndText(field, vEntryMask, sValueText);
     selectWholeText(field);
@@ -78,7 +81,7 @@ void prepareVoltageField(platform::MaskEdBox& field) {
     sValueText = field.Text();
     vEntryMask = kVoltageMask;
     vDisplayFormat = kVoltageFormat;
-    setMaskAndText(field, vEntryMask, VoltageText(LeadingValue(sValueText)));
+    setMaskAndText(field, vEntryMask, codec::VoltageText(codec::LeadingValue(sValueText)));
     selectWholeText(field);
     sValueText.clear();
 }
@@ -175,7 +178,8 @@ void frmCalibrateSensor::medSensorHiVolts_Validate(bool& Cancel) {
     vEntryMask = kVoltageMask;
     vDisplayFormat = kVoltageFormat;
 
-    const VoltageCorrection check = CorrectHighVoltage(field.Text(), medSensorLoVolts->Text());
+    const codec::VoltageCorrection check =
+        codec::CorrectHighVoltage(field.Text(), medSensorLoVolts->Text());
     if (check.outOfRange) {
         showVoltageMessage(QStringLiteral("Voltage Range is .1-5v"));
         setMaskAndText(field, vEntryMask, check.rangedText);
@@ -199,7 +203,7 @@ void frmCalibrateSensor::medSensorLoVolts_Validate(bool& Cancel) {
     vEntryMask = kVoltageMask;
     vDisplayFormat = kVoltageFormat;
 
-    const VoltageCorrection check = CorrectLowVoltage(field.Text());
+    const codec::VoltageCorrection check = codec::CorrectLowVoltage(field.Text());
     if (check.outOfRange) {
         showVoltageMessage(QStringLiteral("Voltage Range is 0-4.9v"));
         setMaskAndText(field, vEntryMask, check.rangedText);
@@ -216,8 +220,8 @@ void frmCalibrateSensor::medSensorRangeHi_Validate(bool& Cancel) {
     platform::MaskEdBox& field = *medSensorRangeHi;
     refreshRangeLimits();
 
-    const RangeCorrection check =
-        CorrectRangeHigh(field.Text(), medSensorRangeLo->Text(), vRangeMin, vRangeMax);
+    const codec::RangeCorrection check =
+        codec::CorrectRangeHigh(field.Text(), medSensorRangeLo->Text(), vRangeMin, vRangeMax);
     if (check.outOfLimits)
         showRangeMessage();
     Temp = check.value;
@@ -231,7 +235,7 @@ void frmCalibrateSensor::medSensorRangeLo_Validate(bool& Cancel) {
     platform::MaskEdBox& field = *medSensorRangeLo;
     refreshRangeLimits();
 
-    const RangeCorrection check = CorrectRangeLow(field.Text(), vRangeMin, vRangeMax);
+    const codec::RangeCorrection check = codec::CorrectRangeLow(field.Text(), vRangeMin, vRangeMax);
     if (check.outOfLimits)
         showRangeMessage();
     Temp = check.value;
@@ -243,15 +247,15 @@ void frmCalibrateSensor::medSensorRangeLo_Validate(bool& Cancel) {
 bool frmCalibrateSensor::RefuseInvertedPair(const AcceptSnapshot& accepted) {
     using namespace Module1;
     // The voltage fields of a temperature sensor are off and hold the type's own voltages.
-    const InvertedPair inverted =
-        FindInvertedPair(accepted.loVolts, accepted.hiVolts, accepted.rangeLo, accepted.rangeHi,
-                         medSensorLoVolts->isEnabled() && medSensorHiVolts->isEnabled());
-    if (inverted == InvertedPair::None)
+    const codec::InvertedPair inverted = codec::FindInvertedPair(
+        accepted.loVolts, accepted.hiVolts, accepted.rangeLo, accepted.rangeHi,
+        medSensorLoVolts->isEnabled() && medSensorHiVolts->isEnabled());
+    if (inverted == codec::InvertedPair::None)
         return false;
     // The high field's own message, and the focus in the high field: leaving it again runs the
     // check that compares the pair and corrects it.
     platform::MaskEdBox* field = nullptr;
-    if (inverted == InvertedPair::Voltages) {
+    if (inverted == codec::InvertedPair::Voltages) {
         showVoltageMessage(QStringLiteral("Cannot be less than Low Sensor Voltage"));
         field = medSensorHiVolts;
     } else {
@@ -263,3 +267,5 @@ bool frmCalibrateSensor::RefuseInvertedPair(const AcceptSnapshot& accepted) {
     field->setFocus(Qt::OtherFocusReason);
     return true;
 }
+
+} // namespace workbench

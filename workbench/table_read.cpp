@@ -1,9 +1,11 @@
 // Reading two lines of the controller's setup table.
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "app/module1.h"
 #include "link/protocol.h"
 #include "link/transact.h"
+#include "shell/module1.h"
+
+namespace workbench {
 
 namespace {
 
@@ -11,14 +13,14 @@ namespace {
 // controller's 13-character reply.
 qint16 readTableLine(qint32 address, QByteArray& reply, QString& errorText) {
     using namespace Module1;
-    sCommand = protocol::TableReadCommand(address);
+    sCommand = devicelink::protocol::TableReadCommand(address);
     iStatus = -3;
-    Transact(sCommand, sReply, iStatus, vErrorText);
+    devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
     reply = sReply;
     errorText = vErrorText;
     // A reply that holds no setup word in the table layout (a late reply to an earlier
     // command, line noise) is a failed read, exactly as one that never came.
-    if (iStatus == 0 && !protocol::TableReplyWord(reply)) {
+    if (iStatus == 0 && !devicelink::protocol::TableReplyWord(reply)) {
         iStatus = 4;
         vErrorText = QStringLiteral("RS-232 Retry Error");
         errorText = vErrorText;
@@ -38,7 +40,9 @@ void frmCalibrateSensor::SendData(const qint32& oAddress, QByteArray& sLineNo,
     // the channel is shown with, and without a report the technician would see a made-up
     // sensor type.
     if (secondStatus > 0)
-        Module1::ReportCommError(secondStatus, secondError);
+        devicelink::ReportCommError(secondStatus, secondError);
     else if (firstStatus > 0)
-        Module1::ReportCommError(firstStatus, firstError);
+        devicelink::ReportCommError(firstStatus, firstError);
 }
+
+} // namespace workbench

@@ -2,7 +2,6 @@
 // drives it: sign in, step through all fourteen channels, calibrate each with keys and
 // clicks (one entry corrected by a message), leave with Exit. Then the controller's wire log
 // and the report file are checked byte for byte.
-#include "app/module1.h"
 #include "app/startup.h"
 #include "fakes.h"
 #include "login/frm_login.h"
@@ -10,6 +9,7 @@
 #include "platform/pdq.h"
 #include "platform/pdq_comm.h"
 #include "platform/program_end.h"
+#include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
@@ -25,6 +25,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+
+using login::frmLogin;
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 
@@ -201,7 +205,7 @@ TEST_F(EndToEndTest, CalibrateAllFourteenChannelsAndLeave) {
     });
     driver.start(10);
 
-    Module1::Main();
+    app::Main();
     ASSERT_TRUE(scriptRan);
     EXPECT_EQ(programEnds, 1);
     EXPECT_FALSE(platform::PDQ().Comm1().portOpen());

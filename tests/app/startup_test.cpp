@@ -1,12 +1,12 @@
 // The whole start-up against the simulated controller: splash, login, identity block,
 // workbench, shutdown.
-#include "app/module1.h"
-#include "app/splash.h"
 #include "app/startup.h"
 #include "login/frm_login.h"
 #include "platform/pdq.h"
 #include "platform/pdq_comm.h"
 #include "platform/program_end.h"
+#include "shell/module1.h"
+#include "shell/splash.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
 
@@ -18,6 +18,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+using shell::frmSplash;
+
+using login::frmLogin;
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 
@@ -83,7 +89,7 @@ TEST_F(StartupTest, SplashLoginIdentityWorkbenchAndShutdown) {
         }
     });
 
-    Module1::Main();
+    app::Main();
 
     EXPECT_GE(splashSeen, 0);
     EXPECT_GE(loginSeen - splashSeen, 1900);
@@ -109,7 +115,7 @@ TEST_F(StartupTest, LoginClosedWithoutSuccessEndsWithoutAWorkbench) {
         if (visibleForm<frmCalibrateSensor>())
             workbenchSeen = true;
     });
-    Module1::Main();
+    app::Main();
     EXPECT_EQ(programEnds, 1);
     EXPECT_FALSE(workbenchSeen);
     EXPECT_FALSE(platform::PDQ().Comm1().portOpen());

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <string>
 
-using namespace Module1;
+using namespace codec;
 
 namespace {
 

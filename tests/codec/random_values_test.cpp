@@ -1,8 +1,9 @@
 // Random field texts and random range values: nothing breaks, widths hold, and every value
 // comes back to the precision of its channel's display format.
-#include "app/module1.h"
 #include "codec/number_text.h"
 #include "codec/range_table.h"
+#include "shell/module1.h"
+#include "workbench/range_format.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <string>
 
 using namespace Module1;
+using namespace codec;
+using workbench::SetRangeFormat;
 
 namespace {
 

@@ -1,14 +1,17 @@
 // Range field masks, formats and limits by sensor type and unit, and the rewriting of range
 // value texts into the channel's display form.
-#include "app/module1.h"
 #include "codec/number_text.h"
 #include "codec/range_table.h"
+#include "shell/module1.h"
+#include "workbench/range_format.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 using namespace Module1;
+using namespace codec;
+using workbench::SetRangeFormat;
 
 namespace {
 

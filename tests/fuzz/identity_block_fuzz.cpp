@@ -51,7 +51,8 @@ void checkField(const QString& field, const std::uint8_t* data, std::size_t size
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray reply(reinterpret_cast<const char*>(data), qsizetype(size));
-    const protocol::IdentityFields fields = protocol::DecodeIdentityBlock(reply);
+    const devicelink::protocol::IdentityFields fields =
+        devicelink::protocol::DecodeIdentityBlock(reply);
     checkField(fields.displayMicroDate, data, size, 0, 8);
     checkField(fields.displayMicroInfo, data, size, 8, 6);
     checkField(fields.terminalMicroDate, data, size, 14, 8);

@@ -12,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray reply(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QString text = protocol::LiveReadingText(reply);
+    const QString text = devicelink::protocol::LiveReadingText(reply);
     FUZZ_CHECK_SHOW(std::size_t(text.size()) == size,
                     fuzz::shown(reply) + QLatin1String(" -> ") + fuzz::shown(text));
     constexpr char16_t kDegreeSign = 0x00B0;

@@ -46,12 +46,12 @@ struct Window {
 Window* window = nullptr;
 
 // The distinct rows of the range table.
-std::vector<Module1::RangeFormat> rangeRows() {
-    std::vector<Module1::RangeFormat> rows;
+std::vector<codec::RangeFormat> rangeRows() {
+    std::vector<codec::RangeFormat> rows;
     for (int type = 0; type <= 9; ++type) {
         for (int unit = 0; unit <= 9; ++unit) {
             const auto row =
-                Module1::RangeFormatFor(16, QString::number(type) + QString::number(unit));
+                codec::RangeFormatFor(16, QString::number(type) + QString::number(unit));
             bool known = false;
             for (const auto& seen : rows) {
                 known = known || (seen.mask == row->mask && seen.rangeMin == row->rangeMin &&
@@ -226,8 +226,8 @@ void leaveVoltageFields() {
     MaskEdBox& low = window->low;
     MaskEdBox& high = window->high;
     const QString lowTyped = low.Text();
-    const Module1::VoltageCorrection lowCheck = Module1::CorrectLowVoltage(lowTyped);
-    const double lowVolts = Module1::LeadingValue(lowCheck.finalText);
+    const codec::VoltageCorrection lowCheck = codec::CorrectLowVoltage(lowTyped);
+    const double lowVolts = codec::LeadingValue(lowCheck.finalText);
     const auto lowDetail = [&] {
         return QString(fuzz::shown(lowTyped) + QLatin1String(" -> ") +
                        fuzz::shown(lowCheck.finalText));
@@ -238,8 +238,8 @@ void leaveVoltageFields() {
     FUZZ_CHECK_SHOW(low.setText(lowCheck.finalText), lowDetail());
 
     const QString highTyped = high.Text();
-    const Module1::VoltageCorrection highCheck = Module1::CorrectHighVoltage(highTyped, low.Text());
-    const double highVolts = Module1::LeadingValue(highCheck.finalText);
+    const codec::VoltageCorrection highCheck = codec::CorrectHighVoltage(highTyped, low.Text());
+    const double highVolts = codec::LeadingValue(highCheck.finalText);
     const auto highDetail = [&] {
         return QString(fuzz::shown(highTyped) + QLatin1String(" over low ") +
                        fuzz::shown(low.Text()) + QLatin1String(" -> ") +
@@ -255,25 +255,25 @@ void leaveVoltageFields() {
 // A range value given back to its field as the workbench does: the signed fixed text in the
 // row's layout, the sign position in front of the mask.
 template <typename Detail>
-void storeRangeValue(MaskEdBox& field, const Module1::RangeFormat& row, float value,
+void storeRangeValue(MaskEdBox& field, const codec::RangeFormat& row, float value,
                      const Detail& detail) {
-    const Module1::FittedRangeText fitted =
-        Module1::FitToRangeFormat(row, Module1::NumberToFixedText(value, 6));
+    const codec::FittedRangeText fitted =
+        codec::FitToRangeFormat(row, codec::NumberToFixedText(value, 6));
     field.setMask(fitted.mask);
     FUZZ_CHECK_SHOW(field.setText(fitted.text),
                     detail() + QLatin1String(" shown as ") + fuzz::shown(fitted.text));
 }
 
 // The fields left as the workbench leaves the range fields.
-void leaveRangeFields(const Module1::RangeFormat& row) {
+void leaveRangeFields(const codec::RangeFormat& row) {
     MaskEdBox& low = window->low;
     MaskEdBox& high = window->high;
-    const float lowest = Module1::RoundToSingle(row.rangeMin);
+    const float lowest = codec::RoundToSingle(row.rangeMin);
     const QString limits = QStringLiteral(" (limits %1 to %2)").arg(row.rangeMin).arg(row.rangeMax);
 
     const QString lowTyped = low.Text();
-    const Module1::RangeCorrection lowCheck =
-        Module1::CorrectRangeLow(lowTyped, row.rangeMin, row.rangeMax);
+    const codec::RangeCorrection lowCheck =
+        codec::CorrectRangeLow(lowTyped, row.rangeMin, row.rangeMax);
     const auto lowDetail = [&] {
         return QString(QStringLiteral("low %1 kept as %2")
                            .arg(fuzz::shown(lowTyped))
@@ -281,12 +281,12 @@ void leaveRangeFields(const Module1::RangeFormat& row) {
                        limits);
     };
     FUZZ_CHECK_SHOW(lowCheck.value >= lowest, lowDetail());
-    FUZZ_CHECK_SHOW(lowCheck.value <= Module1::RoundToSingle(row.rangeMax - 1), lowDetail());
+    FUZZ_CHECK_SHOW(lowCheck.value <= codec::RoundToSingle(row.rangeMax - 1), lowDetail());
     storeRangeValue(low, row, lowCheck.value, lowDetail);
 
     const QString highTyped = high.Text();
-    const Module1::RangeCorrection highCheck =
-        Module1::CorrectRangeHigh(highTyped, low.Text(), row.rangeMin, row.rangeMax);
+    const codec::RangeCorrection highCheck =
+        codec::CorrectRangeHigh(highTyped, low.Text(), row.rangeMin, row.rangeMax);
     const auto highDetail = [&] {
         return QString(QStringLiteral("high %1 over low %2 kept as %3")
                            .arg(fuzz::shown(highTyped), fuzz::shown(low.Text()))
@@ -294,7 +294,7 @@ void leaveRangeFields(const Module1::RangeFormat& row) {
                        limits);
     };
     FUZZ_CHECK_SHOW(highCheck.value >= lowest, highDetail());
-    FUZZ_CHECK_SHOW(highCheck.value <= Module1::RoundToSingle(row.rangeMax), highDetail());
+    FUZZ_CHECK_SHOW(highCheck.value <= codec::RoundToSingle(row.rangeMax), highDetail());
     storeRangeValue(high, row, highCheck.value, highDetail);
 }
 
@@ -319,7 +319,7 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::vector<Module1::RangeFormat> rows = rangeRows();
+    static const std::vector<codec::RangeFormat> rows = rangeRows();
     FuzzedDataProvider input(data, size);
 
     // Which pair: the voltage fields, or the range fields of one row of the range table with

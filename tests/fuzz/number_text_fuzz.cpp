@@ -33,12 +33,12 @@ namespace {
 
 // The distinct rows of the range table, found through the setup codes of every type and unit
 // digit, and the voltage fields' layout.
-std::vector<Module1::RangeFormat> allRows() {
-    std::vector<Module1::RangeFormat> rows;
+std::vector<codec::RangeFormat> allRows() {
+    std::vector<codec::RangeFormat> rows;
     for (int type = 0; type <= 9; ++type) {
         for (int unit = 0; unit <= 9; ++unit) {
             const auto row =
-                Module1::RangeFormatFor(16, QString::number(type) + QString::number(unit));
+                codec::RangeFormatFor(16, QString::number(type) + QString::number(unit));
             if (!row)
                 continue;
             bool known = false;
@@ -50,7 +50,7 @@ std::vector<Module1::RangeFormat> allRows() {
                 rows.push_back(*row);
         }
     }
-    Module1::RangeFormat volts;
+    codec::RangeFormat volts;
     volts.mask = QStringLiteral("#.###");
     volts.format = QStringLiteral("0.000");
     volts.rangeMin = 0.0;
@@ -59,8 +59,8 @@ std::vector<Module1::RangeFormat> allRows() {
     return rows;
 }
 
-const std::vector<Module1::RangeFormat>& rows() {
-    static const std::vector<Module1::RangeFormat> table = allRows();
+const std::vector<codec::RangeFormat>& rows() {
+    static const std::vector<codec::RangeFormat> table = allRows();
     return table;
 }
 
@@ -107,35 +107,35 @@ bool sameReading(double got, double expected) {
 
 // A value within a row's limits: anywhere between them, a value the fields can hold (a whole
 // number of the format's last digit) or one with a digit more, or a limit itself.
-float valueWithin(FuzzedDataProvider& input, const Module1::RangeFormat& row) {
+float valueWithin(FuzzedDataProvider& input, const codec::RangeFormat& row) {
     const double unit = std::pow(10.0, -decimalsOf(row.format));
     switch (input.ConsumeIntegralInRange(0, 3)) {
     case 0:
-        return Module1::RoundToSingle(
+        return codec::RoundToSingle(
             input.ConsumeFloatingPointInRange<double>(row.rangeMin, row.rangeMax));
     case 1:
     case 2: {
         const double step = unit / (input.ConsumeBool() ? 1.0 : 10.0);
         const auto lowest = std::llround(std::ceil(row.rangeMin / step));
         const auto highest = std::llround(std::floor(row.rangeMax / step));
-        return Module1::RoundToSingle(double(input.ConsumeIntegralInRange(lowest, highest)) * step);
+        return codec::RoundToSingle(double(input.ConsumeIntegralInRange(lowest, highest)) * step);
     }
     default:
-        return Module1::RoundToSingle(input.ConsumeBool() ? row.rangeMin : row.rangeMax);
+        return codec::RoundToSingle(input.ConsumeBool() ? row.rangeMin : row.rangeMax);
     }
 }
 
 void checkRowRoundTrip(FuzzedDataProvider& input) {
     const auto& table = rows();
-    const Module1::RangeFormat& row =
+    const codec::RangeFormat& row =
         table[input.ConsumeIntegralInRange<std::size_t>(0, table.size() - 1)];
     const float value = valueWithin(input, row);
     // Single precision may put a limit a hair outside the table's decimal limit.
     if (double(value) < row.rangeMin || double(value) > row.rangeMax)
         return;
 
-    const QString fixed = Module1::NumberToFixedText(value, 6);
-    const Module1::FittedRangeText fitted = Module1::FitToRangeFormat(row, fixed);
+    const QString fixed = codec::NumberToFixedText(value, 6);
+    const codec::FittedRangeText fitted = codec::FitToRangeFormat(row, fixed);
     const QString signedMask = QLatin1Char('&') + row.mask;
     const auto detail = [&] {
         return QString(QStringLiteral("value %1 in row %2/%3 [%4, %5]: fixed %6, fitted %7 "
@@ -152,16 +152,16 @@ void checkRowRoundTrip(FuzzedDataProvider& input) {
 
     const double unit = std::pow(10.0, -decimalsOf(row.format));
     QString lenient = fitted.text;
-    const double read = Module1::TextToNumber(lenient);
+    const double read = codec::TextToNumber(lenient);
     FUZZ_CHECK_SHOW(std::fabs(read - double(value)) <= unit * (1 + 1e-9), detail());
-    FUZZ_CHECK_SHOW(Module1::LeadingValue(fitted.text) == read, detail());
+    FUZZ_CHECK_SHOW(codec::LeadingValue(fitted.text) == read, detail());
 
     // The voltage fields write their value straight in the display format.
     if (row.format == QLatin1String("0.000") && value >= 0.0f && value <= 5.0f) {
-        const QString volts = Module1::FormatWithDisplayFormat(double(value), row.format);
+        const QString volts = codec::FormatWithDisplayFormat(double(value), row.format);
         FUZZ_CHECK_SHOW(fillsMask(volts, QStringLiteral("#.###")),
                         detail() + QLatin1String(", volts ") + volts);
-        FUZZ_CHECK_SHOW(std::fabs(Module1::LeadingValue(volts) - double(value)) <= unit,
+        FUZZ_CHECK_SHOW(std::fabs(codec::LeadingValue(volts) - double(value)) <= unit,
                         detail() + QLatin1String(", volts ") + volts);
     }
 }
@@ -170,7 +170,7 @@ void checkRowRoundTrip(FuzzedDataProvider& input) {
 // digits are kept, everything else skipped; nothing to read counts as 0.
 void checkLenientReading(const QString& original) {
     QString text = original;
-    const double value = Module1::TextToNumber(text);
+    const double value = codec::TextToNumber(text);
 
     QString trimmed = original;
     while (!trimmed.isEmpty() && trimmed.front() == QLatin1Char(' '))
@@ -229,7 +229,7 @@ void checkLeadingValue(const QString& text) {
             break;
         }
     }
-    const double value = Module1::LeadingValue(text);
+    const double value = codec::LeadingValue(text);
     const double expected = seenDigit ? plainReading(number) : 0.0;
     // A number beyond the range of a double is not a field's text; its reading is not stated.
     if (std::isinf(expected))
@@ -242,7 +242,7 @@ void checkLeadingValue(const QString& text) {
 
 // The signed fixed text of any single-precision value.
 void checkFixedText(float value, qint16 width) {
-    const QString text = Module1::NumberToFixedText(value, width);
+    const QString text = codec::NumberToFixedText(value, width);
     const auto detail = [&] {
         return QString(QStringLiteral("%1 at width %2: %3")
                            .arg(double(value), 0, 'g', 9)
@@ -273,8 +273,8 @@ void checkFixedText(float value, qint16 width) {
     // The shortest text that reads back as the same single-precision value, or the value
     // rounded to seven significant digits when that text would need more.
     QString readBack = text;
-    const double read = Module1::TextToNumber(readBack);
-    FUZZ_CHECK_SHOW(Module1::RoundToSingle(read) == value ||
+    const double read = codec::TextToNumber(readBack);
+    FUZZ_CHECK_SHOW(codec::RoundToSingle(read) == value ||
                         std::fabs(read - double(value)) <= std::fabs(double(value)) * 5.000001e-7,
                     detail());
 }
@@ -282,7 +282,7 @@ void checkFixedText(float value, qint16 width) {
 // A display format written to: the text has the format's layout and reads back within half a
 // unit of its last digit. A sign in front of the format is written as it stands.
 void checkDisplayFormat(double value, const QString& format) {
-    const QString text = Module1::FormatWithDisplayFormat(value, format);
+    const QString text = codec::FormatWithDisplayFormat(value, format);
     const double expected = format.startsWith(QLatin1Char('-')) ? -value : value;
     const auto detail = [&] {
         return QString(QStringLiteral("%1 under %2: %3")
@@ -294,7 +294,7 @@ void checkDisplayFormat(double value, const QString& format) {
     FUZZ_CHECK_SHOW(point >= 0 && text.size() - point - 1 == decimals, detail());
     FUZZ_CHECK_SHOW(point >= format.indexOf(QLatin1Char('.')), detail());
     QString readBack = text;
-    const double read = Module1::TextToNumber(readBack);
+    const double read = codec::TextToNumber(readBack);
     const double unit = std::pow(10.0, -decimals);
     FUZZ_CHECK_SHOW(std::fabs(read - expected) <= unit / 2 * (1 + 1e-9) + std::fabs(value) * 1e-15,
                     detail());

@@ -129,7 +129,7 @@ void checkAnswer(sim::Controller& controller, const QByteArray& line) {
         FUZZ_CHECK_SHOW(reply.size() == 13 && reply.startsWith('>') && reply.endsWith('\r'),
                         detail());
         FUZZ_CHECK_SHOW(reply.mid(1, 3).toInt() == argument, detail());
-        const std::optional<quint16> word = protocol::TableReplyWord(reply);
+        const std::optional<quint16> word = devicelink::protocol::TableReplyWord(reply);
         FUZZ_CHECK_SHOW(word.has_value() && *word == controller.tableWord(argument), detail());
         break;
     }

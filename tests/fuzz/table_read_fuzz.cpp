@@ -58,8 +58,7 @@ int decimalsOf(const QString& format) {
 }
 
 void checkRow(int channelIndex, const QString& setupCode) {
-    const std::optional<Module1::RangeFormat> range =
-        Module1::RangeFormatFor(channelIndex, setupCode);
+    const std::optional<codec::RangeFormat> range = codec::RangeFormatFor(channelIndex, setupCode);
     // Every setup code of a word starts with a decimal digit, and every type has a row for
     // any unit.
     FUZZ_CHECK_SHOW(range.has_value(), fuzz::shown(setupCode));
@@ -86,11 +85,11 @@ void checkRow(int channelIndex, const QString& setupCode) {
     // positions than the format has, and no digit is lost to rounding.
     const double unit = std::pow(10.0, -decimalsOf(range->format));
     for (const double limit : {range->rangeMin, range->rangeMax}) {
-        const QString text = Module1::FormatWithDisplayFormat(std::fabs(limit), range->format);
+        const QString text = codec::FormatWithDisplayFormat(std::fabs(limit), range->format);
         FUZZ_CHECK_SHOW(text.size() == range->format.size(),
                         detail() + QStringLiteral(", limit %1 as %2").arg(limit).arg(text));
         QString readBack = text;
-        FUZZ_CHECK_SHOW(std::fabs(Module1::TextToNumber(readBack) - std::fabs(limit)) < unit / 100,
+        FUZZ_CHECK_SHOW(std::fabs(codec::TextToNumber(readBack) - std::fabs(limit)) < unit / 100,
                         detail() + QStringLiteral(", limit %1 as %2").arg(limit).arg(text));
     }
 }
@@ -99,7 +98,7 @@ void checkRow(int channelIndex, const QString& setupCode) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray reply(reinterpret_cast<const char*>(data), qsizetype(size));
-    const std::optional<quint16> word = protocol::TableReplyWord(reply);
+    const std::optional<quint16> word = devicelink::protocol::TableReplyWord(reply);
 
     const std::optional<int> low = byteField(data, size, 6);
     const std::optional<int> high = byteField(data, size, 10);
@@ -112,15 +111,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A reply without a word is shown as the word 0, as the channel load does.
     const quint16 setupWord = word.value_or(0);
-    const QString bits = Module1::Num2Bin(setupWord);
+    const QString bits = codec::Num2Bin(setupWord);
     FUZZ_CHECK(bits.size() == 16);
     FUZZ_CHECK(onlyCharacters(bits, QLatin1Char('0'), QLatin1Char('1')));
     for (int bit = 0; bit < 16; ++bit)
         FUZZ_CHECK((bits[15 - bit] == QLatin1Char('1')) == (((setupWord >> bit) & 1) != 0));
-    FUZZ_CHECK(Module1::Bin2Num(bits) == setupWord);
+    FUZZ_CHECK(codec::Bin2Num(bits) == setupWord);
 
-    const int type = Module1::Bin2Num(bits.mid(0, 4));
-    const int unit = Module1::Bin2Num(bits.mid(4, 4));
+    const int type = codec::Bin2Num(bits.mid(0, 4));
+    const int unit = codec::Bin2Num(bits.mid(4, 4));
     FUZZ_CHECK(type == setupWord >> 12);
     FUZZ_CHECK(unit == ((setupWord >> 8) & 0xF));
 
@@ -129,10 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int channelIndex = 16; channelIndex <= 29; ++channelIndex)
         checkRow(channelIndex, setupCode);
     // Only the fourteen analog channels have a range row.
-    FUZZ_CHECK(!Module1::RangeFormatFor(15, setupCode).has_value());
-    FUZZ_CHECK(!Module1::RangeFormatFor(30, setupCode).has_value());
+    FUZZ_CHECK(!codec::RangeFormatFor(15, setupCode).has_value());
+    FUZZ_CHECK(!codec::RangeFormatFor(30, setupCode).has_value());
 
     // The reply the controller would send for this word gives the word back.
-    FUZZ_CHECK(protocol::TableReplyWord(replyFor(setupWord)) == setupWord);
+    FUZZ_CHECK(devicelink::protocol::TableReplyWord(replyFor(setupWord)) == setupWord);
     return 0;
 }

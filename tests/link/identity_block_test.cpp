@@ -1,8 +1,9 @@
 // The identity block read: scripted replies on a fake port, and the date rules.
-#include "app/module1.h"
 #include "fakes.h"
 #include "link/identity_block.h"
 #include "platform/pdq.h"
+#include "shell/module1.h"
+#include "workbench/controller_identity.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ class IdentityBlockTest : public ::testing::Test {
         };
     }
 
-    void read() { Module1::ReadIdentityBlock(displayDate, displayInfo, terminalDate); }
+    void read() { workbench::ReadIdentityBlock(displayDate, displayInfo, terminalDate); }
 
     testsupport::FakeLink link;
     FakeWaits& waits = link.waits;
@@ -61,7 +62,7 @@ TEST_F(IdentityBlockTest, NoReplyGivesOneBoxAndBothSubstitutes) {
     EXPECT_EQ(displayDate.toDate(), QDate(2000, 5, 19));
     EXPECT_TRUE(displayInfo.isEmpty());
     EXPECT_EQ(terminalDate, QStringLiteral("5/2/00"));
-    EXPECT_EQ(Module1::DateFieldText(displayDate), QStringLiteral("5/19/00"));
+    EXPECT_EQ(devicelink::DateFieldText(displayDate), QStringLiteral("5/19/00"));
 }
 
 TEST_F(IdentityBlockTest, DateThenNonDateKeepsTheFirstAndSubstitutesTheLast) {
@@ -104,20 +105,20 @@ TEST_F(IdentityBlockTest, LongShortAndOddRepliesNeverBreakTheCut) {
 
 TEST(IdentityDates, OnlyRealEightCharacterDatesCount) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_TRUE(Module1::IsDateText(QStringLiteral("12/31/99")));
-    EXPECT_TRUE(Module1::IsDateText(QStringLiteral("02-29-00"))); // 2000 is a leap year
-    EXPECT_TRUE(Module1::IsDateText(QStringLiteral("31.12.49")));
-    EXPECT_FALSE(Module1::IsDateText(QStringLiteral("02/29/01")));
-    EXPECT_FALSE(Module1::IsDateText(QStringLiteral("31/12/99"))); // month first with "/"
-    EXPECT_FALSE(Module1::IsDateText(QStringLiteral("12.31.99"))); // day first with "."
-    EXPECT_FALSE(Module1::IsDateText(QStringLiteral("12/31-99")));
-    EXPECT_FALSE(Module1::IsDateText(QStringLiteral("rev 1.23")));
-    EXPECT_FALSE(Module1::IsDateText(QString()));
+    EXPECT_TRUE(devicelink::IsDateText(QStringLiteral("12/31/99")));
+    EXPECT_TRUE(devicelink::IsDateText(QStringLiteral("02-29-00"))); // 2000 is a leap year
+    EXPECT_TRUE(devicelink::IsDateText(QStringLiteral("31.12.49")));
+    EXPECT_FALSE(devicelink::IsDateText(QStringLiteral("02/29/01")));
+    EXPECT_FALSE(devicelink::IsDateText(QStringLiteral("31/12/99"))); // month first with "/"
+    EXPECT_FALSE(devicelink::IsDateText(QStringLiteral("12.31.99"))); // day first with "."
+    EXPECT_FALSE(devicelink::IsDateText(QStringLiteral("12/31-99")));
+    EXPECT_FALSE(devicelink::IsDateText(QStringLiteral("rev 1.23")));
+    EXPECT_FALSE(devicelink::IsDateText(QString()));
     // The locale's own numeric short form counts too.
-    EXPECT_TRUE(Module1::IsDateText(QStringLiteral("5/2/00")));
+    EXPECT_TRUE(devicelink::IsDateText(QStringLiteral("5/2/00")));
 
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(Module1::ShortDateText(QDate(2000, 5, 2)), QStringLiteral("02.05.00"));
+    EXPECT_EQ(devicelink::ShortDateText(QDate(2000, 5, 2)), QStringLiteral("02.05.00"));
     QLocale::setDefault(QLocale::system());
 }
 

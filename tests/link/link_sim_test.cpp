@@ -1,10 +1,11 @@
 // The device link on a real pseudo-terminal against the simulated controller.
-#include "app/module1.h"
 #include "link/serial_port.h"
 #include "link/transact.h"
 #include "platform/pdq.h"
 #include "platform/pdq_comm.h"
+#include "shell/module1.h"
 #include "sim_process.h"
+#include "workbench/controller_identity.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -21,19 +22,19 @@ const QString kIdentityCommand = QStringLiteral(">(00F00 RX 22)\r\n");
 class LinkSimTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        Module1::ClosePort();
+        devicelink::ClosePort();
         platform::PDQ().replaceComm1(nullptr);
     }
 
     // Points the program's port lookup at the simulator's directory and opens port 1.
     void attach(const SimProcess& sim) {
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
-        ASSERT_TRUE(Module1::OpenPort(1)) << Module1::OpenPortError().toStdString();
+        ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
     }
 
     qint16 transact(const QString& command, qint16 mode) {
         status = mode;
-        Module1::Transact(command, reply, status, errorText);
+        devicelink::Transact(command, reply, status, errorText);
         return status;
     }
 
@@ -56,9 +57,9 @@ TEST_F(LinkSimTest, IdentityBlockIsReadOverTheLine) {
     EXPECT_EQ(log[1].text, reply);
 
     // Closing and opening the port again finds the controller still there.
-    Module1::ClosePort();
+    devicelink::ClosePort();
     EXPECT_FALSE(platform::PDQ().Comm1().portOpen());
-    ASSERT_TRUE(Module1::OpenPort(1));
+    ASSERT_TRUE(devicelink::OpenPort(1));
     EXPECT_EQ(transact(kIdentityCommand, 22), 0);
     EXPECT_EQ(reply.size(), 22);
 }
@@ -84,10 +85,10 @@ TEST_F(LinkSimTest, MissingDeviceIsReportedThenTheSimulatorOpens) {
     SimProcess sim({}, 3);
     ASSERT_TRUE(sim.start());
     platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
-    EXPECT_FALSE(Module1::OpenPort(4)); // no COM4 here, and no such system port
+    EXPECT_FALSE(devicelink::OpenPort(4)); // no COM4 here, and no such system port
     EXPECT_FALSE(platform::PDQ().Comm1().portOpen());
-    EXPECT_FALSE(Module1::OpenPortError().isEmpty());
-    EXPECT_TRUE(Module1::OpenPort(3));
+    EXPECT_FALSE(devicelink::OpenPortError().isEmpty());
+    EXPECT_TRUE(devicelink::OpenPort(3));
     EXPECT_EQ(transact(kIdentityCommand, 22), 0);
 }
 
@@ -105,12 +106,13 @@ TEST_F(LinkSimTest, ControllerThatHangsUpLeavesTheLinkQuietAndClosable) {
     EXPECT_TRUE(reply.isEmpty());
     QElapsedTimer clock;
     clock.start();
-    Module1::ClosePort();
+    devicelink::ClosePort();
     EXPECT_LT(clock.elapsed(), 2500);
     EXPECT_FALSE(platform::PDQ().Comm1().portOpen());
 }
 
 TEST_F(LinkSimTest, ALostDeviceIsOpenedAgainOnceItIsBack) {
+    workbench::WatchControllerIdentity();
     SimProcess sim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
     ASSERT_TRUE(sim.start());
     attach(sim);

@@ -1,9 +1,10 @@
 // The command transaction on a fake clock and a fake port: waits, passes, resends.
-#include "app/module1.h"
 #include "fakes.h"
 #include "link/serial_port.h"
 #include "link/transact.h"
 #include "platform/pdq.h"
+#include "shell/module1.h"
+#include "workbench/controller_identity.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ class TransactTest : public ::testing::Test {
     // Runs one transaction and returns the status.
     qint16 run(const QString& command, qint16 mode) {
         status = mode;
-        Module1::Transact(command, reply, status, errorText);
+        devicelink::Transact(command, reply, status, errorText);
         return status;
     }
 
@@ -241,11 +242,12 @@ TEST_F(TransactTest, ALostDeviceThatIsBackIsOpenedAgainByTheNextExchange) {
 
 TEST_F(TransactTest, AHeldLostDeviceStaysLostAndTheNextExchangeAsksWhoAnswers) {
     Module1::ResetSharedState();
+    workbench::WatchControllerIdentity();
     answerEveryCommand(kIdentityReply, 5);
     port->loseDevice();
     port->deviceBack = true;
     {
-        const Module1::LostDeviceHold hold;
+        const devicelink::LostDeviceHold hold;
         EXPECT_EQ(run(QStringLiteral(">(00T OFF)\r\n"), -2), 4);
         EXPECT_EQ(errorText, QStringLiteral("RS-232 Retry Error"));
         EXPECT_EQ(port->reopenAttempts, 0);
@@ -263,7 +265,7 @@ TEST_F(TransactTest, AHeldLostDeviceStaysLostAndTheNextExchangeAsksWhoAnswers) {
 
 TEST(ReportCommError, ShowsTheStandardBox) {
     BoxAnswerer boxes;
-    Module1::ReportCommError(4, QStringLiteral("RS-232 Retry Error"));
+    devicelink::ReportCommError(4, QStringLiteral("RS-232 Retry Error"));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].style, 0);
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Communications Error"));
@@ -278,21 +280,21 @@ class OpenPortTest : public TransactTest {};
 TEST_F(OpenPortTest, MissingPortLeavesTheErrorAndAGoodPortThenOpens) {
     port->open = false;
     port->goodPorts = {2};
-    EXPECT_FALSE(Module1::OpenPort(5));
+    EXPECT_FALSE(devicelink::OpenPort(5));
     EXPECT_FALSE(port->open);
-    EXPECT_EQ(Module1::OpenPortError(), QStringLiteral("No such file or directory"));
+    EXPECT_EQ(devicelink::OpenPortError(), QStringLiteral("No such file or directory"));
     EXPECT_EQ(port->settings, QStringLiteral("9600,N,8,1"));
 
-    EXPECT_TRUE(Module1::OpenPort(2));
+    EXPECT_TRUE(devicelink::OpenPort(2));
     EXPECT_TRUE(port->open);
     EXPECT_EQ(port->portNumber, 2);
-    EXPECT_TRUE(Module1::OpenPortError().isEmpty());
+    EXPECT_TRUE(devicelink::OpenPortError().isEmpty());
 }
 
 TEST_F(OpenPortTest, BufferSizeFailuresAloneDoNotFail) {
     port->open = false;
     port->failBufferSizes = true;
-    EXPECT_TRUE(Module1::OpenPort(1));
+    EXPECT_TRUE(devicelink::OpenPort(1));
     EXPECT_TRUE(port->open);
 }
 
@@ -300,7 +302,7 @@ TEST_F(OpenPortTest, ClosePortDrainsAndIsBoundedForAStuckPort) {
     port->unsentAfterOutput = 10;
     port->unsentPollsBeforeEmpty = 3;
     port->output("x");
-    Module1::ClosePort();
+    devicelink::ClosePort();
     EXPECT_FALSE(port->open);
     EXPECT_GE(waits.yields, 4);
     EXPECT_LT(waits.now, 100);
@@ -310,7 +312,7 @@ TEST_F(OpenPortTest, ClosePortDrainsAndIsBoundedForAStuckPort) {
     port->unsentPollsBeforeEmpty = -1;
     port->output("x");
     const qint64 before = waits.now;
-    Module1::ClosePort();
+    devicelink::ClosePort();
     EXPECT_FALSE(port->open);
     EXPECT_GE(waits.now - before, 2000);
     EXPECT_LT(waits.now - before, 2100);

@@ -1,5 +1,4 @@
 // The login screen driven through its real widgets, on a fake port and clock.
-#include "app/module1.h"
 #include "fakes.h"
 #include "login/frm_login.h"
 #include "platform/error_text.h"
@@ -9,6 +8,7 @@
 #include "platform/program_end.h"
 #include "platform/signed_in_user.h"
 #include "platform/status_bar.h"
+#include "shell/module1.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -25,6 +25,8 @@
 
 #include <cerrno>
 #include <memory>
+
+using login::frmLogin;
 
 using testsupport::BoxAnswerer;
 using testsupport::FakePort;

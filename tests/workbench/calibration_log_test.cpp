@@ -1,9 +1,9 @@
 // The calibration log: made with its header by the first Accept, one line added by every
 // Accept whatever became of the write and the record, quoted where a field needs it, and never
 // rewritten; each line chained to the one before it, free text kept from being a formula.
-#include "app/module1.h"
 #include "platform/port_path.h"
 #include "platform/signed_in_user.h"
+#include "shell/module1.h"
 #include "workbench/calibration_log.h"
 #include "workbench/calibration_log_reader.h"
 #include "workbench/frm_calibrate_sensor.h"
@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 

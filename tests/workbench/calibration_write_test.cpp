@@ -1,7 +1,7 @@
 // Accept: the three write commands, the counts and texts they carry, the report row, and
 // leaving the workbench.
-#include "app/module1.h"
 #include "platform/masked_edit.h"
+#include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
@@ -21,6 +21,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The sensor catalogue on the workbench: setup codes turned into the shown sensor type and unit,
 // the default range values and voltages and the state of the voltage fields; and the report-file
 // position of every channel.
-#include "app/module1.h"
 #include "platform/masked_edit.h"
+#include "shell/module1.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"
 
@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Loading a channel from scripted controller replies; the live reading; moving between
 // channels.
-#include "app/module1.h"
 #include "platform/form_activation.h"
 #include "platform/masked_edit.h"
+#include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 

@@ -25,10 +25,11 @@ TEST(ChannelTable, EveryRowFollowsTheAddressingRules) {
             QString::number(0x0140A + 0x40 * slot, 16).toUpper().rightJustified(5, u'0');
         EXPECT_EQ(row.liveReadCommand.toString(), ">(" + address + " RX 11)");
         // The line the program sends is the table's command with its line end.
-        EXPECT_EQ(protocol::LiveReadCommand(slot), row.liveReadCommand.toString() + "\r\n");
+        EXPECT_EQ(devicelink::protocol::LiveReadCommand(slot),
+                  row.liveReadCommand.toString() + "\r\n");
     }
-    EXPECT_FALSE(protocol::LiveReadCommand(-1));
-    EXPECT_FALSE(protocol::LiveReadCommand(14));
+    EXPECT_FALSE(devicelink::protocol::LiveReadCommand(-1));
+    EXPECT_FALSE(devicelink::protocol::LiveReadCommand(14));
     // The two ends as the controller knows them.
     EXPECT_EQ(channelTable().front().liveReadCommand.toString(), ">(0140A RX 11)");
     EXPECT_EQ(channelTable().back().liveReadCommand.toString(), ">(0174A RX 11)");

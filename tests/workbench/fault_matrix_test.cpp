@@ -19,14 +19,15 @@
 //    most once; a table reply without the three-digit byte fields is a failed read too.
 //  - An Accept shows at most one box, when a write command could not be sent, and writes the
 //    channel's row to the report file whatever became of the writes.
-#include "app/module1.h"
 #include "fakes.h"
 #include "link/identity_block.h"
 #include "link/serial_port.h"
 #include "platform/pdq.h"
 #include "platform/pdq_comm.h"
 #include "platform/waits.h"
+#include "shell/module1.h"
 #include "sim_process.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
 
@@ -45,6 +46,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 
@@ -342,12 +345,12 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
 
         ASSERT_TRUE(sim.start()) << sim.error().toStdString();
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
-        ASSERT_TRUE(Module1::OpenPort(1)) << Module1::OpenPortError().toStdString();
+        ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
     }
 
     void TearDown() override {
         form.reset();
-        Module1::ClosePort();
+        devicelink::ClosePort();
         platform::PDQ().replaceComm1(nullptr);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
@@ -404,8 +407,8 @@ TEST_P(FaultMatrix, Cell) {
     QElapsedTimer clock;
     if (cell.kind == Identity) {
         clock.start();
-        Module1::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
-                                   Module1::sTerminalMicroDate);
+        workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
+                                     Module1::sTerminalMicroDate);
     } else if (!isWrite(cell.kind)) {
         clock.start();
         showAndLoad();
@@ -536,9 +539,9 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
 
         ASSERT_TRUE(first.start()) << first.error().toStdString();
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(first.directory()));
-        ASSERT_TRUE(Module1::OpenPort(1)) << Module1::OpenPortError().toStdString();
-        Module1::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
-                                   Module1::sTerminalMicroDate);
+        ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
+        workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
+                                     Module1::sTerminalMicroDate);
         form = std::make_unique<frmCalibrateSensor>();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -550,7 +553,7 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
 
     void TearDown() override {
         form.reset();
-        Module1::ClosePort();
+        devicelink::ClosePort();
         platform::PDQ().replaceComm1(nullptr);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();

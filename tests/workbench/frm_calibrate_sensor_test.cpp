@@ -1,8 +1,8 @@
 // The workbench window as built: its controls with names, captions, tool tips and spoken names,
 // the tab order, the state Form_Load leaves, the keyboard (Esc presses Exit, Enter presses
 // nothing), and the voltage fields as they are painted for a temperature and a pressure sensor.
-#include "app/module1.h"
 #include "platform/masked_edit.h"
+#include "shell/module1.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"
 
@@ -22,6 +22,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 

@@ -2,9 +2,10 @@
 // on: the same controller is simply confirmed, another one is told of once and named from then
 // on, a read that fails leaves the identity unconfirmed in the log; a line that stays well sends
 // exactly what it always sent.
-#include "app/about.h"
-#include "app/module1.h"
 #include "link/identity_block.h"
+#include "shell/about.h"
+#include "shell/module1.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
 #include "workbench_harness.h"
@@ -21,6 +22,10 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+using shell::frmAbout;
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 
@@ -101,8 +106,8 @@ class IdentityRecheck : public ::testing::TestWithParam<Recheck> {
         file.close();
         form.Timer1->stop();
         // As start-up leaves it: the identity read, then channel 30 loaded.
-        Module1::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
-                                   Module1::sTerminalMicroDate);
+        workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
+                                     Module1::sTerminalMicroDate);
         form.iChannelButton = 1;
         form.cboChannelNumber->setCurrentText(QStringLiteral("30"));
         form.iChannelButton = 0;

@@ -1,8 +1,8 @@
 // The operator's input arriving while a load or an Accept waits for the controller: the waits
 // run the event loop as the program's own do, and the input comes from the window system, so
 // it reaches the window exactly when it would in use.
-#include "app/module1.h"
 #include "platform/masked_edit.h"
+#include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <qpa/qwindowsysteminterface.h>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 

@@ -3,11 +3,11 @@
 // their columns, the two boxes when the file cannot be opened, the second of which closes the
 // workbench, the boxes when a file cannot take the record, and a row that is never left half
 // written by a program killed meanwhile.
-#include "app/module1.h"
 #include "fakes.h"
 #include "platform/file_sync.h"
 #include "platform/masked_edit.h"
 #include "report_update_child.h"
+#include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
@@ -31,6 +31,8 @@
 
 #include <cerrno>
 #include <cstdio>
+
+using workbench::frmCalibrateSensor;
 
 namespace {
 

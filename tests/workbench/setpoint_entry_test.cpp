@@ -1,9 +1,9 @@
 // The four setpoint fields driven through the real widgets: what entering a field prepares,
 // what leaving it checks and replaces, which messages the operator gets, and which focus moves
 // count as leaving a field.
-#include "app/module1.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
+#include "shell/module1.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"
 
@@ -19,6 +19,8 @@
 #include <memory>
 #include <ostream>
 #include <vector>
+
+using workbench::frmCalibrateSensor;
 
 QT_BEGIN_NAMESPACE
 // Failure messages show texts as text.

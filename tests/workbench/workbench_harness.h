@@ -2,9 +2,9 @@
 // simulated controller's own logic, and an operator who answers every message box.
 #pragma once
 
-#include "app/module1.h"
 #include "fakes.h"
 #include "platform/pdq.h"
+#include "shell/module1.h"
 #include "sim/controller.h"
 
 #include <map>

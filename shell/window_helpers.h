@@ -12,7 +12,7 @@ namespace platform {
 class StatusBar;
 }
 
-namespace Module1 {
+namespace shell {
 
 // Where a form of `formSize` goes to sit in the middle of `workArea` (the desktop minus
 // the task bar): half of each difference, the fraction dropped, plus the area's offset.
@@ -25,4 +25,4 @@ void CenterForm(QWidget& form);
 // the time, the date or a key state by itself.
 void SetStatusText(platform::StatusBar& statusBar, qint16 panelIndex, const QString& text);
 
-} // namespace Module1
+} // namespace shell

@@ -1,4 +1,4 @@
-#include "app/window_helpers.h"
+#include "shell/window_helpers.h"
 
 #include "platform/status_bar.h"
 
@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QWidget>
 
-namespace Module1 {
+namespace shell {
 
 QPoint CenteredPosition(const QRect& workArea, const QSize& formSize) {
     // Integer division drops the half, as the form's units have no fractions; a form larger
@@ -31,4 +31,4 @@ void SetStatusText(platform::StatusBar& statusBar, qint16 panelIndex, const QStr
     statusBar.setPanelText(panelIndex, text);
 }
 
-} // namespace Module1
+} // namespace shell

@@ -3,9 +3,9 @@
 
 #include <QPixmap>
 
-namespace artwork {
+namespace shell::artwork {
 
 // A square logo of the given size: a gauge dial in the product colours.
 QPixmap logo(int size);
 
-} // namespace artwork
+} // namespace shell::artwork

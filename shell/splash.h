@@ -6,6 +6,8 @@
 class QFrame;
 class QLabel;
 
+namespace shell {
+
 // Product name, version and platform, shown for about two seconds at start-up.
 class frmSplash : public QWidget {
     Q_OBJECT
@@ -23,3 +25,5 @@ class frmSplash : public QWidget {
   private:
     void Form_Load();
 };
+
+} // namespace shell

@@ -1,9 +1,9 @@
-#include "app/artwork.h"
+#include "shell/artwork.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
-namespace artwork {
+namespace shell::artwork {
 
 QPixmap logo(int size) {
     QPixmap pixmap(size, size);
@@ -35,4 +35,4 @@ QPixmap logo(int size) {
     return pixmap;
 }
 
-} // namespace artwork
+} // namespace shell::artwork

@@ -6,6 +6,8 @@
 class QLabel;
 class QPushButton;
 
+namespace shell {
+
 class frmAbout : public QDialog {
     Q_OBJECT
   public:
@@ -30,8 +32,6 @@ class frmAbout : public QDialog {
     void Form_Load();
 };
 
-namespace Module1 {
-
 // Starts the system information viewer, or tells the operator it is unavailable.
 void StartSysInfo();
 
@@ -39,4 +39,4 @@ void StartSysInfo();
 // key or value is missing.
 bool GetKeyValue(qint32 KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal);
 
-} // namespace Module1
+} // namespace shell

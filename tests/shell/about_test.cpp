@@ -1,9 +1,9 @@
 // The about box's lines and the search for the system information viewer.
-#include "app/about.h"
-#include "app/module1.h"
 #include "fakes.h"
 #include "platform/programs.h"
 #include "platform/registry.h"
+#include "shell/about.h"
+#include "shell/module1.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+
+using shell::frmAbout;
 
 using testsupport::BoxAnswerer;
 
@@ -116,27 +118,27 @@ TEST_F(AboutTest, RegistryTextWithAndWithoutItsClosingNul) {
     putText(kKey1, QStringLiteral("PATH"), "C:\\MSINFO32.EXE", true);
     QString value;
     EXPECT_TRUE(
-        Module1::GetKeyValue(platform::HKEY_LOCAL_MACHINE, kKey1, QStringLiteral("PATH"), value));
+        shell::GetKeyValue(platform::HKEY_LOCAL_MACHINE, kKey1, QStringLiteral("PATH"), value));
     EXPECT_EQ(value, QStringLiteral("C:\\MSINFO32.EXE"));
     putText(kKey1, QStringLiteral("PATH"), "C:\\MSINFO32.EXE", false);
     EXPECT_TRUE(
-        Module1::GetKeyValue(platform::HKEY_LOCAL_MACHINE, kKey1, QStringLiteral("PATH"), value));
+        shell::GetKeyValue(platform::HKEY_LOCAL_MACHINE, kKey1, QStringLiteral("PATH"), value));
     EXPECT_EQ(value, QStringLiteral("C:\\MSINFO32.EXE"));
     EXPECT_FALSE(
-        Module1::GetKeyValue(platform::HKEY_LOCAL_MACHINE, kKey2, QStringLiteral("MSINFO"), value));
+        shell::GetKeyValue(platform::HKEY_LOCAL_MACHINE, kKey2, QStringLiteral("MSINFO"), value));
     EXPECT_TRUE(value.isEmpty());
 }
 
 TEST_F(AboutTest, FirstLocationIsStartedWithoutCheckingTheFile) {
     putText(kKey1, QStringLiteral("PATH"), "Z:\\nowhere\\viewer.exe", true);
-    Module1::StartSysInfo();
+    shell::StartSysInfo();
     EXPECT_EQ(started, QStringList{QStringLiteral("Z:\\nowhere\\viewer.exe")});
     EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(AboutTest, SecondLocationWithoutTheViewerFallsBack) {
     putText(kKey2, QStringLiteral("MSINFO"), "Z:\\nowhere", true);
-    Module1::StartSysInfo();
+    shell::StartSysInfo();
     const QString onPath = platform::systemInfoViewerOnPath();
     if (onPath.isEmpty()) {
         EXPECT_TRUE(started.isEmpty());
@@ -154,7 +156,7 @@ TEST_F(AboutTest, SecondLocationWithoutTheViewerFallsBack) {
     boxes.shown.clear();
     putText(kKey1, QStringLiteral("PATH"), "Z:\\viewer.exe", true);
     platform::setProgramStarter([](const QString&) { return false; });
-    Module1::StartSysInfo();
+    shell::StartSysInfo();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
               QStringLiteral("System Information Is Unavailable At This Time"));

@@ -1,4 +1,4 @@
-#include "app/module1.h"
+#include "shell/module1.h"
 
 namespace Module1 {
 

@@ -1,13 +1,15 @@
-#include "app/splash.h"
+#include "shell/splash.h"
 
-#include "app/artwork.h"
-#include "app/module1.h"
-#include "app/window_helpers.h"
+#include "shell/artwork.h"
+#include "shell/module1.h"
+#include "shell/window_helpers.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+namespace shell {
 
 namespace {
 QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent) {
@@ -71,7 +73,7 @@ frmSplash::frmSplash(QWidget* parent)
 }
 
 void frmSplash::Form_Load() {
-    Module1::CenterForm(*this);
+    shell::CenterForm(*this);
     lblProductName->setText(QStringLiteral("TQ-8400 Sensor Calibration"));
     lblVersion->setText(QStringLiteral("Version : ") + Module1::vProgramVersion +
                         QStringLiteral("   ") + Module1::vReleaseDate);
@@ -79,3 +81,5 @@ void frmSplash::Form_Load() {
     for (QLabel* label : {lblProductName, lblVersion, lblPlatform, lblCopyright})
         label->setAccessibleName(label->text());
 }
+
+} // namespace shell

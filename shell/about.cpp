@@ -1,14 +1,14 @@
-#include "app/about.h"
+#include "shell/about.h"
 
-#include "app/artwork.h"
-#include "app/module1.h"
-#include "app/window_helpers.h"
 #include "link/identity_block.h"
 #include "platform/fonts.h"
 #include "platform/form_activation.h"
 #include "platform/message_box.h"
 #include "platform/programs.h"
 #include "platform/registry.h"
+#include "shell/artwork.h"
+#include "shell/module1.h"
+#include "shell/window_helpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +18,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace shell {
 
 namespace {
 
@@ -131,13 +133,13 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 }
 
 void frmAbout::Form_Load() {
-    Module1::CenterForm(*this);
+    shell::CenterForm(*this);
     lblProductName->setText(QStringLiteral("TQ-8400 Sensor Calibration"));
     // The three prefixes are 31 characters each, so the values line up in the fixed font.
     lblVersion->setText(QStringLiteral("Terminal Program Version     : ") + Module1::vReleaseDate +
                         QStringLiteral("   ver. ") + Module1::vProgramVersion);
     lblDBMicro->setText(QStringLiteral("Display  Board Micro Version : ") +
-                        Module1::DateFieldText(Module1::vDisplayMicroDate) + QLatin1Char(' ') +
+                        devicelink::DateFieldText(Module1::vDisplayMicroDate) + QLatin1Char(' ') +
                         Module1::vDisplayMicroInfo);
     lblTBMicro->setText(QStringLiteral("Terminal Board Micro Version : ") +
                         Module1::sTerminalMicroDate);
@@ -152,10 +154,8 @@ void frmAbout::cmdOK_Click() {
 }
 
 void frmAbout::cmdSysInfo_Click() {
-    Module1::StartSysInfo();
+    shell::StartSysInfo();
 }
-
-namespace Module1 {
 
 bool GetKeyValue(qint32 KeyRoot, const QString& KeyName, const QString& SubKeyRef,
                  QString& KeyVal) {
@@ -198,4 +198,4 @@ void StartSysInfo() {
                          platform::vbOKOnly, platform::kApplicationTitle);
 }
 
-} // namespace Module1
+} // namespace shell
