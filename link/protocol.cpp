@@ -11,7 +11,7 @@ namespace devicelink::protocol {
 
 namespace {
 
-// Each live-reading address lies 40 (hexadecimal) above the one before, from 0140.
+// The live-reading addresses are hexadecimal, 4 apart from 0140: 0140, 0144, ... 0174.
 constexpr int kFirstLiveAddress = 0x0140;
 constexpr int kLiveAddressStep = 0x04;
 constexpr int kSlots = 14;

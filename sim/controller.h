@@ -1,5 +1,6 @@
 // The simulated TQ-8400 controller: what it holds and how it answers one command line.
-// No input or output happens here; the program in main.cpp moves the bytes.
+// No input or output happens here: the Simulator (simulator.h) moves the bytes over its
+// pseudo-terminal and asks this class for each reply.
 #pragma once
 
 #include <QByteArray>
