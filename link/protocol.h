@@ -45,9 +45,11 @@ struct IdentityFields {
 IdentityFields DecodeIdentityBlock(const QByteArray& reply);
 
 // The 16-bit setup word a table-read reply carries: characters 6 to 8 hold the low byte and
-// characters 10 to 12 the high byte, each as exactly three decimal digits from 000 to 255.
-// Any other reply (a blank, sign or letter in a field, a value above 255, a reply too short,
-// a late reply to another command) carries no word.
+// characters 10 to 12 the high byte, each a whole number from 0 to 255 as the controller
+// writes numbers (" 18", "+18" and "018" are all 18; "-0" and "1.0" are whole too). A reply
+// with no number in a field, a fraction, a negative value, a value above 255, anything but
+// blanks after the number, or too short for both fields (a late reply to another command,
+// line noise) carries no word.
 std::optional<quint16> TableReplyWord(const QByteArray& reply);
 
 // A live reading as the display shows it: NUL bytes become blanks, the controller's degree

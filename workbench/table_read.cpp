@@ -18,14 +18,16 @@ qint16 readTableLine(qint32 address, QByteArray& reply, QString& errorText) {
     devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
     reply = sReply;
     errorText = vErrorText;
-    // A reply that holds no setup word in the table layout (a late reply to an earlier
-    // command, line noise) is a failed read, exactly as one that never came.
-    if (iStatus == 0 && !devicelink::protocol::TableReplyWord(reply)) {
-        iStatus = 4;
-        vErrorText = QStringLiteral("RS-232 Retry Error");
-        errorText = vErrorText;
-    }
     return iStatus;
+}
+
+// A reply that holds no setup word in the table layout (a late reply to an earlier command,
+// line noise) is a failed read, exactly as one that never came.
+void failUnlessSetupWord(const QByteArray& reply, qint16& status, QString& errorText) {
+    if (status != 0 || devicelink::protocol::TableReplyWord(reply))
+        return;
+    status = devicelink::kRetryErrorStatus;
+    errorText = QString::fromLatin1(devicelink::kRetryErrorText);
 }
 
 } // namespace
@@ -34,7 +36,11 @@ void frmCalibrateSensor::SendData(const qint32& oAddress, QByteArray& sLineNo,
                                   QByteArray& sLineNo2) {
     QString firstError;
     QString secondError;
-    const qint16 firstStatus = readTableLine(oAddress, sLineNo, firstError);
+    qint16 firstStatus = readTableLine(oAddress, sLineNo, firstError);
+    failUnlessSetupWord(sLineNo, firstStatus, firstError);
+    // The second line is read as the controller expects, but its content is never used
+    // (its layout is not the same on every address), so only a read that failed outright
+    // counts.
     const qint16 secondStatus = readTableLine(oAddress + 1, sLineNo2, secondError);
     // One report per call. A failed first read is reported too: its reply is the setup word
     // the channel is shown with, and without a report the technician would see a made-up

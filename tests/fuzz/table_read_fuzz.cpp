@@ -3,8 +3,9 @@
 // 11-8), and the range layout and limits the range table gives that setup code on each of the
 // fourteen channels.
 //
-// Property: nothing crashes; a reply whose two byte fields are three digits from 000 to 255
-// carries the word low + 256 * high and any other reply carries none; the digits are the
+// Property: nothing crashes; a reply whose two byte fields each hold a whole number from 0 to
+// 255 as the controller writes it (blanks, a sign, digits, blanks) carries the word
+// low + 256 * high and any other reply carries none; the digits are the
 // word's bits; and every channel gets a row whose mask and display format have the same
 // length and the point in the same place, whose lower limit lies below the upper one, and
 // whose limits are written in the row's own format without loss.
@@ -19,20 +20,37 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace {
 
-// Three decimal digits starting at character `from` (counted from 1), as a number 0 to 255.
+// The byte in the three characters starting at `from` (counted from 1): the field without
+// its outer blanks is an optional sign, at least one digit and, after a digit, at most one
+// point followed by digits; all digits after the point are 0, and the value lies in 0 to 255
+// (a minus sign only before a zero).
 std::optional<int> byteField(const std::uint8_t* data, std::size_t size, std::size_t from) {
     if (size < from + 2)
         return std::nullopt;
-    int value = 0;
-    for (std::size_t i = from - 1; i < from + 2; ++i) {
-        if (data[i] < '0' || data[i] > '9')
-            return std::nullopt;
-        value = value * 10 + (data[i] - '0');
-    }
-    if (value > 255)
+    std::string field(reinterpret_cast<const char*>(data) + from - 1, 3);
+    while (!field.empty() && field.back() == ' ')
+        field.pop_back();
+    std::size_t i = field.find_first_not_of(' ');
+    if (i == std::string::npos)
+        return std::nullopt;
+    bool negative = false;
+    if (field[i] == '+' || field[i] == '-')
+        negative = field[i++] == '-';
+    const std::size_t point = field.find('.', i);
+    const std::string whole =
+        field.substr(i, point == std::string::npos ? std::string::npos : point - i);
+    const std::string fraction = point == std::string::npos ? "" : field.substr(point + 1);
+    const auto allOf = [](const std::string& text, const char* set) {
+        return text.find_first_not_of(set) == std::string::npos;
+    };
+    if (whole.empty() || !allOf(whole, "0123456789") || !allOf(fraction, "0"))
+        return std::nullopt;
+    const int value = std::stoi(whole);
+    if (value > 255 || (negative && value != 0))
         return std::nullopt;
     return value;
 }
@@ -131,7 +149,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!codec::RangeFormatFor(15, setupCode).has_value());
     FUZZ_CHECK(!codec::RangeFormatFor(30, setupCode).has_value());
 
-    // The reply the controller would send for this word gives the word back.
+    // The reply the controller would send for this word gives the word back, with its bytes
+    // zero-padded or right-justified.
     FUZZ_CHECK(devicelink::protocol::TableReplyWord(replyFor(setupWord)) == setupWord);
+    QByteArray justified = replyFor(setupWord);
+    justified.replace(5, 3, QByteArray::number(setupWord & 0xFF).rightJustified(3, ' '));
+    justified.replace(9, 3, QByteArray::number(setupWord >> 8).rightJustified(3, ' '));
+    FUZZ_CHECK(devicelink::protocol::TableReplyWord(justified) == setupWord);
     return 0;
 }

@@ -128,7 +128,7 @@ TEST_F(ChannelLoadTest, ReadsTheChannelsOwnAddressesAndLiveCommand) {
 
 TEST_F(ChannelLoadTest, RepliesWithoutASetupWordAreFailedReadsShownAsTheFallbackChannel) {
     // Each reply has the length of a table reply (or is cut short), but characters 6-8 and
-    // 10-12 are not three digits from 000 to 255.
+    // 10-12 do not both hold a whole number from 0 to 255.
     const QByteArray replies[] = {
         QByteArray(),
         QByteArray(">11"),
@@ -138,7 +138,6 @@ TEST_F(ChannelLoadTest, RepliesWithoutASetupWordAreFailedReadsShownAsTheFallback
         QByteArray(">112:999,018\r"),
         QByteArray(">112:000,-01\r"),
         QByteArray(">112:-12,-99\r"),
-        QByteArray(">112: 18,018\r"),
         QByteArray("11/03/00 V2.1 10/27/00"), // a late identity block
         QByteArray("  41.9\xDF"
                    "F\0\0\0\r\n",
@@ -169,6 +168,53 @@ TEST_F(ChannelLoadTest, RepliesWithoutASetupWordAreFailedReadsShownAsTheFallback
     loadChannel30With(">112:000,144\r\n");
     EXPECT_TRUE(harness.boxes.shown.empty());
     EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("90"));
+}
+
+TEST_F(ChannelLoadTest, ByteFieldsReadByTheNumberRuleAndOnlyTheUsedReplyIsChecked) {
+    // The high byte decides the setup code (type in its upper four bits, unit in its lower
+    // four); the low byte only has to be a byte. An empty code means the read failed: one
+    // box, and the channel shown as the word 0 ("00").
+    struct Row {
+        QByteArray reply;
+        QString setupCode;
+    };
+    const Row rows[] = {
+        {">112:000, 18\r", QStringLiteral("12")},
+        {">112:000,+18\r", QStringLiteral("12")},
+        {">112:000,018\r", QStringLiteral("12")},
+        {">112:000,18 \r", QStringLiteral("12")},
+        {">112:  7,144\r", QStringLiteral("90")},
+        {">112:+0 ,255\r", QStringLiteral("1515")},
+        {">112:000,1.0\r", QStringLiteral("01")},
+        {">112:000,-0 \r", QStringLiteral("00")},
+        {">112:000,-01\r", QString()},
+        {">112:000,1.5\r", QString()},
+        {">112:000,256\r", QString()},
+        {">112:000,.18\r", QString()},
+        {">112:000,1 8\r", QString()},
+        {">112:000,18x\r", QString()},
+        {">112:000,+ 1\r", QString()},
+        {">112:000,   \r", QString()},
+        {">112:abc,018\r", QString()},
+        {">112:000,01", QString()}, // cut short
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reply.toStdString());
+        // The second line's content is never used: garbage there is no failed read.
+        harness.replies[">(00TRX 113)"] = QByteArray("\x01garbage!?!\xff\r");
+        loadChannel30With(tableReply(112, "000", "033"));
+        ASSERT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("21"));
+        harness.boxes.shown.clear();
+        loadChannel30With(row.reply);
+        if (row.setupCode.isEmpty()) {
+            ASSERT_EQ(harness.boxes.shown.size(), 1u);
+            EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Communications Error"));
+            EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("00"));
+        } else {
+            EXPECT_TRUE(harness.boxes.shown.empty());
+            EXPECT_EQ(Module1::sChannelSetup[0][1], row.setupCode);
+        }
+    }
 }
 
 TEST_F(ChannelLoadTest, LiveReadingShowsTheControllersTextWithItsDegreeSign) {
