@@ -15,9 +15,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QScopeGuard>
-#include <QTimer>
 
 namespace workbench {
 
@@ -60,23 +57,8 @@ void showRangeDefault(platform::MaskEdBox& field, double defaultValue, float& te
 
 void frmCalibrateSensor::LoadChannel() {
     using namespace Module1;
-    Timer1->stop();
-    // Held before the buttons are disabled, so that the focus they give up cannot land in a
-    // setpoint field.
-    holdInput();
-    cmdNextChannel->setEnabled(false);
-    cmdPrevChannel->setEnabled(false);
-    WorkScope work(*this);
-    m_loading = true;
-    // Whatever ends the load, the refresh and the stepping buttons come back.
-    const auto restore = qScopeGuard([this] {
-        releaseInput();
-        m_loading = false;
-        cmdNextChannel->setEnabled(true);
-        cmdPrevChannel->setEnabled(true);
-        if (!m_unloading)
-            Timer1->start();
-    });
+    // Whatever ends the load, the refresh, the stepping buttons and the input come back.
+    const ControllerWork work(*this, ControllerWork::Kind::Load);
 
     cboSensor->clear();
     cboRange->clear();

@@ -1,6 +1,23 @@
 // The calibration workbench window: one analog channel of the TQ-8400 at a time, its sensor
 // type and unit as the controller holds them, the live reading, and the four setpoints the
 // technician calibrates.
+//
+// Work on the controller. A channel load, an accept and a live reading share the one link and
+// the program-wide state; each runs as one ControllerWork, and nothing else starts until it
+// ends (the load and the accept take their own live reading inside them). Every handler that
+// would start work, or must not run in the middle of it, first passes deferIfBusy(): a pick in
+// the channel list, Next, Previous, the window coming back (a reload), Accept, Exit, the
+// title-bar close, Info, and the refresh tick. While work runs:
+//   - a channel move (pick, Next, Previous, reload) is deferred, and replaces any move
+//     deferred before it: the last one wins;
+//   - Exit, the title-bar close and Info are deferred;
+//   - Accept is dropped during a load (the fields are about to be replaced), deferred during
+//     other work;
+//   - the refresh tick is dropped.
+// What was deferred runs, in the order asked, once the work has ended. A load and an accept
+// hold the operator's input to the channel list and the four setpoint fields (no input, no
+// focus) from start to end, so that what they show is what is sent and recorded; a live
+// reading holds nothing. A selection the program makes in the list itself loads nothing.
 #pragma once
 
 #include <QDialog>
@@ -197,7 +214,56 @@ class frmCalibrateSensor : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    friend class WorkScope;
+    // --- Work on the controller ---
+
+    // What the operator (or the window) can ask for while other work runs. Each has one line
+    // in deferRule(), which says what becomes of it then and how it is run afterwards.
+    enum class Deferred { Reload, StepNext, StepPrev, Accept, Exit, CloseNow, About, LiveReading };
+    enum class WhenBusy {
+        // Runs once the work has ended.
+        Deferred,
+        // A channel move: runs once the work has ended, replacing any move asked for before it
+        // (the last pick wins).
+        DeferredMove,
+        // Dropped while a channel load runs (the fields are about to be replaced); deferred
+        // while any other work runs.
+        DroppedDuringLoad,
+        // Dropped: the next one comes by itself.
+        Dropped,
+    };
+    struct DeferRule {
+        WhenBusy whenBusy;
+        // Runs it once the work has ended; nullptr for what is only ever dropped.
+        void (*run)(frmCalibrateSensor&);
+    };
+    static DeferRule deferRule(Deferred action);
+    // The gate at the start of every entry point: true when other work runs, and `action` has
+    // been deferred or dropped as its rule says; false when the caller may go ahead.
+    bool deferIfBusy(Deferred action);
+    void defer(Deferred action);
+    void runDeferredWork();
+
+    // One piece of work on the controller, for the life of the object. It marks the workbench
+    // busy and stops Timer1; a load or an accept also holds the operator's input to the channel
+    // list and the setpoint fields, turns off the stepping buttons and shows the hourglass,
+    // and an accept turns off its own button. When the work ends, in this order: the input
+    // held comes back (once the last work holding it ends), the buttons and the cursor come
+    // back, Timer1 restarts (once the outermost work ends), `focusWhenDone` takes the focus,
+    // and whatever was deferred meanwhile runs. Timer1 and the focus stay as they are once
+    // the workbench is closing.
+    class ControllerWork {
+      public:
+        enum class Kind { Load, Accept, LiveReading };
+        ControllerWork(frmCalibrateSensor& form, Kind kind, QWidget* focusWhenDone = nullptr);
+        ~ControllerWork();
+        ControllerWork(const ControllerWork&) = delete;
+        ControllerWork& operator=(const ControllerWork&) = delete;
+
+      private:
+        frmCalibrateSensor& m_form;
+        const Kind m_kind;
+        QWidget* const m_focusWhenDone;
+    };
 
     void createControls();
     void layOutControls();
@@ -206,7 +272,6 @@ class frmCalibrateSensor : public QDialog {
     void connectSetpointFields();
     void onFocusChanged(QWidget* old, QWidget* now);
     void stepChannel(int direction);
-    void runDeferredWork();
     // The controls a load or an accept keeps the operator's input from.
     std::vector<QWidget*> heldControls() const;
     void watchHeldControls();
@@ -216,15 +281,14 @@ class frmCalibrateSensor : public QDialog {
     void holdInput();
     void releaseInput();
 
-    // What the operator asked for while other work ran; it runs, in order, once that has
-    // ended. A later channel move replaces an earlier one (the last pick wins).
-    enum class Deferred { Reload, StepNext, StepPrev, Accept, Exit, CloseNow, About };
-    void defer(Deferred request);
-
+    // Works on the controller running now (nested ones count), and those of them that are
+    // channel loads.
     int m_busyDepth = 0;
+    int m_loadDepth = 0;
     int m_inputHeld = 0;
     std::vector<std::pair<QWidget*, Qt::FocusPolicy>> m_heldFocusPolicies;
-    bool m_loading = false;
+    // What the operator asked for while other work ran; it runs, in order, once that has
+    // ended.
     std::deque<Deferred> m_deferred;
     // The setpoint field the operator is working in (validated when the focus leaves it).
     QWidget* m_fieldBeingEdited = nullptr;
@@ -235,19 +299,6 @@ class frmCalibrateSensor : public QDialog {
     // The operator has been told once that the calibration log cannot take a line: one
     // workbench is one session, and the box is not shown again in it.
     bool m_logFailureTold = false;
-};
-
-// Marks the workbench busy for the life of the object; when the outermost piece of work
-// ends, the work asked for meanwhile runs.
-class WorkScope {
-  public:
-    explicit WorkScope(frmCalibrateSensor& form);
-    ~WorkScope();
-    WorkScope(const WorkScope&) = delete;
-    WorkScope& operator=(const WorkScope&) = delete;
-
-  private:
-    frmCalibrateSensor& m_form;
 };
 
 } // namespace workbench
