@@ -41,13 +41,14 @@ void frmCalibrateSensor::GetSensorValue() {
 namespace {
 
 // Fills one range field with a default value in the channel's mask and display form.
-void showRangeDefault(platform::MaskEdBox& field, double defaultValue, float& temp) {
+void showRangeDefault(platform::MaskEdBox& field, double defaultValue) {
     using namespace Module1;
     sValueText.clear();
     SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
     QString text = codec::MessageNumberText(defaultValue);
-    temp = float(codec::TextToNumber(text));
-    sValueText = codec::NumberToFixedText(temp, 6);
+    // Rounded through single precision, as every range value is.
+    const float value = float(codec::TextToNumber(text));
+    sValueText = codec::NumberToFixedText(value, 6);
     SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
     field.setMask(vEntryMask);
     field.setText(sValueText);
@@ -70,8 +71,8 @@ void frmCalibrateSensor::LoadChannel() {
     GetSensorValue();
     GetSensorData();
 
-    showRangeDefault(*medSensorRangeLo, iSensorRangeLo, Temp);
-    showRangeDefault(*medSensorRangeHi, double(sngSensorRangeHi), Temp);
+    showRangeDefault(*medSensorRangeLo, iSensorRangeLo);
+    showRangeDefault(*medSensorRangeHi, double(sngSensorRangeHi));
 
     vEntryMask = QStringLiteral("#.###");
     vDisplayFormat = QStringLiteral("0.000");

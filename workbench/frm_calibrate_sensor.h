@@ -76,8 +76,6 @@ class frmCalibrateSensor : public QDialog {
     // Default low and high sensor voltages of the sensor type.
     double oSensorLoVolts = 0.0;
     double oSensorHiVolts = 0.0;
-    // Scratch number of the channel load and the setpoint checks.
-    float Temp = 0.0f;
     // Setup-word address of the channel on display (112 to 125); during an accept the
     // report-file offset of the channel.
     qint32 oAddress = 0;

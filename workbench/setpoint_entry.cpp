@@ -55,8 +55,9 @@ void showRangeMessage() {
                      QStringLiteral("Invalid Data"));
 }
 
-// Writes `Temp` into a range field in the channel's display form: signed fixed text first,
-// then the channel's layout, the sign position going into the mask.
+// Writes the corrected range value into its field in the channel's display form: signed fixed
+// text first, then the channel's layout, the sign position going into the mask; the whole text
+// is left selected.
 void storeRangeValue(platform::MaskEdBox& field, float value) {
     using namespace Module1;
     sValueText = codec::NumberToFixedText(value, 6);
@@ -224,9 +225,8 @@ void frmCalibrateSensor::medSensorRangeHi_Validate(bool& Cancel) {
         codec::CorrectRangeHigh(field.Text(), medSensorRangeLo->Text(), vRangeMin, vRangeMax);
     if (check.outOfLimits)
         showRangeMessage();
-    Temp = check.value;
 
-    storeRangeValue(field, Temp);
+    storeRangeValue(field, check.value);
     Cancel = false;
 }
 
@@ -238,9 +238,8 @@ void frmCalibrateSensor::medSensorRangeLo_Validate(bool& Cancel) {
     const codec::RangeCorrection check = codec::CorrectRangeLow(field.Text(), vRangeMin, vRangeMax);
     if (check.outOfLimits)
         showRangeMessage();
-    Temp = check.value;
 
-    storeRangeValue(field, Temp);
+    storeRangeValue(field, check.value);
     Cancel = false;
 }
 
