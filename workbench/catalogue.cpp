@@ -1,5 +1,5 @@
-// The sensor catalogue of the workbench: what a channel's setup code means on screen, and where
-// a channel's row lies in the calibration report.
+// The sensor catalogue of the workbench: what a channel's setup code means on screen, and the
+// defaults its sensor type and unit set.
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QColor>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPalette>
 #include <QStringView>
@@ -146,14 +145,6 @@ void frmCalibrateSensor::GetSensorData() {
     }
 
     repaint();
-}
-
-void frmCalibrateSensor::GetFileAddress(qint32& oAddress) {
-    // The parameter, not the form member of the same name, receives the offset; the report
-    // writer passes the member.
-    if (const workbench::ChannelInfo* channel =
-            workbench::channelByListText(cboChannelNumber->currentText()))
-        oAddress = channel->reportOffset;
 }
 
 } // namespace workbench

@@ -126,10 +126,6 @@ class frmCalibrateSensor : public QDialog {
     // four setpoint texts alone.
     void GetSensorData();
 
-    // Stores the report-file offset of the channel the channel list shows into `oAddress`;
-    // leaves it as it was when the list shows no channel number.
-    void GetFileAddress(qint32& oAddress);
-
     // --- Controller table read and channel load ---
 
     // Reads the controller table lines `oAddress` and `oAddress` + 1 and returns both replies

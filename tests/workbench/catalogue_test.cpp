@@ -1,6 +1,5 @@
 // The sensor catalogue on the workbench: setup codes turned into the shown sensor type and unit,
-// the default range values and voltages and the state of the voltage fields; and the report-file
-// position of every channel.
+// the default range values and voltages and the state of the voltage fields.
 #include "form_controls.h"
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
@@ -8,7 +7,6 @@
 #include "workbench_harness.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPalette>
 #include <gtest/gtest.h>
@@ -205,39 +203,6 @@ TEST_F(CatalogueTest, WithoutAChannelOnDisplayNothingChanges) {
         EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, 42.0f);
         EXPECT_TRUE(voltsEditable());
     }
-}
-
-TEST_F(CatalogueTest, ReportOffsetOfEveryChannel) {
-    const char* channels[] = {"30", "31", "32", "33", "34", "35", "36",
-                              "37", "40", "41", "42", "43", "44", "45"};
-    for (int position = 0; position < 14; ++position) {
-        ui.cboChannelNumber->setCurrentText(channels[position]);
-        ASSERT_EQ(ui.cboChannelNumber->currentText(), channels[position]);
-        qint32 offset = -1;
-        form.GetFileAddress(offset);
-        EXPECT_EQ(offset, 55 + 45 * position) << channels[position];
-    }
-    ui.cboChannelNumber->setCurrentText("40");
-    form.oAddress = 120;
-    form.GetFileAddress(form.oAddress);
-    EXPECT_EQ(form.oAddress, 415);
-    ui.cboChannelNumber->setCurrentText("45");
-    form.GetFileAddress(form.oAddress);
-    EXPECT_EQ(form.oAddress, 640);
-}
-
-TEST_F(CatalogueTest, ReportOffsetIsLeftAloneForATextThatIsNoChannel) {
-    ui.cboChannelNumber->setCurrentIndex(-1);
-    ASSERT_EQ(ui.cboChannelNumber->currentText(), "");
-    qint32 offset = 123;
-    form.GetFileAddress(offset);
-    EXPECT_EQ(offset, 123);
-
-    ui.cboChannelNumber->addItem("38");
-    ui.cboChannelNumber->setCurrentText("38");
-    ASSERT_EQ(ui.cboChannelNumber->currentText(), "38");
-    form.GetFileAddress(offset);
-    EXPECT_EQ(offset, 123);
 }
 
 } // namespace
