@@ -64,6 +64,9 @@ AcceptSnapshot frmCalibrateSensor::TakeAcceptSnapshot() const {
     snapshot.hiVolts = medSensorHiVolts->Text();
     snapshot.rangeLo = medSensorRangeLo->Text();
     snapshot.rangeHi = medSensorRangeHi->Text();
+    snapshot.sensorType = cboSensor->text();
+    snapshot.unit = cboRange->text();
+    snapshot.reading = cboAnalogData->text();
     return snapshot;
 }
 
@@ -99,7 +102,7 @@ void frmCalibrateSensor::cmdAccept_Click() {
 
     // The log's line comes from the same snapshot as the commands and the record; an Accept
     // refused above sent nothing and is not logged.
-    workbench::CalibrationLogEntry logged = workbench::calibrationLogEntry(*this, accepted);
+    workbench::CalibrationLogEntry logged = workbench::calibrationLogEntry(accepted);
 
     // From here the channel list and the fields take no input until the Accept has ended:
     // what is shown stays what is sent and recorded. A keyboard user then goes on from where

@@ -115,9 +115,7 @@ void frmCalibrateSensor::GetSensorData() {
     const QString& setupCode =
         Module1::sChannelSetup[static_cast<std::size_t>(*index - workbench::kFirstChannelIndex)][1];
 
-    oSensorLoVolts = 0.5;
-    oSensorHiVolts = 4.5;
-    iSensorRangeLo = 0.0;
+    m_defaults = SensorDefaults{.rangeLo = 0.0, .loVolts = 0.5, .hiVolts = 4.5};
     setVoltageField(*medSensorLoVolts, true, windowBackgroundColour());
     setVoltageField(*medSensorHiVolts, true, windowBackgroundColour());
 
@@ -127,8 +125,8 @@ void frmCalibrateSensor::GetSensorData() {
         if (type->setsRangeHi)
             Module1::sngSensorRangeHi = type->rangeHi;
         if (type->fixedVoltages) {
-            oSensorLoVolts = type->loVolts;
-            oSensorHiVolts = type->hiVolts;
+            m_defaults.loVolts = type->loVolts;
+            m_defaults.hiVolts = type->hiVolts;
             setVoltageField(*medSensorLoVolts, false, inactiveBorderColour());
             setVoltageField(*medSensorHiVolts, false, inactiveBorderColour());
         }
@@ -139,7 +137,7 @@ void frmCalibrateSensor::GetSensorData() {
         if (unit->temperature) {
             // The span follows the type text just shown, not the type code.
             const bool wide = cboSensor->text() == kWideSpanType;
-            iSensorRangeLo = wide ? unit->wideLo : unit->narrowLo;
+            m_defaults.rangeLo = wide ? unit->wideLo : unit->narrowLo;
             Module1::sngSensorRangeHi = wide ? unit->wideHi : unit->narrowHi;
         }
     }

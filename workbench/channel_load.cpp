@@ -71,15 +71,15 @@ void frmCalibrateSensor::LoadChannel() {
     GetSensorValue();
     GetSensorData();
 
-    showRangeDefault(*medSensorRangeLo, iSensorRangeLo);
+    showRangeDefault(*medSensorRangeLo, m_defaults.rangeLo);
     showRangeDefault(*medSensorRangeHi, double(sngSensorRangeHi));
 
     vEntryMask = QStringLiteral("#.###");
     vDisplayFormat = QStringLiteral("0.000");
     medSensorLoVolts->setMask(vEntryMask);
     medSensorHiVolts->setMask(vEntryMask);
-    medSensorLoVolts->setText(codec::FormatWithDisplayFormat(oSensorLoVolts, vDisplayFormat));
-    medSensorHiVolts->setText(codec::FormatWithDisplayFormat(oSensorHiVolts, vDisplayFormat));
+    medSensorLoVolts->setText(codec::FormatWithDisplayFormat(m_defaults.loVolts, vDisplayFormat));
+    medSensorHiVolts->setText(codec::FormatWithDisplayFormat(m_defaults.hiVolts, vDisplayFormat));
 
     ReadAnalogValues();
     // Told at the end of the load; should the controller have changed during the load (a

@@ -243,9 +243,10 @@ void frmCalibrateSensor::Form_Load() {
     }
 
     // Channel 30 is selected without loading it; the first load comes when the form is shown.
-    iChannelButton = 1;
-    cboChannelNumber->setCurrentText(QStringLiteral("30"));
-    iChannelButton = 0;
+    {
+        const ProgramSetsChannel programSets(*this);
+        cboChannelNumber->setCurrentText(QStringLiteral("30"));
+    }
 
     cboSensor->setEnabled(false);
     cboRange->setEnabled(false);
@@ -461,6 +462,15 @@ frmCalibrateSensor::ControllerWork::~ControllerWork() {
     }
     if (--m_form.m_busyDepth == 0 && !m_form.m_deferred.empty())
         QTimer::singleShot(0, &m_form, [form = &m_form] { form->runDeferredWork(); });
+}
+
+frmCalibrateSensor::ProgramSetsChannel::ProgramSetsChannel(frmCalibrateSensor& form)
+    : m_form(form), m_before(form.m_programSetsChannel) {
+    m_form.m_programSetsChannel = true;
+}
+
+frmCalibrateSensor::ProgramSetsChannel::~ProgramSetsChannel() {
+    m_form.m_programSetsChannel = m_before;
 }
 
 } // namespace workbench

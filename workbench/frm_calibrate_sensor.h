@@ -47,9 +47,10 @@ namespace workbench {
 
 struct ChannelInfo;
 
-// What an Accept works from, taken once when it starts: the channel on display and the four
-// setpoint texts as the fields held them. The calibration command, the report record and the
-// row it goes to all come from it, so nothing the operator does meanwhile can change them.
+// What an Accept works from, taken once when it starts: the channel on display, what is shown
+// for it, and the four setpoint texts as the fields held them. The calibration command, the
+// report record, the row it goes to and the log's line all come from it, so nothing the
+// operator does meanwhile can change them.
 struct AcceptSnapshot {
     // The channel on display (the one last loaded); nullptr when none has been loaded yet.
     const ChannelInfo* channel = nullptr;
@@ -57,6 +58,10 @@ struct AcceptSnapshot {
     QString hiVolts;
     QString rangeLo;
     QString rangeHi;
+    // The sensor type and unit shown for the channel, and the Current Data text on display.
+    QString sensorType;
+    QString unit;
+    QString reading;
 };
 
 class frmCalibrateSensor : public QDialog {
@@ -65,56 +70,6 @@ class frmCalibrateSensor : public QDialog {
   public:
     // Builds the controls and runs Form_Load.
     explicit frmCalibrateSensor(QWidget* parent = nullptr);
-
-    // Working state of the channel on display, rebuilt by every channel load.
-
-    // Default low range value (0, 5, -15 or -40).
-    double iSensorRangeLo = 0.0;
-    // 1 while the program itself sets the channel list's selection, so that the selection it
-    // raises does not load the channel a second time; 0 otherwise.
-    int iChannelButton = 0;
-    // Default low and high sensor voltages of the sensor type.
-    double oSensorLoVolts = 0.0;
-    double oSensorHiVolts = 0.0;
-    // Setup-word address of the channel on display (112 to 125); during an accept the
-    // report-file offset of the channel.
-    qint32 oAddress = 0;
-
-    // Controls, each named as the window's controls have always been named.
-    QFrame* Frame3 = nullptr;
-    QFrame* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QFrame* Line1 = nullptr;
-
-    QLabel* lblChannelNumber = nullptr;
-    QLabel* lblSensor = nullptr;
-    QLabel* lblUnits = nullptr;
-    QLabel* lblCurrentData = nullptr;
-    QLabel* lblSensorRange = nullptr;
-    QLabel* lblSensorVoltage = nullptr;
-    QLabel* lblLow = nullptr;
-    QLabel* lblHigh = nullptr;
-
-    // Drop-down list of the fourteen channel numbers.
-    QComboBox* cboChannelNumber = nullptr;
-    // Read-only texts: sensor type, unit and the live reading.
-    QLineEdit* cboSensor = nullptr;
-    QLineEdit* cboRange = nullptr;
-    QLineEdit* cboAnalogData = nullptr;
-
-    platform::MaskEdBox* medSensorRangeLo = nullptr;
-    platform::MaskEdBox* medSensorRangeHi = nullptr;
-    platform::MaskEdBox* medSensorLoVolts = nullptr;
-    platform::MaskEdBox* medSensorHiVolts = nullptr;
-
-    QPushButton* cmdAccept = nullptr;
-    QPushButton* cmdPrevChannel = nullptr;
-    QPushButton* cmdNextChannel = nullptr;
-    QPushButton* cmdCancel = nullptr;
-    QPushButton* cmdAbout = nullptr;
-
-    // Refresh timer of the live reading, 1000 ms.
-    QTimer* Timer1 = nullptr;
 
     // Centres the form, starts Timer1, fills the channel list and selects channel 30 without
     // loading it, and disables the sensor type and unit fields.
@@ -126,36 +81,13 @@ class frmCalibrateSensor : public QDialog {
     // four setpoint texts alone.
     void GetSensorData();
 
-    // --- Controller table read and channel load ---
-
-    // Reads the controller table lines `oAddress` and `oAddress` + 1 and returns both replies
-    // whole; one communications error box when either read failed.
-    void SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
-    // Reads the setup word of the channel the list shows and stores its setup code.
-    void GetSensorValue();
     // Loads and shows the channel the list shows: setup word, sensor type and unit, the
     // setpoint defaults, one live reading.
     void LoadChannel();
 
-    // --- Live analog readout ---
-
-    // Takes and shows one live reading of the channel on display.
-    void ReadAnalogValues();
+    // One refresh of the live reading; dropped while other work runs.
     void Timer1_Timer();
 
-    // --- Channel navigation ---
-
-    void Form_Activate();
-    void cboChannelNumber_Click();
-    void cmdNextChannel_Click();
-    void cmdPrevChannel_Click();
-
-    // --- Setpoint entry and validation ---
-
-    void medSensorHiVolts_GotFocus();
-    void medSensorLoVolts_GotFocus();
-    void medSensorRangeHi_GotFocus();
-    void medSensorRangeLo_GotFocus();
     // Each gets the event's cancel flag and leaves it false: a wrong entry is replaced and
     // the operator told, never held.
     void medSensorHiVolts_Validate(bool& Cancel);
@@ -163,40 +95,31 @@ class frmCalibrateSensor : public QDialog {
     void medSensorRangeHi_Validate(bool& Cancel);
     void medSensorRangeLo_Validate(bool& Cancel);
 
-    // --- Calibration write, report file, exit, about box ---
-
     void cmdAccept_Click();
-    // Refuses an Accept whose low voltage is above its high voltage, or whose low range value
-    // is above its high one: the high field's own message, the focus in that field. True when
-    // refused; nothing is then sent or recorded.
-    bool RefuseInvertedPair(const AcceptSnapshot& accepted);
-    // The channel on display and the four setpoint texts as they stand now.
+    // The channel on display, what is shown for it, and the four setpoint texts as they stand
+    // now.
     AcceptSnapshot TakeAcceptSnapshot() const;
     // Records the accepted setpoints in the accepted channel's row of the report file; false
     // when the file could not be opened even after creating it (the workbench is then closed).
     // `controllerWritten` tells whether the three write commands went through, so that a box
     // about the record says truly what became of the controller.
     bool UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
-    void cmdCancel_Click();
-    void cmdAbout_Click();
-
-    // --- Another controller behind the same port ---
-
-    // Tells the operator once, in a box, when another controller was found answering (the
-    // identity before and now, and that the report file may hold rows of the previous one);
-    // `acceptStopped` adds that the Accept pressed has sent nothing. True when the channel on
-    // display was loaded from another controller than the one now answering: it is then read
-    // again once the work under way has ended.
-    bool NoticeAnotherController(bool acceptStopped = false);
-
-    // --- Work that talks to the controller ---
 
     // True while a channel load, an accept or a live reading runs. They share the one link
     // and the program-wide state, so nothing else may start until they end.
     bool isBusy() const { return m_busyDepth > 0; }
-    // True while a channel load or an accept runs: the channel list and the four setpoint
-    // fields then take no input at all.
-    bool isInputHeld() const { return m_inputHeld > 0; }
+
+    // What the sensor type of the channel on display sets as defaults: the low range value
+    // (0, 5, -15 or -40) and the low and high sensor voltages.
+    struct SensorDefaults {
+        double rangeLo = 0.0;
+        double loVolts = 0.0;
+        double hiVolts = 0.0;
+    };
+    const SensorDefaults& sensorDefaults() const { return m_defaults; }
+    // The controller table address the last channel load read the setup word from; after an
+    // Accept, the report-file offset of the accepted channel.
+    qint32 lastAddress() const { return oAddress; }
 
   protected:
     // Swallows the operator's input to the channel list and the setpoint fields while a load
@@ -259,13 +182,22 @@ class frmCalibrateSensor : public QDialog {
         QWidget* const m_focusWhenDone;
     };
 
-    void createControls();
-    void layOutControls();
-    void setUpTabOrder();
-    void connectHandlers();
-    void connectSetpointFields();
-    void onFocusChanged(QWidget* old, QWidget* now);
-    void stepChannel(int direction);
+    // While it lives, a selection the program makes in the channel list loads nothing.
+    class ProgramSetsChannel {
+      public:
+        explicit ProgramSetsChannel(frmCalibrateSensor& form);
+        ~ProgramSetsChannel();
+        ProgramSetsChannel(const ProgramSetsChannel&) = delete;
+        ProgramSetsChannel& operator=(const ProgramSetsChannel&) = delete;
+
+      private:
+        frmCalibrateSensor& m_form;
+        const bool m_before;
+    };
+
+    // True while a channel load or an accept runs: the channel list and the four setpoint
+    // fields then take no input at all.
+    bool isInputHeld() const { return m_inputHeld > 0; }
     // The controls a load or an accept keeps the operator's input from.
     std::vector<QWidget*> heldControls() const;
     void watchHeldControls();
@@ -274,6 +206,109 @@ class frmCalibrateSensor : public QDialog {
     // input the waits held back, so nothing typed meanwhile lands in a field afterwards.
     void holdInput();
     void releaseInput();
+
+    // --- Building the window ---
+
+    void createControls();
+    void layOutControls();
+    void setUpTabOrder();
+    void connectHandlers();
+    void connectSetpointFields();
+
+    // --- Controller table read and channel load ---
+
+    // Reads the controller table lines `oAddress` and `oAddress` + 1 and returns both replies
+    // whole; one communications error box when either read failed.
+    void SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
+    // Reads the setup word of the channel the list shows and stores its setup code.
+    void GetSensorValue();
+
+    // --- Live analog readout ---
+
+    // Takes and shows one live reading of the channel on display.
+    void ReadAnalogValues();
+
+    // --- Channel navigation ---
+
+    void Form_Activate();
+    void cboChannelNumber_Click();
+    void cmdNextChannel_Click();
+    void cmdPrevChannel_Click();
+    void stepChannel(int direction);
+
+    // --- Setpoint entry and validation ---
+
+    void onFocusChanged(QWidget* old, QWidget* now);
+    void medSensorHiVolts_GotFocus();
+    void medSensorLoVolts_GotFocus();
+    void medSensorRangeHi_GotFocus();
+    void medSensorRangeLo_GotFocus();
+
+    // --- Calibration write, exit, about box ---
+
+    // Refuses an Accept whose low voltage is above its high voltage, or whose low range value
+    // is above its high one: the high field's own message, the focus in that field. True when
+    // refused; nothing is then sent or recorded.
+    bool RefuseInvertedPair(const AcceptSnapshot& accepted);
+    void cmdCancel_Click();
+    void cmdAbout_Click();
+
+    // --- Another controller behind the same port ---
+
+    // Tells the operator once, in a box, when another controller was found answering (the
+    // identity before and now, and that the report file may hold rows of the previous one);
+    // `acceptStopped` adds that the Accept pressed has sent nothing. True when the channel on
+    // display was loaded from another controller than the one now answering: it is then read
+    // again once the work under way has ended.
+    bool NoticeAnotherController(bool acceptStopped = false);
+
+    // --- Controls, each named as the window's controls have always been named ---
+
+    QFrame* Frame3 = nullptr;
+    QFrame* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QFrame* Line1 = nullptr;
+
+    QLabel* lblChannelNumber = nullptr;
+    QLabel* lblSensor = nullptr;
+    QLabel* lblUnits = nullptr;
+    QLabel* lblCurrentData = nullptr;
+    QLabel* lblSensorRange = nullptr;
+    QLabel* lblSensorVoltage = nullptr;
+    QLabel* lblLow = nullptr;
+    QLabel* lblHigh = nullptr;
+
+    // Drop-down list of the fourteen channel numbers.
+    QComboBox* cboChannelNumber = nullptr;
+    // Read-only texts: sensor type, unit and the live reading.
+    QLineEdit* cboSensor = nullptr;
+    QLineEdit* cboRange = nullptr;
+    QLineEdit* cboAnalogData = nullptr;
+
+    platform::MaskEdBox* medSensorRangeLo = nullptr;
+    platform::MaskEdBox* medSensorRangeHi = nullptr;
+    platform::MaskEdBox* medSensorLoVolts = nullptr;
+    platform::MaskEdBox* medSensorHiVolts = nullptr;
+
+    QPushButton* cmdAccept = nullptr;
+    QPushButton* cmdPrevChannel = nullptr;
+    QPushButton* cmdNextChannel = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdAbout = nullptr;
+
+    // Refresh timer of the live reading, 1000 ms.
+    QTimer* Timer1 = nullptr;
+
+    // --- Working state ---
+
+    // Defaults of the sensor type on display, rebuilt by every channel load.
+    SensorDefaults m_defaults;
+    // Setup-word address of the channel on display (112 to 125); after an accept the
+    // report-file offset of the channel.
+    qint32 oAddress = 0;
+    // Set while the program itself sets the channel list's selection, so that the selection
+    // it raises does not load the channel a second time (ProgramSetsChannel).
+    bool m_programSetsChannel = false;
 
     // Works on the controller running now (nested ones count), and those of them that are
     // channel loads.

@@ -3,7 +3,6 @@
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QScopeGuard>
 
 namespace workbench {
 
@@ -38,7 +37,7 @@ void frmCalibrateSensor::Form_Activate() {
 
 void frmCalibrateSensor::cboChannelNumber_Click() {
     // A selection the program makes itself does not load the channel.
-    if (iChannelButton != 0)
+    if (m_programSetsChannel)
         return;
     if (deferIfBusy(Deferred::Reload))
         return;
@@ -61,8 +60,7 @@ void frmCalibrateSensor::stepChannel(int direction) {
     // The button gives up the focus while it is off; a keyboard user steps on with Space.
     const ControllerWork work(*this, ControllerWork::Kind::Load,
                               direction > 0 ? cmdNextChannel : cmdPrevChannel);
-    iChannelButton = 1;
-    const auto reset = qScopeGuard([this] { iChannelButton = 0; });
+    const ProgramSetsChannel programSets(*this);
     const int next = steppedChannel(cboChannelNumber->currentText().toInt(), direction);
     cboChannelNumber->setCurrentText(QString::number(next));
     LoadChannel();

@@ -50,10 +50,10 @@ class CatalogueTest : public ::testing::Test {
     void expectShown(const Shown& e) const {
         EXPECT_EQ(ui.cboSensor->text(), e.sensor);
         EXPECT_EQ(ui.cboRange->text(), e.unit);
-        EXPECT_DOUBLE_EQ(form.iSensorRangeLo, e.rangeLo);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().rangeLo, e.rangeLo);
         EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, e.rangeHi);
-        EXPECT_DOUBLE_EQ(form.oSensorLoVolts, e.loVolts);
-        EXPECT_DOUBLE_EQ(form.oSensorHiVolts, e.hiVolts);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().loVolts, e.loVolts);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().hiVolts, e.hiVolts);
         // Editable: enabled on the window background; fixed: disabled on the inactive grey.
         const QColor background =
             e.editable ? QApplication::palette().color(QPalette::Active, QPalette::Base)
@@ -140,9 +140,9 @@ TEST_F(CatalogueTest, Deg1WithAPressureUnitKeepsThePreviousChannelsHighValue) {
     EXPECT_EQ(ui.cboSensor->text(), "Deg1 Type");
     EXPECT_EQ(ui.cboRange->text(), "PSIG");
     EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, 100.0f);
-    EXPECT_DOUBLE_EQ(form.iSensorRangeLo, 0.0);
-    EXPECT_DOUBLE_EQ(form.oSensorLoVolts, 0.05);
-    EXPECT_DOUBLE_EQ(form.oSensorHiVolts, 3.0);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().rangeLo, 0.0);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().loVolts, 0.05);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().hiVolts, 3.0);
 }
 
 TEST_F(CatalogueTest, LongCodesTakeTheTypeFromTheFirstAndTheUnitFromTheLastCharacter) {
@@ -169,10 +169,10 @@ TEST_F(CatalogueTest, AnEmptyCodeShowsNothingAndResetsOnlyTheDefaults) {
     showCode("");
     EXPECT_EQ(ui.cboSensor->text(), "");
     EXPECT_EQ(ui.cboRange->text(), "");
-    EXPECT_DOUBLE_EQ(form.iSensorRangeLo, 0.0);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().rangeLo, 0.0);
     EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, 42.0f);
-    EXPECT_DOUBLE_EQ(form.oSensorLoVolts, 0.5);
-    EXPECT_DOUBLE_EQ(form.oSensorHiVolts, 4.5);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().loVolts, 0.5);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().hiVolts, 4.5);
     EXPECT_TRUE(voltsEditable());
 }
 
@@ -188,20 +188,23 @@ TEST_F(CatalogueTest, ReadsTheSetupCodeOfTheChannelOnDisplay) {
 }
 
 TEST_F(CatalogueTest, WithoutAChannelOnDisplayNothingChanges) {
-    Module1::sChannelSetup[0][1] = "90";
+    // A "Deg2 Type" channel shown first leaves defaults and fixed voltage fields that a run
+    // of the catalogue would reset.
+    showCode("90");
+    ASSERT_DOUBLE_EQ(form.sensorDefaults().loVolts, 1.32);
+    ASSERT_DOUBLE_EQ(form.sensorDefaults().rangeLo, -40.0);
+    ASSERT_FALSE(voltsEditable());
     Module1::sngSensorRangeHi = 42.0f;
-    form.oSensorLoVolts = 9.0;
-    form.iSensorRangeLo = 9.0;
     ui.cboSensor->setText("previous");
     for (std::optional<int> index : {std::optional<int>(), std::optional<int>(15),
                                      std::optional<int>(30), std::optional<int>(0)}) {
         Module1::vChannelIndex = index;
         form.GetSensorData();
         EXPECT_EQ(ui.cboSensor->text(), "previous");
-        EXPECT_DOUBLE_EQ(form.oSensorLoVolts, 9.0);
-        EXPECT_DOUBLE_EQ(form.iSensorRangeLo, 9.0);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().loVolts, 1.32);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().rangeLo, -40.0);
         EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, 42.0f);
-        EXPECT_TRUE(voltsEditable());
+        EXPECT_FALSE(voltsEditable());
     }
 }
 

@@ -55,7 +55,7 @@ TEST_F(ChannelLoadTest, SetupWordDecidesTypeUnitAndDefaults) {
     EXPECT_EQ(ui.medSensorLoVolts->Text(), QStringLiteral("0.500"));
     EXPECT_EQ(ui.medSensorHiVolts->Text(), QStringLiteral("4.500"));
     EXPECT_EQ(Module1::vEntryMask, QStringLiteral("#.###"));
-    EXPECT_EQ(form.oAddress, 112);
+    EXPECT_EQ(form.lastAddress(), 112);
 
     // The low byte never matters.
     loadChannel30With(tableReply(112, "255", "018"));

@@ -162,7 +162,7 @@ TEST_F(ReportFileTest, NoFileThenAcceptOfChannel37MakesTheTemplateWithTheRecordI
     expected.replace(370, 34, "0.500    4.500    +000.0    +050.0");
     EXPECT_EQ(file, expected);
     EXPECT_EQ(workbench::reportTemplate(), expectedTemplate());
-    EXPECT_EQ(form.oAddress, 370);
+    EXPECT_EQ(form.lastAddress(), 370);
     EXPECT_EQ(form.result(), 0);
 }
 
@@ -191,7 +191,7 @@ TEST_F(ReportFileTest, FirstAndLastChannelWriteOnlyTheirDataArea) {
     EXPECT_EQ(after.left(55), before.left(55));
     EXPECT_EQ(after.mid(55, 34), "0.100    4.900    -015.5    +250.0");
     EXPECT_EQ(after.mid(89), before.mid(89));
-    EXPECT_EQ(form.oAddress, 55);
+    EXPECT_EQ(form.lastAddress(), 55);
 
     setFields("1.320", "3.620", "+000.0", "+500.0");
     accept("45");
@@ -199,7 +199,7 @@ TEST_F(ReportFileTest, FirstAndLastChannelWriteOnlyTheirDataArea) {
     ASSERT_EQ(last.size(), 674);
     EXPECT_EQ(last.left(640), after.left(640));
     EXPECT_EQ(last.mid(640), "1.320    3.620    +000.0    +500.0");
-    EXPECT_EQ(form.oAddress, 640);
+    EXPECT_EQ(form.lastAddress(), 640);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -253,17 +253,20 @@ TEST_F(ReportFileTest, TextsOfAnotherWidthArePaddedOrCutToTheirColumns) {
 }
 
 TEST_F(ReportFileTest, NoChannelInTheListRecordsNothing) {
+    // An Accept of channel 37 leaves its row's offset as the address in use.
+    writeReport(expectedTemplate());
+    accept("37");
+    ASSERT_EQ(form.lastAddress(), 370);
     writeReport(expectedTemplate());
     {
         const QSignalBlocker quiet(ui.cboChannelNumber);
         ui.cboChannelNumber->setCurrentIndex(-1);
     }
     Module1::vChannelIndex.reset();
-    form.oAddress = 119;
 
     EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
     EXPECT_EQ(readReport(), expectedTemplate());
-    EXPECT_EQ(form.oAddress, 119);
+    EXPECT_EQ(form.lastAddress(), 370);
 
     // Nor is a missing file made.
     ASSERT_TRUE(QFile::remove(reportPath()));
