@@ -195,6 +195,14 @@ int parseSeconds(const QStringList& arguments) {
     std::exit(1);
 }
 
+// A control of the workbench, found by its name as test automation finds it.
+template <class T> T* workbenchControl(QWidget& form, const char* name) {
+    T* const found = form.findChild<T*>(QLatin1String(name));
+    if (found == nullptr)
+        fail(QStringLiteral("the workbench has no control ") + QLatin1String(name));
+    return found;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -274,38 +282,40 @@ int main(int argc, char* argv[]) {
         const size_t readings = logTexts(sim, QStringLiteral("in")).size() - commandsBefore;
 
         // The scripted calibration of every channel.
-        form.Timer1->stop();
+        auto* const refresh = workbenchControl<QTimer>(form, "Timer1");
+        auto* const channelList = workbenchControl<QComboBox>(form, "cboChannelNumber");
+        auto* const loVoltsField = workbenchControl<platform::MaskEdBox>(form, "medSensorLoVolts");
+        auto* const hiVoltsField = workbenchControl<platform::MaskEdBox>(form, "medSensorHiVolts");
+        auto* const rangeLoField = workbenchControl<platform::MaskEdBox>(form, "medSensorRangeLo");
+        auto* const rangeHiField = workbenchControl<platform::MaskEdBox>(form, "medSensorRangeHi");
+        refresh->stop();
         probe.reset();
         int fieldsRefused = 0;
         QElapsedTimer calibration;
         calibration.start();
         for (const workbench::ChannelInfo& channel : workbench::channelTable()) {
-            form.iChannelButton = 1;
-            form.cboChannelNumber->setCurrentText(channel.listText.toString());
-            form.iChannelButton = 0;
-            form.LoadChannel();
+            // Picked in the list, which loads it; the channel already shown is loaded again.
+            if (channelList->currentText() == channel.listText)
+                form.LoadChannel();
+            else
+                channelList->setCurrentText(channel.listText.toString());
 
-            const QString loVolts = form.medSensorLoVolts->Text() == QLatin1String("0.600")
+            const QString loVolts = loVoltsField->Text() == QLatin1String("0.600")
                                         ? QStringLiteral("0.700")
                                         : QStringLiteral("0.600");
-            const QString hiVolts = form.medSensorHiVolts->Text() == QLatin1String("4.400")
+            const QString hiVolts = hiVoltsField->Text() == QLatin1String("4.400")
                                         ? QStringLiteral("4.300")
                                         : QStringLiteral("4.400");
-            fieldsRefused += form.medSensorLoVolts->setText(loVolts) ? 0 : 1;
-            fieldsRefused += form.medSensorHiVolts->setText(hiVolts) ? 0 : 1;
+            fieldsRefused += loVoltsField->setText(loVolts) ? 0 : 1;
+            fieldsRefused += hiVoltsField->setText(hiVolts) ? 0 : 1;
+            fieldsRefused += rangeLoField->setText(nudgedRange(rangeLoField->Text(), true)) ? 0 : 1;
             fieldsRefused +=
-                form.medSensorRangeLo->setText(nudgedRange(form.medSensorRangeLo->Text(), true))
-                    ? 0
-                    : 1;
-            fieldsRefused +=
-                form.medSensorRangeHi->setText(nudgedRange(form.medSensorRangeHi->Text(), false))
-                    ? 0
-                    : 1;
+                rangeHiField->setText(nudgedRange(rangeHiField->Text(), false)) ? 0 : 1;
             form.cmdAccept_Click();
         }
         const double calibrationMs = double(calibration.nsecsElapsed()) / 1e6;
         const double calibrationLateness = probe.worstMs();
-        form.Timer1->stop();
+        refresh->stop();
 
         const int channels = int(workbench::channelTable().size());
         const int nominalMs = channels * (kLoadNominalMs + kAcceptNominalMs);

@@ -8,10 +8,8 @@ namespace workbench {
 void frmCalibrateSensor::cmdAbout_Click() {
     // A modal box never opens in the middle of a load, a reading or an Accept (the controller
     // would stay in calibration mode for as long as it is open): it opens once they end.
-    if (isBusy()) {
-        defer(Deferred::About);
+    if (deferIfBusy(Deferred::About))
         return;
-    }
     // Loaded afresh each time, so it shows the values of the moment; the refresh timer
     // keeps running while it is open.
     shell::frmAbout about(this);

@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QStringList>
 
 #include <iterator>
@@ -181,8 +180,7 @@ QByteArray calibrationLogHeader() {
     return titles.join(QLatin1Char(',')).toUtf8() + kLineEnd;
 }
 
-CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
-                                        const AcceptSnapshot& accepted) {
+CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted) {
     CalibrationLogEntry entry;
     // The moment the Accept started, as the operator pressed it.
     entry.time = QDateTime::currentDateTime();
@@ -198,10 +196,10 @@ CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
         entry.channel = accepted.channel->listText.toString();
     // Shown for the channel last loaded, the snapshot's channel: the Accept holds the input,
     // and only a load changes them.
-    entry.sensorType = form.cboSensor->text();
-    entry.unit = form.cboRange->text();
+    entry.sensorType = accepted.sensorType;
+    entry.unit = accepted.unit;
     // The reading on display as the Accept begins, before the Accept clears it.
-    entry.readingBefore = form.cboAnalogData->text();
+    entry.readingBefore = accepted.reading;
     entry.loVolts = accepted.loVolts;
     entry.hiVolts = accepted.hiVolts;
     entry.rangeLo = accepted.rangeLo;

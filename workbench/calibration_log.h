@@ -16,7 +16,6 @@
 
 namespace workbench {
 
-class frmCalibrateSensor;
 struct AcceptSnapshot;
 
 // Name of the log in the report file's directory.
@@ -60,10 +59,9 @@ QByteArray calibrationLogHeader();
 
 // The entry of an Accept as it starts: the time, the signed-in user, the port and its device,
 // the controller's identity, and from the snapshot the channel, its four setpoint texts and
-// the two counts the calibration command carries; the sensor type and unit as the workbench
-// shows them for that channel.
-CalibrationLogEntry calibrationLogEntry(const frmCalibrateSensor& form,
-                                        const AcceptSnapshot& accepted);
+// the two counts the calibration command carries, the sensor type and unit as the workbench
+// shows them for that channel, and the reading on display.
+CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted);
 
 // What the log says of a controller whose identity is unconfirmed, in each identity field.
 inline const QString kIdentityUnconfirmed = QStringLiteral("unconfirmed");

@@ -11,10 +11,8 @@
 #include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTimer>
 
 #include <vector>
@@ -66,17 +64,17 @@ AcceptSnapshot frmCalibrateSensor::TakeAcceptSnapshot() const {
     snapshot.hiVolts = medSensorHiVolts->Text();
     snapshot.rangeLo = medSensorRangeLo->Text();
     snapshot.rangeHi = medSensorRangeHi->Text();
+    snapshot.sensorType = cboSensor->text();
+    snapshot.unit = cboRange->text();
+    snapshot.reading = cboAnalogData->text();
     return snapshot;
 }
 
 void frmCalibrateSensor::cmdAccept_Click() {
-    if (isBusy()) {
-        // During a load the fields are about to be replaced, so the press is dropped; during
-        // a live reading it runs as soon as the reading has ended.
-        if (!m_loading)
-            defer(Deferred::Accept);
+    // During a load the fields are about to be replaced, so the press is dropped; during a
+    // live reading it runs as soon as the reading has ended.
+    if (deferIfBusy(Deferred::Accept))
         return;
-    }
     const AcceptSnapshot accepted = TakeAcceptSnapshot();
     if (accepted.channel == nullptr)
         return; // no channel loaded yet
@@ -104,31 +102,14 @@ void frmCalibrateSensor::cmdAccept_Click() {
 
     // The log's line comes from the same snapshot as the commands and the record; an Accept
     // refused above sent nothing and is not logged.
-    workbench::CalibrationLogEntry logged = workbench::calibrationLogEntry(*this, accepted);
+    workbench::CalibrationLogEntry logged = workbench::calibrationLogEntry(accepted);
 
-    Timer1->stop();
     // From here the channel list and the fields take no input until the Accept has ended:
-    // what is shown stays what is sent and recorded.
-    holdInput();
-    cmdNextChannel->setEnabled(false);
-    cmdPrevChannel->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    cmdAccept->setEnabled(false);
+    // what is shown stays what is sent and recorded. A keyboard user then goes on from where
+    // the Accept was pressed.
+    const ControllerWork work(*this, ControllerWork::Kind::Accept, cmdAccept);
     cboAnalogData->clear();
     cboAnalogData->repaint();
-    WorkScope work(*this);
-    auto restore = qScopeGuard([this] {
-        releaseInput();
-        cmdNextChannel->setEnabled(true);
-        cmdPrevChannel->setEnabled(true);
-        if (!m_unloading)
-            Timer1->start();
-        QApplication::restoreOverrideCursor();
-        cmdAccept->setEnabled(true);
-        // A keyboard user goes on from where the Accept was pressed.
-        if (!m_unloading)
-            cmdAccept->setFocus(Qt::OtherFocusReason);
-    });
 
     // Before the first write command: a lost device is tried once more and an identity read
     // that is owed is made, so the Accept knows which controller it writes to. Should another

@@ -1,5 +1,5 @@
-// The sensor catalogue of the workbench: what a channel's setup code means on screen, and where
-// a channel's row lies in the calibration report.
+// The sensor catalogue of the workbench: what a channel's setup code means on screen, and the
+// defaults its sensor type and unit set.
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QColor>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPalette>
 #include <QStringView>
@@ -116,9 +115,7 @@ void frmCalibrateSensor::GetSensorData() {
     const QString& setupCode =
         Module1::sChannelSetup[static_cast<std::size_t>(*index - workbench::kFirstChannelIndex)][1];
 
-    oSensorLoVolts = 0.5;
-    oSensorHiVolts = 4.5;
-    iSensorRangeLo = 0.0;
+    m_defaults = SensorDefaults{.rangeLo = 0.0, .loVolts = 0.5, .hiVolts = 4.5};
     setVoltageField(*medSensorLoVolts, true, windowBackgroundColour());
     setVoltageField(*medSensorHiVolts, true, windowBackgroundColour());
 
@@ -128,8 +125,8 @@ void frmCalibrateSensor::GetSensorData() {
         if (type->setsRangeHi)
             Module1::sngSensorRangeHi = type->rangeHi;
         if (type->fixedVoltages) {
-            oSensorLoVolts = type->loVolts;
-            oSensorHiVolts = type->hiVolts;
+            m_defaults.loVolts = type->loVolts;
+            m_defaults.hiVolts = type->hiVolts;
             setVoltageField(*medSensorLoVolts, false, inactiveBorderColour());
             setVoltageField(*medSensorHiVolts, false, inactiveBorderColour());
         }
@@ -140,20 +137,12 @@ void frmCalibrateSensor::GetSensorData() {
         if (unit->temperature) {
             // The span follows the type text just shown, not the type code.
             const bool wide = cboSensor->text() == kWideSpanType;
-            iSensorRangeLo = wide ? unit->wideLo : unit->narrowLo;
+            m_defaults.rangeLo = wide ? unit->wideLo : unit->narrowLo;
             Module1::sngSensorRangeHi = wide ? unit->wideHi : unit->narrowHi;
         }
     }
 
     repaint();
-}
-
-void frmCalibrateSensor::GetFileAddress(qint32& oAddress) {
-    // The parameter, not the form member of the same name, receives the offset; the report
-    // writer passes the member.
-    if (const workbench::ChannelInfo* channel =
-            workbench::channelByListText(cboChannelNumber->currentText()))
-        oAddress = channel->reportOffset;
 }
 
 } // namespace workbench

@@ -15,9 +15,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QScopeGuard>
-#include <QTimer>
 
 namespace workbench {
 
@@ -44,13 +41,14 @@ void frmCalibrateSensor::GetSensorValue() {
 namespace {
 
 // Fills one range field with a default value in the channel's mask and display form.
-void showRangeDefault(platform::MaskEdBox& field, double defaultValue, float& temp) {
+void showRangeDefault(platform::MaskEdBox& field, double defaultValue) {
     using namespace Module1;
     sValueText.clear();
     SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
     QString text = codec::MessageNumberText(defaultValue);
-    temp = float(codec::TextToNumber(text));
-    sValueText = codec::NumberToFixedText(temp, 6);
+    // Rounded through single precision, as every range value is.
+    const float value = float(codec::TextToNumber(text));
+    sValueText = codec::NumberToFixedText(value, 6);
     SetRangeFormat(vEntryMask, vDisplayFormat, sValueText);
     field.setMask(vEntryMask);
     field.setText(sValueText);
@@ -60,23 +58,8 @@ void showRangeDefault(platform::MaskEdBox& field, double defaultValue, float& te
 
 void frmCalibrateSensor::LoadChannel() {
     using namespace Module1;
-    Timer1->stop();
-    // Held before the buttons are disabled, so that the focus they give up cannot land in a
-    // setpoint field.
-    holdInput();
-    cmdNextChannel->setEnabled(false);
-    cmdPrevChannel->setEnabled(false);
-    WorkScope work(*this);
-    m_loading = true;
-    // Whatever ends the load, the refresh and the stepping buttons come back.
-    const auto restore = qScopeGuard([this] {
-        releaseInput();
-        m_loading = false;
-        cmdNextChannel->setEnabled(true);
-        cmdPrevChannel->setEnabled(true);
-        if (!m_unloading)
-            Timer1->start();
-    });
+    // Whatever ends the load, the refresh, the stepping buttons and the input come back.
+    const ControllerWork work(*this, ControllerWork::Kind::Load);
 
     cboSensor->clear();
     cboRange->clear();
@@ -88,15 +71,15 @@ void frmCalibrateSensor::LoadChannel() {
     GetSensorValue();
     GetSensorData();
 
-    showRangeDefault(*medSensorRangeLo, iSensorRangeLo, Temp);
-    showRangeDefault(*medSensorRangeHi, double(sngSensorRangeHi), Temp);
+    showRangeDefault(*medSensorRangeLo, m_defaults.rangeLo);
+    showRangeDefault(*medSensorRangeHi, double(sngSensorRangeHi));
 
     vEntryMask = QStringLiteral("#.###");
     vDisplayFormat = QStringLiteral("0.000");
     medSensorLoVolts->setMask(vEntryMask);
     medSensorHiVolts->setMask(vEntryMask);
-    medSensorLoVolts->setText(codec::FormatWithDisplayFormat(oSensorLoVolts, vDisplayFormat));
-    medSensorHiVolts->setText(codec::FormatWithDisplayFormat(oSensorHiVolts, vDisplayFormat));
+    medSensorLoVolts->setText(codec::FormatWithDisplayFormat(m_defaults.loVolts, vDisplayFormat));
+    medSensorHiVolts->setText(codec::FormatWithDisplayFormat(m_defaults.hiVolts, vDisplayFormat));
 
     ReadAnalogValues();
     // Told at the end of the load; should the controller have changed during the load (a

@@ -9,11 +9,9 @@
 namespace workbench {
 
 void frmCalibrateSensor::cmdCancel_Click() {
-    if (isBusy()) {
-        // Never torn down in the middle of a transaction: asked again once it has ended.
-        defer(Deferred::Exit);
+    // Never torn down in the middle of a transaction: asked again once it has ended.
+    if (deferIfBusy(Deferred::Exit))
         return;
-    }
     const int answer = platform::MsgBox(QStringLiteral("Are You SURE you want to EXIT?"),
                                         platform::vbYesNo, QStringLiteral("Exit Program"));
     if (answer != platform::vbYes)
@@ -24,9 +22,8 @@ void frmCalibrateSensor::cmdCancel_Click() {
 }
 
 void frmCalibrateSensor::closeEvent(QCloseEvent* event) {
-    if (isBusy()) {
+    if (deferIfBusy(Deferred::CloseNow)) {
         event->ignore();
-        defer(Deferred::CloseNow);
         return;
     }
     Timer1->stop();

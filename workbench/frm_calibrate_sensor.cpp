@@ -7,8 +7,8 @@
 #include "workbench/channel_table.h"
 #include "workbench/controller_identity.h"
 
+#include <QApplication>
 #include <QComboBox>
-
 #include <QFont>
 #include <QFontDatabase>
 #include <QFrame>
@@ -243,9 +243,10 @@ void frmCalibrateSensor::Form_Load() {
     }
 
     // Channel 30 is selected without loading it; the first load comes when the form is shown.
-    iChannelButton = 1;
-    cboChannelNumber->setCurrentText(QStringLiteral("30"));
-    iChannelButton = 0;
+    {
+        const ProgramSetsChannel programSets(*this);
+        cboChannelNumber->setCurrentText(QStringLiteral("30"));
+    }
 
     cboSensor->setEnabled(false);
     cboRange->setEnabled(false);
@@ -278,14 +279,56 @@ void frmCalibrateSensor::connectHandlers() {
             });
 }
 
-void frmCalibrateSensor::defer(Deferred request) {
-    const auto isMove = [](Deferred r) {
-        return r == Deferred::Reload || r == Deferred::StepNext || r == Deferred::StepPrev;
-    };
-    if (isMove(request))
+frmCalibrateSensor::DeferRule frmCalibrateSensor::deferRule(Deferred action) {
+    // One line per action: what becomes of it while other work runs, and how it runs once
+    // that has ended. A deferred Accept presses the button, so that it runs only if the button
+    // is on by then.
+    using F = frmCalibrateSensor;
+    switch (action) {
+    case Deferred::Reload:
+        return {WhenBusy::DeferredMove, [](F& f) { f.cboChannelNumber_Click(); }};
+    case Deferred::StepNext:
+        return {WhenBusy::DeferredMove, [](F& f) { f.cmdNextChannel_Click(); }};
+    case Deferred::StepPrev:
+        return {WhenBusy::DeferredMove, [](F& f) { f.cmdPrevChannel_Click(); }};
+    case Deferred::Accept:
+        return {WhenBusy::DroppedDuringLoad, [](F& f) { f.cmdAccept->click(); }};
+    case Deferred::Exit:
+        return {WhenBusy::Deferred, [](F& f) { f.cmdCancel_Click(); }};
+    case Deferred::CloseNow:
+        return {WhenBusy::Deferred, [](F& f) { f.close(); }};
+    case Deferred::About:
+        return {WhenBusy::Deferred, [](F& f) { f.cmdAbout_Click(); }};
+    case Deferred::LiveReading:
+        return {WhenBusy::Dropped, nullptr};
+    }
+    return {WhenBusy::Dropped, nullptr}; // not reached: every action has its line above
+}
+
+bool frmCalibrateSensor::deferIfBusy(Deferred action) {
+    if (!isBusy())
+        return false;
+    switch (deferRule(action).whenBusy) {
+    case WhenBusy::Deferred:
+    case WhenBusy::DeferredMove:
+        defer(action);
+        break;
+    case WhenBusy::DroppedDuringLoad:
+        if (m_loadDepth == 0)
+            defer(action);
+        break;
+    case WhenBusy::Dropped:
+        break;
+    }
+    return true;
+}
+
+void frmCalibrateSensor::defer(Deferred action) {
+    const auto isMove = [](Deferred a) { return deferRule(a).whenBusy == WhenBusy::DeferredMove; };
+    if (isMove(action))
         std::erase_if(m_deferred, isMove);
-    if (std::find(m_deferred.begin(), m_deferred.end(), request) == m_deferred.end())
-        m_deferred.push_back(request);
+    if (std::find(m_deferred.begin(), m_deferred.end(), action) == m_deferred.end())
+        m_deferred.push_back(action);
 }
 
 void frmCalibrateSensor::runDeferredWork() {
@@ -293,29 +336,8 @@ void frmCalibrateSensor::runDeferredWork() {
         return;
     const Deferred next = m_deferred.front();
     m_deferred.pop_front();
-    switch (next) {
-    case Deferred::Reload:
-        cboChannelNumber_Click();
-        break;
-    case Deferred::StepNext:
-        cmdNextChannel_Click();
-        break;
-    case Deferred::StepPrev:
-        cmdPrevChannel_Click();
-        break;
-    case Deferred::Accept:
-        cmdAccept->click();
-        break;
-    case Deferred::Exit:
-        cmdCancel_Click();
-        break;
-    case Deferred::CloseNow:
-        close();
-        break;
-    case Deferred::About:
-        cmdAbout_Click();
-        break;
-    }
+    if (const auto run = deferRule(next).run)
+        run(*this);
     // Whatever is left runs after this, unless this started work of its own (which then
     // picks the rest up when it ends).
     if (!m_deferred.empty() && !isBusy())
@@ -394,13 +416,61 @@ void frmCalibrateSensor::releaseInput() {
     m_heldFocusPolicies.clear();
 }
 
-WorkScope::WorkScope(frmCalibrateSensor& form) : m_form(form) {
+frmCalibrateSensor::ControllerWork::ControllerWork(frmCalibrateSensor& form, Kind kind,
+                                                   QWidget* focusWhenDone)
+    : m_form(form), m_kind(kind), m_focusWhenDone(focusWhenDone) {
     ++m_form.m_busyDepth;
+    m_form.Timer1->stop();
+    if (m_kind == Kind::LiveReading)
+        return;
+    if (m_kind == Kind::Load)
+        ++m_form.m_loadDepth;
+    // Held before the buttons are turned off, so that the focus they give up cannot land in a
+    // setpoint field. Only the first of nested works changes the buttons and the cursor.
+    m_form.holdInput();
+    if (m_form.m_inputHeld > 1)
+        return;
+    m_form.cmdNextChannel->setEnabled(false);
+    m_form.cmdPrevChannel->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_kind == Kind::Accept)
+        m_form.cmdAccept->setEnabled(false);
 }
 
-WorkScope::~WorkScope() {
+frmCalibrateSensor::ControllerWork::~ControllerWork() {
+    if (m_kind != Kind::LiveReading) {
+        // Still busy, and still a load, while the input the waits held back is delivered and
+        // swallowed: nothing it asks for starts now.
+        const bool lastHold = m_form.m_inputHeld == 1;
+        m_form.releaseInput();
+        if (m_kind == Kind::Load)
+            --m_form.m_loadDepth;
+        if (lastHold) {
+            m_form.cmdNextChannel->setEnabled(true);
+            m_form.cmdPrevChannel->setEnabled(true);
+            QApplication::restoreOverrideCursor();
+            if (m_kind == Kind::Accept)
+                m_form.cmdAccept->setEnabled(true);
+        }
+    }
+    if (!m_form.m_unloading) {
+        if (m_form.m_busyDepth == 1)
+            m_form.Timer1->start();
+        // A keyboard user goes on from the control that started the work.
+        if (m_focusWhenDone != nullptr)
+            m_focusWhenDone->setFocus(Qt::OtherFocusReason);
+    }
     if (--m_form.m_busyDepth == 0 && !m_form.m_deferred.empty())
         QTimer::singleShot(0, &m_form, [form = &m_form] { form->runDeferredWork(); });
+}
+
+frmCalibrateSensor::ProgramSetsChannel::ProgramSetsChannel(frmCalibrateSensor& form)
+    : m_form(form), m_before(form.m_programSetsChannel) {
+    m_form.m_programSetsChannel = true;
+}
+
+frmCalibrateSensor::ProgramSetsChannel::~ProgramSetsChannel() {
+    m_form.m_programSetsChannel = m_before;
 }
 
 } // namespace workbench

@@ -1,6 +1,23 @@
 // The calibration workbench window: one analog channel of the TQ-8400 at a time, its sensor
 // type and unit as the controller holds them, the live reading, and the four setpoints the
 // technician calibrates.
+//
+// Work on the controller. A channel load, an accept and a live reading share the one link and
+// the program-wide state; each runs as one ControllerWork, and nothing else starts until it
+// ends (the load and the accept take their own live reading inside them). Every handler that
+// would start work, or must not run in the middle of it, first passes deferIfBusy(): a pick in
+// the channel list, Next, Previous, the window coming back (a reload), Accept, Exit, the
+// title-bar close, Info, and the refresh tick. While work runs:
+//   - a channel move (pick, Next, Previous, reload) is deferred, and replaces any move
+//     deferred before it: the last one wins;
+//   - Exit, the title-bar close and Info are deferred;
+//   - Accept is dropped during a load (the fields are about to be replaced), deferred during
+//     other work;
+//   - the refresh tick is dropped.
+// What was deferred runs, in the order asked, once the work has ended. A load and an accept
+// hold the operator's input to the channel list and the four setpoint fields (no input, no
+// focus) from start to end, so that what they show is what is sent and recorded; a live
+// reading holds nothing. A selection the program makes in the list itself loads nothing.
 #pragma once
 
 #include <QDialog>
@@ -30,9 +47,10 @@ namespace workbench {
 
 struct ChannelInfo;
 
-// What an Accept works from, taken once when it starts: the channel on display and the four
-// setpoint texts as the fields held them. The calibration command, the report record and the
-// row it goes to all come from it, so nothing the operator does meanwhile can change them.
+// What an Accept works from, taken once when it starts: the channel on display, what is shown
+// for it, and the four setpoint texts as the fields held them. The calibration command, the
+// report record, the row it goes to and the log's line all come from it, so nothing the
+// operator does meanwhile can change them.
 struct AcceptSnapshot {
     // The channel on display (the one last loaded); nullptr when none has been loaded yet.
     const ChannelInfo* channel = nullptr;
@@ -40,6 +58,10 @@ struct AcceptSnapshot {
     QString hiVolts;
     QString rangeLo;
     QString rangeHi;
+    // The sensor type and unit shown for the channel, and the Current Data text on display.
+    QString sensorType;
+    QString unit;
+    QString reading;
 };
 
 class frmCalibrateSensor : public QDialog {
@@ -49,23 +71,199 @@ class frmCalibrateSensor : public QDialog {
     // Builds the controls and runs Form_Load.
     explicit frmCalibrateSensor(QWidget* parent = nullptr);
 
-    // Working state of the channel on display, rebuilt by every channel load.
+    // Centres the form, starts Timer1, fills the channel list and selects channel 30 without
+    // loading it, and disables the sensor type and unit fields.
+    void Form_Load();
 
-    // Default low range value (0, 5, -15 or -40).
-    double iSensorRangeLo = 0.0;
-    // 1 while the program itself sets the channel list's selection, so that the selection it
-    // raises does not load the channel a second time; 0 otherwise.
-    int iChannelButton = 0;
-    // Default low and high sensor voltages of the sensor type.
-    double oSensorLoVolts = 0.0;
-    double oSensorHiVolts = 0.0;
-    // Scratch number of the channel load and the setpoint checks.
-    float Temp = 0.0f;
-    // Setup-word address of the channel on display (112 to 125); during an accept the
-    // report-file offset of the channel.
-    qint32 oAddress = 0;
+    // Turns the setup code of the channel on display (`Module1::vChannelIndex`,
+    // `Module1::sChannelSetup`) into the sensor type and unit texts, the default range values
+    // and voltages, and the state of the two voltage fields; then repaints the form. Leaves the
+    // four setpoint texts alone.
+    void GetSensorData();
 
-    // Controls, each named as the window's controls have always been named.
+    // Loads and shows the channel the list shows: setup word, sensor type and unit, the
+    // setpoint defaults, one live reading.
+    void LoadChannel();
+
+    // One refresh of the live reading; dropped while other work runs.
+    void Timer1_Timer();
+
+    // Each gets the event's cancel flag and leaves it false: a wrong entry is replaced and
+    // the operator told, never held.
+    void medSensorHiVolts_Validate(bool& Cancel);
+    void medSensorLoVolts_Validate(bool& Cancel);
+    void medSensorRangeHi_Validate(bool& Cancel);
+    void medSensorRangeLo_Validate(bool& Cancel);
+
+    void cmdAccept_Click();
+    // The channel on display, what is shown for it, and the four setpoint texts as they stand
+    // now.
+    AcceptSnapshot TakeAcceptSnapshot() const;
+    // Records the accepted setpoints in the accepted channel's row of the report file; false
+    // when the file could not be opened even after creating it (the workbench is then closed).
+    // `controllerWritten` tells whether the three write commands went through, so that a box
+    // about the record says truly what became of the controller.
+    bool UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
+
+    // True while a channel load, an accept or a live reading runs. They share the one link
+    // and the program-wide state, so nothing else may start until they end.
+    bool isBusy() const { return m_busyDepth > 0; }
+
+    // What the sensor type of the channel on display sets as defaults: the low range value
+    // (0, 5, -15 or -40) and the low and high sensor voltages.
+    struct SensorDefaults {
+        double rangeLo = 0.0;
+        double loVolts = 0.0;
+        double hiVolts = 0.0;
+    };
+    const SensorDefaults& sensorDefaults() const { return m_defaults; }
+    // The controller table address the last channel load read the setup word from; after an
+    // Accept, the report-file offset of the accepted channel.
+    qint32 lastAddress() const { return oAddress; }
+
+  protected:
+    // Swallows the operator's input to the channel list and the setpoint fields while a load
+    // or an accept runs.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Esc presses the Exit button instead of closing the window.
+    void keyPressEvent(QKeyEvent* event) override;
+    // Closing from the title bar ends the workbench without a question.
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // --- Work on the controller ---
+
+    // What the operator (or the window) can ask for while other work runs. Each has one line
+    // in deferRule(), which says what becomes of it then and how it is run afterwards.
+    enum class Deferred { Reload, StepNext, StepPrev, Accept, Exit, CloseNow, About, LiveReading };
+    enum class WhenBusy {
+        // Runs once the work has ended.
+        Deferred,
+        // A channel move: runs once the work has ended, replacing any move asked for before it
+        // (the last pick wins).
+        DeferredMove,
+        // Dropped while a channel load runs (the fields are about to be replaced); deferred
+        // while any other work runs.
+        DroppedDuringLoad,
+        // Dropped: the next one comes by itself.
+        Dropped,
+    };
+    struct DeferRule {
+        WhenBusy whenBusy;
+        // Runs it once the work has ended; nullptr for what is only ever dropped.
+        void (*run)(frmCalibrateSensor&);
+    };
+    static DeferRule deferRule(Deferred action);
+    // The gate at the start of every entry point: true when other work runs, and `action` has
+    // been deferred or dropped as its rule says; false when the caller may go ahead.
+    bool deferIfBusy(Deferred action);
+    void defer(Deferred action);
+    void runDeferredWork();
+
+    // One piece of work on the controller, for the life of the object. It marks the workbench
+    // busy and stops Timer1; a load or an accept also holds the operator's input to the channel
+    // list and the setpoint fields, turns off the stepping buttons and shows the hourglass,
+    // and an accept turns off its own button. When the work ends, in this order: the input
+    // held comes back (once the last work holding it ends), the buttons and the cursor come
+    // back, Timer1 restarts (once the outermost work ends), `focusWhenDone` takes the focus,
+    // and whatever was deferred meanwhile runs. Timer1 and the focus stay as they are once
+    // the workbench is closing.
+    class ControllerWork {
+      public:
+        enum class Kind { Load, Accept, LiveReading };
+        ControllerWork(frmCalibrateSensor& form, Kind kind, QWidget* focusWhenDone = nullptr);
+        ~ControllerWork();
+        ControllerWork(const ControllerWork&) = delete;
+        ControllerWork& operator=(const ControllerWork&) = delete;
+
+      private:
+        frmCalibrateSensor& m_form;
+        const Kind m_kind;
+        QWidget* const m_focusWhenDone;
+    };
+
+    // While it lives, a selection the program makes in the channel list loads nothing.
+    class ProgramSetsChannel {
+      public:
+        explicit ProgramSetsChannel(frmCalibrateSensor& form);
+        ~ProgramSetsChannel();
+        ProgramSetsChannel(const ProgramSetsChannel&) = delete;
+        ProgramSetsChannel& operator=(const ProgramSetsChannel&) = delete;
+
+      private:
+        frmCalibrateSensor& m_form;
+        const bool m_before;
+    };
+
+    // True while a channel load or an accept runs: the channel list and the four setpoint
+    // fields then take no input at all.
+    bool isInputHeld() const { return m_inputHeld > 0; }
+    // The controls a load or an accept keeps the operator's input from.
+    std::vector<QWidget*> heldControls() const;
+    void watchHeldControls();
+    // Starts and ends a stretch in which the held controls take no input and no focus;
+    // nested stretches count. Ending the outermost first delivers (and so discards) whatever
+    // input the waits held back, so nothing typed meanwhile lands in a field afterwards.
+    void holdInput();
+    void releaseInput();
+
+    // --- Building the window ---
+
+    void createControls();
+    void layOutControls();
+    void setUpTabOrder();
+    void connectHandlers();
+    void connectSetpointFields();
+
+    // --- Controller table read and channel load ---
+
+    // Reads the controller table lines `oAddress` and `oAddress` + 1 and returns both replies
+    // whole; one communications error box when either read failed.
+    void SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
+    // Reads the setup word of the channel the list shows and stores its setup code.
+    void GetSensorValue();
+
+    // --- Live analog readout ---
+
+    // Takes and shows one live reading of the channel on display.
+    void ReadAnalogValues();
+
+    // --- Channel navigation ---
+
+    void Form_Activate();
+    void cboChannelNumber_Click();
+    void cmdNextChannel_Click();
+    void cmdPrevChannel_Click();
+    void stepChannel(int direction);
+
+    // --- Setpoint entry and validation ---
+
+    void onFocusChanged(QWidget* old, QWidget* now);
+    void medSensorHiVolts_GotFocus();
+    void medSensorLoVolts_GotFocus();
+    void medSensorRangeHi_GotFocus();
+    void medSensorRangeLo_GotFocus();
+
+    // --- Calibration write, exit, about box ---
+
+    // Refuses an Accept whose low voltage is above its high voltage, or whose low range value
+    // is above its high one: the high field's own message, the focus in that field. True when
+    // refused; nothing is then sent or recorded.
+    bool RefuseInvertedPair(const AcceptSnapshot& accepted);
+    void cmdCancel_Click();
+    void cmdAbout_Click();
+
+    // --- Another controller behind the same port ---
+
+    // Tells the operator once, in a box, when another controller was found answering (the
+    // identity before and now, and that the report file may hold rows of the previous one);
+    // `acceptStopped` adds that the Accept pressed has sent nothing. True when the channel on
+    // display was loaded from another controller than the one now answering: it is then read
+    // again once the work under way has ended.
+    bool NoticeAnotherController(bool acceptStopped = false);
+
+    // --- Controls, each named as the window's controls have always been named ---
+
     QFrame* Frame3 = nullptr;
     QFrame* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
@@ -101,130 +299,25 @@ class frmCalibrateSensor : public QDialog {
     // Refresh timer of the live reading, 1000 ms.
     QTimer* Timer1 = nullptr;
 
-    // Centres the form, starts Timer1, fills the channel list and selects channel 30 without
-    // loading it, and disables the sensor type and unit fields.
-    void Form_Load();
+    // --- Working state ---
 
-    // Turns the setup code of the channel on display (`Module1::vChannelIndex`,
-    // `Module1::sChannelSetup`) into the sensor type and unit texts, the default range values
-    // and voltages, and the state of the two voltage fields; then repaints the form. Leaves the
-    // four setpoint texts alone.
-    void GetSensorData();
+    // Defaults of the sensor type on display, rebuilt by every channel load.
+    SensorDefaults m_defaults;
+    // Setup-word address of the channel on display (112 to 125); after an accept the
+    // report-file offset of the channel.
+    qint32 oAddress = 0;
+    // Set while the program itself sets the channel list's selection, so that the selection
+    // it raises does not load the channel a second time (ProgramSetsChannel).
+    bool m_programSetsChannel = false;
 
-    // Stores the report-file offset of the channel the channel list shows into `oAddress`;
-    // leaves it as it was when the list shows no channel number.
-    void GetFileAddress(qint32& oAddress);
-
-    // --- Controller table read and channel load ---
-
-    // Reads the controller table lines `oAddress` and `oAddress` + 1 and returns both replies
-    // whole; one communications error box when either read failed.
-    void SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
-    // Reads the setup word of the channel the list shows and stores its setup code.
-    void GetSensorValue();
-    // Loads and shows the channel the list shows: setup word, sensor type and unit, the
-    // setpoint defaults, one live reading.
-    void LoadChannel();
-
-    // --- Live analog readout ---
-
-    // Takes and shows one live reading of the channel on display.
-    void ReadAnalogValues();
-    void Timer1_Timer();
-
-    // --- Channel navigation ---
-
-    void Form_Activate();
-    void cboChannelNumber_Click();
-    void cmdNextChannel_Click();
-    void cmdPrevChannel_Click();
-
-    // --- Setpoint entry and validation ---
-
-    void medSensorHiVolts_GotFocus();
-    void medSensorLoVolts_GotFocus();
-    void medSensorRangeHi_GotFocus();
-    void medSensorRangeLo_GotFocus();
-    // Each gets the event's cancel flag and leaves it false: a wrong entry is replaced and
-    // the operator told, never held.
-    void medSensorHiVolts_Validate(bool& Cancel);
-    void medSensorLoVolts_Validate(bool& Cancel);
-    void medSensorRangeHi_Validate(bool& Cancel);
-    void medSensorRangeLo_Validate(bool& Cancel);
-
-    // --- Calibration write, report file, exit, about box ---
-
-    void cmdAccept_Click();
-    // Refuses an Accept whose low voltage is above its high voltage, or whose low range value
-    // is above its high one: the high field's own message, the focus in that field. True when
-    // refused; nothing is then sent or recorded.
-    bool RefuseInvertedPair(const AcceptSnapshot& accepted);
-    // The channel on display and the four setpoint texts as they stand now.
-    AcceptSnapshot TakeAcceptSnapshot() const;
-    // Records the accepted setpoints in the accepted channel's row of the report file; false
-    // when the file could not be opened even after creating it (the workbench is then closed).
-    // `controllerWritten` tells whether the three write commands went through, so that a box
-    // about the record says truly what became of the controller.
-    bool UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
-    void cmdCancel_Click();
-    void cmdAbout_Click();
-
-    // --- Another controller behind the same port ---
-
-    // Tells the operator once, in a box, when another controller was found answering (the
-    // identity before and now, and that the report file may hold rows of the previous one);
-    // `acceptStopped` adds that the Accept pressed has sent nothing. True when the channel on
-    // display was loaded from another controller than the one now answering: it is then read
-    // again once the work under way has ended.
-    bool NoticeAnotherController(bool acceptStopped = false);
-
-    // --- Work that talks to the controller ---
-
-    // True while a channel load, an accept or a live reading runs. They share the one link
-    // and the program-wide state, so nothing else may start until they end.
-    bool isBusy() const { return m_busyDepth > 0; }
-    // True while a channel load or an accept runs: the channel list and the four setpoint
-    // fields then take no input at all.
-    bool isInputHeld() const { return m_inputHeld > 0; }
-
-  protected:
-    // Swallows the operator's input to the channel list and the setpoint fields while a load
-    // or an accept runs.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    // Esc presses the Exit button instead of closing the window.
-    void keyPressEvent(QKeyEvent* event) override;
-    // Closing from the title bar ends the workbench without a question.
-    void closeEvent(QCloseEvent* event) override;
-
-  private:
-    friend class WorkScope;
-
-    void createControls();
-    void layOutControls();
-    void setUpTabOrder();
-    void connectHandlers();
-    void connectSetpointFields();
-    void onFocusChanged(QWidget* old, QWidget* now);
-    void stepChannel(int direction);
-    void runDeferredWork();
-    // The controls a load or an accept keeps the operator's input from.
-    std::vector<QWidget*> heldControls() const;
-    void watchHeldControls();
-    // Starts and ends a stretch in which the held controls take no input and no focus;
-    // nested stretches count. Ending the outermost first delivers (and so discards) whatever
-    // input the waits held back, so nothing typed meanwhile lands in a field afterwards.
-    void holdInput();
-    void releaseInput();
-
-    // What the operator asked for while other work ran; it runs, in order, once that has
-    // ended. A later channel move replaces an earlier one (the last pick wins).
-    enum class Deferred { Reload, StepNext, StepPrev, Accept, Exit, CloseNow, About };
-    void defer(Deferred request);
-
+    // Works on the controller running now (nested ones count), and those of them that are
+    // channel loads.
     int m_busyDepth = 0;
+    int m_loadDepth = 0;
     int m_inputHeld = 0;
     std::vector<std::pair<QWidget*, Qt::FocusPolicy>> m_heldFocusPolicies;
-    bool m_loading = false;
+    // What the operator asked for while other work ran; it runs, in order, once that has
+    // ended.
     std::deque<Deferred> m_deferred;
     // The setpoint field the operator is working in (validated when the focus leaves it).
     QWidget* m_fieldBeingEdited = nullptr;
@@ -235,19 +328,6 @@ class frmCalibrateSensor : public QDialog {
     // The operator has been told once that the calibration log cannot take a line: one
     // workbench is one session, and the box is not shown again in it.
     bool m_logFailureTold = false;
-};
-
-// Marks the workbench busy for the life of the object; when the outermost piece of work
-// ends, the work asked for meanwhile runs.
-class WorkScope {
-  public:
-    explicit WorkScope(frmCalibrateSensor& form);
-    ~WorkScope();
-    WorkScope(const WorkScope&) = delete;
-    WorkScope& operator=(const WorkScope&) = delete;
-
-  private:
-    frmCalibrateSensor& m_form;
 };
 
 } // namespace workbench

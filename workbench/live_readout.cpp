@@ -9,7 +9,6 @@
 #include "workbench/controller_identity.h"
 
 #include <QLineEdit>
-#include <QTimer>
 
 #include <optional>
 
@@ -23,7 +22,7 @@ void frmCalibrateSensor::ReadAnalogValues() {
         channel ? devicelink::protocol::LiveReadCommand(channel->slot) : std::nullopt;
     if (!command)
         return; // no channel loaded yet: nothing is sent, the field stays as it is
-    WorkScope work(*this);
+    const ControllerWork work(*this, ControllerWork::Kind::LiveReading);
     sCommand = *command;
     iStatus = -2;
     devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
@@ -36,17 +35,12 @@ void frmCalibrateSensor::ReadAnalogValues() {
 }
 
 void frmCalibrateSensor::Timer1_Timer() {
-    if (isBusy())
+    if (deferIfBusy(Deferred::LiveReading))
         return; // a load or an accept is talking to the controller
-    Timer1->stop();
-    {
-        WorkScope work(*this);
-        ReadAnalogValues();
-        // The reading may have found another controller (after a reopen or a silence).
-        NoticeAnotherController();
-    }
-    if (!m_unloading)
-        Timer1->start();
+    const ControllerWork work(*this, ControllerWork::Kind::LiveReading);
+    ReadAnalogValues();
+    // The reading may have found another controller (after a reopen or a silence).
+    NoticeAnotherController();
 }
 
 } // namespace workbench

@@ -55,8 +55,9 @@ void showRangeMessage() {
                      QStringLiteral("Invalid Data"));
 }
 
-// Writes `Temp` into a range field in the channel's display form: signed fixed text first,
-// then the channel's layout, the sign position going into the mask.
+// Writes the corrected range value into its field in the channel's display form: signed fixed
+// text first, then the channel's layout, the sign position going into the mask; the whole text
+// is left selected.
 void storeRangeValue(platform::MaskEdBox& field, float value) {
     using namespace Module1;
     sValueText = codec::NumberToFixedText(value, 6);
@@ -92,25 +93,12 @@ struct SetpointField {
     void (frmCalibrateSensor::*validate)(bool&);
 };
 
-std::array<SetpointField, 4> setpointFields(const frmCalibrateSensor& form) {
-    return {{
-        {form.medSensorRangeLo, &frmCalibrateSensor::medSensorRangeLo_GotFocus,
-         &frmCalibrateSensor::medSensorRangeLo_Validate},
-        {form.medSensorLoVolts, &frmCalibrateSensor::medSensorLoVolts_GotFocus,
-         &frmCalibrateSensor::medSensorLoVolts_Validate},
-        {form.medSensorRangeHi, &frmCalibrateSensor::medSensorRangeHi_GotFocus,
-         &frmCalibrateSensor::medSensorRangeHi_Validate},
-        {form.medSensorHiVolts, &frmCalibrateSensor::medSensorHiVolts_GotFocus,
-         &frmCalibrateSensor::medSensorHiVolts_Validate},
-    }};
-}
-
 // The setpoint field that `widget` is, with its two handlers; none for any other control.
-std::optional<SetpointField> setpointFieldOf(const frmCalibrateSensor& form,
+std::optional<SetpointField> setpointFieldOf(const std::array<SetpointField, 4>& fields,
                                              const QWidget* widget) {
     if (widget == nullptr)
         return std::nullopt;
-    for (const SetpointField& entry : setpointFields(form)) {
+    for (const SetpointField& entry : fields) {
         if (entry.field == widget)
             return entry;
     }
@@ -139,8 +127,18 @@ void frmCalibrateSensor::onFocusChanged(QWidget* /*old*/, QWidget* now) {
     if (now == m_fieldBeingEdited)
         return;
 
-    const std::optional<SetpointField> left = setpointFieldOf(*this, m_fieldBeingEdited);
-    const std::optional<SetpointField> entered = setpointFieldOf(*this, now);
+    const std::array<SetpointField, 4> fields = {{
+        {medSensorRangeLo, &frmCalibrateSensor::medSensorRangeLo_GotFocus,
+         &frmCalibrateSensor::medSensorRangeLo_Validate},
+        {medSensorLoVolts, &frmCalibrateSensor::medSensorLoVolts_GotFocus,
+         &frmCalibrateSensor::medSensorLoVolts_Validate},
+        {medSensorRangeHi, &frmCalibrateSensor::medSensorRangeHi_GotFocus,
+         &frmCalibrateSensor::medSensorRangeHi_Validate},
+        {medSensorHiVolts, &frmCalibrateSensor::medSensorHiVolts_GotFocus,
+         &frmCalibrateSensor::medSensorHiVolts_Validate},
+    }};
+    const std::optional<SetpointField> left = setpointFieldOf(fields, m_fieldBeingEdited);
+    const std::optional<SetpointField> entered = setpointFieldOf(fields, now);
 
     // Recorded before the check runs: the check's message box takes the focus and gives it back
     // to `now`, which then counts as the field already entered, not as a new move.
@@ -224,9 +222,8 @@ void frmCalibrateSensor::medSensorRangeHi_Validate(bool& Cancel) {
         codec::CorrectRangeHigh(field.Text(), medSensorRangeLo->Text(), vRangeMin, vRangeMax);
     if (check.outOfLimits)
         showRangeMessage();
-    Temp = check.value;
 
-    storeRangeValue(field, Temp);
+    storeRangeValue(field, check.value);
     Cancel = false;
 }
 
@@ -238,9 +235,8 @@ void frmCalibrateSensor::medSensorRangeLo_Validate(bool& Cancel) {
     const codec::RangeCorrection check = codec::CorrectRangeLow(field.Text(), vRangeMin, vRangeMax);
     if (check.outOfLimits)
         showRangeMessage();
-    Temp = check.value;
 
-    storeRangeValue(field, Temp);
+    storeRangeValue(field, check.value);
     Cancel = false;
 }
 

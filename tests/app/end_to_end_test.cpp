@@ -4,6 +4,7 @@
 // and the report file are checked byte for byte.
 #include "app/startup.h"
 #include "fakes.h"
+#include "form_controls.h"
 #include "login/frm_login.h"
 #include "platform/masked_edit.h"
 #include "platform/pdq.h"
@@ -135,33 +136,34 @@ class EndToEndTest : public ::testing::Test {
 
     // Calibrates the channel on display with keys; returns what was accepted.
     void calibrate(frmCalibrateSensor& form, ChannelRecord& record, bool overshootHigh) {
-        const RangeEntry entry = kRangeEntries.at(form.medSensorRangeLo->Mask());
-        form.cboChannelNumber->setFocus();
+        const testsupport::WorkbenchControls ui(form);
+        const RangeEntry entry = kRangeEntries.at(ui.medSensorRangeLo->Mask());
+        ui.cboChannelNumber->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // live reading field
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // low range
-        typeInto(form.medSensorRangeLo, entry.lowKeys);
+        typeInto(ui.medSensorRangeLo, entry.lowKeys);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        const bool voltsEditable = form.medSensorLoVolts->isEnabled();
+        const bool voltsEditable = ui.medSensorLoVolts->isEnabled();
         if (voltsEditable) {
-            typeInto(form.medSensorLoVolts, "0400");
+            typeInto(ui.medSensorLoVolts, "0400");
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        typeInto(form.medSensorRangeHi, overshootHigh ? "+1500" : entry.highKeys);
+        typeInto(ui.medSensorRangeHi, overshootHigh ? "+1500" : entry.highKeys);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         if (voltsEditable) {
-            typeInto(form.medSensorHiVolts, "4600");
+            typeInto(ui.medSensorHiVolts, "4600");
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        ASSERT_EQ(QApplication::focusWidget(), form.cmdAccept);
-        record.lo = form.medSensorRangeLo->Text();
-        record.hi = form.medSensorRangeHi->Text();
-        record.vlo = form.medSensorLoVolts->Text();
-        record.vhi = form.medSensorHiVolts->Text();
+        ASSERT_EQ(QApplication::focusWidget(), ui.cmdAccept);
+        record.lo = ui.medSensorRangeLo->Text();
+        record.hi = ui.medSensorRangeHi->Text();
+        record.vlo = ui.medSensorLoVolts->Text();
+        record.vhi = ui.medSensorHiVolts->Text();
         EXPECT_EQ(record.lo, QString::fromLatin1(entry.low));
         if (!overshootHigh) {
             EXPECT_EQ(record.hi, QString::fromLatin1(entry.high));
         }
-        QTest::keyClick(form.cmdAccept, Qt::Key_Space);
+        QTest::keyClick(ui.cmdAccept, Qt::Key_Space);
     }
 
     QTemporaryDir reportDir;
@@ -184,24 +186,26 @@ TEST_F(EndToEndTest, CalibrateAllFourteenChannelsAndLeave) {
             return;
         }
         auto* form = visibleForm<frmCalibrateSensor>();
-        if (form == nullptr || scriptRan || form->isBusy() || form->cboSensor->text().isEmpty())
+        if (form == nullptr || scriptRan || form->isBusy() ||
+            testsupport::control<QLineEdit>(*form, "cboSensor")->text().isEmpty())
             return;
+        const testsupport::WorkbenchControls ui(*form);
         scriptRan = true;
         driver.stop();
         for (int slot = 0; slot < 14; ++slot) {
             if (slot > 0)
-                QTest::mouseClick(form->cmdNextChannel, Qt::LeftButton);
+                QTest::mouseClick(ui.cmdNextChannel, Qt::LeftButton);
             ChannelRecord& r = records[size_t(slot)];
-            EXPECT_EQ(form->cboChannelNumber->currentText(), QString::fromLatin1(kChannels[slot]));
-            r.sensor = form->cboSensor->text();
-            r.unit = form->cboRange->text();
-            r.rangeLo = form->medSensorRangeLo->Text();
-            r.rangeHi = form->medSensorRangeHi->Text();
-            r.voltsLo = form->medSensorLoVolts->Text();
-            r.voltsHi = form->medSensorHiVolts->Text();
+            EXPECT_EQ(ui.cboChannelNumber->currentText(), QString::fromLatin1(kChannels[slot]));
+            r.sensor = ui.cboSensor->text();
+            r.unit = ui.cboRange->text();
+            r.rangeLo = ui.medSensorRangeLo->Text();
+            r.rangeHi = ui.medSensorRangeHi->Text();
+            r.voltsLo = ui.medSensorLoVolts->Text();
+            r.voltsHi = ui.medSensorHiVolts->Text();
             calibrate(*form, r, slot == 0);
         }
-        QTest::mouseClick(form->cmdCancel, Qt::LeftButton); // "Are You SURE ...?" Yes
+        QTest::mouseClick(ui.cmdCancel, Qt::LeftButton); // "Are You SURE ...?" Yes
     });
     driver.start(10);
 

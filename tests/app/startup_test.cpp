@@ -1,6 +1,7 @@
 // The whole start-up against the simulated controller: splash, login, identity block,
 // workbench, shutdown.
 #include "app/startup.h"
+#include "form_controls.h"
 #include "login/frm_login.h"
 #include "platform/pdq.h"
 #include "platform/pdq_comm.h"
@@ -82,7 +83,8 @@ TEST_F(StartupTest, SplashLoginIdentityWorkbenchAndShutdown) {
         if (auto* workbench = visibleForm<frmCalibrateSensor>()) {
             workbenchSeen = true;
             // Once the first channel has loaded, the operator closes the window.
-            if (!workbench->isBusy() && !workbench->cboSensor->text().isEmpty()) {
+            if (!workbench->isBusy() &&
+                !testsupport::control<QLineEdit>(*workbench, "cboSensor")->text().isEmpty()) {
                 portOpenInWorkbench = platform::PDQ().Comm1().portOpen();
                 workbench->close();
             }

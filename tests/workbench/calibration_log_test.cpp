@@ -1,6 +1,7 @@
 // The calibration log: made with its header by the first Accept, one line added by every
 // Accept whatever became of the write and the record, quoted where a field needs it, and never
 // rewritten; each line chained to the one before it, free text kept from being a formula.
+#include "form_controls.h"
 #include "platform/port_path.h"
 #include "platform/signed_in_user.h"
 #include "shell/module1.h"
@@ -34,7 +35,7 @@ class CalibrationLogTest : public ::testing::Test {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         ASSERT_TRUE(dir.isValid());
         workbench::setReportDirectoryForTests(dir.path());
-        form.Timer1->stop();
+        ui.Timer1->stop();
     }
     void TearDown() override {
         workbench::setReportDirectoryForTests(QString());
@@ -43,10 +44,7 @@ class CalibrationLogTest : public ::testing::Test {
     }
 
     void load(const QString& channel) {
-        form.iChannelButton = 1;
-        form.cboChannelNumber->setCurrentText(channel);
-        form.iChannelButton = 0;
-        form.LoadChannel();
+        testsupport::loadChannel(form, channel);
         harness.forget();
     }
     static QByteArray contents(const QString& path) {
@@ -60,14 +58,15 @@ class CalibrationLogTest : public ::testing::Test {
     }
     // Accepts the channel on display; the Current Data text before and after.
     std::pair<QString, QString> accept() {
-        const QString before = form.cboAnalogData->text();
+        const QString before = ui.cboAnalogData->text();
         form.cmdAccept_Click();
-        return {before, form.cboAnalogData->text()};
+        return {before, ui.cboAnalogData->text()};
     }
 
     QTemporaryDir dir;
     testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
+    testsupport::WorkbenchControls ui{form};
 };
 
 TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
@@ -215,11 +214,9 @@ TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFo
         }
         workbench::setReportDirectoryForTests(here.path());
         frmCalibrateSensor session; // a session of its own: no log box shown in it yet
-        session.Timer1->stop();
-        session.iChannelButton = 1;
-        session.cboChannelNumber->setCurrentText(QStringLiteral("31"));
-        session.iChannelButton = 0;
-        session.LoadChannel();
+        testsupport::WorkbenchControls sessionUi{session};
+        sessionUi.Timer1->stop();
+        testsupport::loadChannel(session, QStringLiteral("31"));
         harness.forget();
         session.cmdAccept_Click();
         ASSERT_EQ(harness.boxes.shown.size(), 2u);

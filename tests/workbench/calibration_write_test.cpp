@@ -1,5 +1,6 @@
 // Accept: the three write commands, the counts and texts they carry, the report row, and
 // leaving the workbench.
+#include "form_controls.h"
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
 #include "sim_process.h"
@@ -30,21 +31,18 @@ class AcceptTest : public ::testing::Test {
   protected:
     void SetUp() override {
         workbench::setReportDirectoryForTests(dir.path());
-        form.Timer1->stop();
+        ui.Timer1->stop();
     }
     void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
 
     // Shows the channel as a load leaves it, from the controller's own setup words.
     void load(const QString& channel) {
-        form.iChannelButton = 1;
-        form.cboChannelNumber->setCurrentText(channel);
-        form.iChannelButton = 0;
-        form.LoadChannel();
+        testsupport::loadChannel(form, channel);
         harness.forget();
     }
     void setVolts(const QString& low, const QString& high) {
-        ASSERT_TRUE(form.medSensorLoVolts->setText(low));
-        ASSERT_TRUE(form.medSensorHiVolts->setText(high));
+        ASSERT_TRUE(ui.medSensorLoVolts->setText(low));
+        ASSERT_TRUE(ui.medSensorHiVolts->setText(high));
     }
     // The calibration command of the last accept.
     QByteArray calibrationCommand() const {
@@ -61,14 +59,15 @@ class AcceptTest : public ::testing::Test {
     QTemporaryDir dir;
     testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
+    testsupport::WorkbenchControls ui{form};
 };
 
 TEST_F(AcceptTest, SendsOnCalibrationOffThenReadsAndRecords) {
     harness.controller.setSetupWord(0, 0x0200); // "0 - 50" in PSIG
     load(QStringLiteral("30"));
-    ASSERT_EQ(form.medSensorRangeHi->Text(), QStringLiteral("+050.0"));
+    ASSERT_EQ(ui.medSensorRangeHi->Text(), QStringLiteral("+050.0"));
     harness.boxes.answers = {platform::vbOK}; // the report file is made
-    QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
+    QTest::mouseClick(ui.cmdAccept, Qt::LeftButton);
     EXPECT_EQ(harness.commands(),
               (std::vector<QByteArray>{">(00T ON)", ">(00TC 00 0409 +000.0 3685 +050.0)",
                                        ">(00T OFF)", ">(0140A RX 11)"}));
@@ -78,11 +77,11 @@ TEST_F(AcceptTest, SendsOnCalibrationOffThenReadsAndRecords) {
     ASSERT_EQ(file.size(), 674);
     EXPECT_EQ(file.mid(55, 34), QByteArray("0.500    4.500    +000.0    +050.0"));
     // Everything is back on, and the reading shows the controller's answer after the write.
-    EXPECT_TRUE(form.cmdAccept->isEnabled());
-    EXPECT_TRUE(form.cmdNextChannel->isEnabled());
-    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_TRUE(ui.cmdAccept->isEnabled());
+    EXPECT_TRUE(ui.cmdNextChannel->isEnabled());
+    EXPECT_TRUE(ui.Timer1->isActive());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(form.cboAnalogData->text().isEmpty());
+    EXPECT_FALSE(ui.cboAnalogData->text().isEmpty());
 }
 
 TEST_F(AcceptTest, VoltagesBecomeFourDigitCounts) {
@@ -128,7 +127,7 @@ TEST_F(AcceptTest, SilentControllerStillGetsAllThreeCommands) {
     // Nothing came back, which this wait mode takes as it is: only the report file's box.
     ASSERT_EQ(harness.boxes.shown.size(), 1u);
     EXPECT_TRUE(harness.boxes.shown[0].text.startsWith(QStringLiteral("Error!  Cannot Open ")));
-    EXPECT_TRUE(form.cboAnalogData->text().isEmpty());
+    EXPECT_TRUE(ui.cboAnalogData->text().isEmpty());
 }
 
 TEST_F(AcceptTest, ALineThatIsGoneFailsTheWriteWithOneBoxAndTheRowIsStillRecorded) {
@@ -160,9 +159,9 @@ TEST_F(AcceptTest, ALineThatIsGoneFailsTheWriteWithOneBoxAndTheRowIsStillRecorde
         // A device gone before the Accept is tried once, before its first command; one lost
         // during the Accept is not tried again until the Accept has ended.
         EXPECT_EQ(harness.port->reopenAttempts, duringTheAccept ? 0 : 1);
-        EXPECT_TRUE(form.cmdAccept->isEnabled());
-        EXPECT_TRUE(form.Timer1->isActive());
-        form.Timer1->stop();
+        EXPECT_TRUE(ui.cmdAccept->isEnabled());
+        EXPECT_TRUE(ui.Timer1->isActive());
+        ui.Timer1->stop();
 
         // The adapter is back: the next Accept works without a restart.
         harness.port->deviceBack = true;
@@ -194,13 +193,13 @@ TEST_F(AcceptTest, ALineThatIsGoneFailsTheWriteWithOneBoxAndTheRowIsStillRecorde
 
 TEST_F(AcceptTest, FieldWithoutANumberSendsNothing) {
     load(QStringLiteral("30"));
-    form.medSensorRangeLo->setMask(form.medSensorRangeLo->Mask()); // prompts only
+    ui.medSensorRangeLo->setMask(ui.medSensorRangeLo->Mask()); // prompts only
     form.cmdAccept_Click();
     EXPECT_TRUE(harness.commands().empty());
     ASSERT_EQ(harness.boxes.shown.size(), 1u);
     EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Invalid Data"));
     EXPECT_TRUE(harness.boxes.shown[0].text.contains(QStringLiteral("Low Sensor Range")));
-    EXPECT_TRUE(form.cmdAccept->isEnabled());
+    EXPECT_TRUE(ui.cmdAccept->isEnabled());
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("CalData.txt"))));
 }
 
@@ -211,8 +210,8 @@ TEST_F(AcceptTest, ExitDuringAnAcceptWaitsForIt) {
     form.show();
     harness.waits.onYield = [this] {
         harness.waits.onYield = nullptr;
-        QTest::mouseClick(form.cmdCancel, Qt::LeftButton); // pressed while T ON waits
-        QTest::mouseClick(form.cmdAccept, Qt::LeftButton); // disabled while it runs
+        QTest::mouseClick(ui.cmdCancel, Qt::LeftButton); // pressed while T ON waits
+        QTest::mouseClick(ui.cmdAccept, Qt::LeftButton); // disabled while it runs
     };
     form.cmdAccept_Click();
     EXPECT_EQ(finished.count(), 0);
@@ -223,22 +222,22 @@ TEST_F(AcceptTest, ExitDuringAnAcceptWaitsForIt) {
     EXPECT_EQ(harness.boxes.shown[1].text, QStringLiteral("Are You SURE you want to EXIT?"));
     EXPECT_EQ(harness.boxes.shown[1].style, 4);
     EXPECT_EQ(harness.count(">(00T ON)"), 1); // one accept only
-    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_FALSE(ui.Timer1->isActive());
 }
 
 TEST_F(AcceptTest, ExitAsksAndTitleBarCloseDoesNot) {
     load(QStringLiteral("30"));
     form.show();
-    form.Timer1->start();
+    ui.Timer1->start();
     harness.boxes.answers = {platform::vbNo};
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_TRUE(ui.Timer1->isActive());
     ASSERT_EQ(harness.boxes.shown.size(), 1u);
 
     form.close();
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_FALSE(ui.Timer1->isActive());
     EXPECT_EQ(harness.boxes.shown.size(), 1u);
 }
 
@@ -246,10 +245,10 @@ TEST_F(AcceptTest, ExitYesEndsTheWorkbench) {
     load(QStringLiteral("30"));
     form.show();
     harness.boxes.answers = {platform::vbYes};
-    QTest::mouseClick(form.cmdCancel, Qt::LeftButton);
+    QTest::mouseClick(ui.cmdCancel, Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), int(QDialog::Rejected));
-    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_FALSE(ui.Timer1->isActive());
 }
 
 } // namespace
@@ -266,8 +265,8 @@ TEST_F(AcceptTest, RandomEntriesNeverSendANonNumber) {
     QRandomGenerator random(8400);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    platform::MaskEdBox* const fields[] = {form.medSensorRangeLo, form.medSensorLoVolts,
-                                           form.medSensorRangeHi, form.medSensorHiVolts};
+    platform::MaskEdBox* const fields[] = {ui.medSensorRangeLo, ui.medSensorLoVolts,
+                                           ui.medSensorRangeHi, ui.medSensorHiVolts};
     int written = 0;
     for (int round = 0; round < 60; ++round) {
         SCOPED_TRACE(round);
@@ -288,16 +287,16 @@ TEST_F(AcceptTest, RandomEntriesNeverSendANonNumber) {
             if (random.bounded(3) == 0)
                 QTest::keyClick(field, Qt::Key_Backspace);
         }
-        form.cmdAccept->setFocus(); // leaving the last field checks it
+        ui.cmdAccept->setFocus(); // leaving the last field checks it
         harness.forget();
-        QTest::keyClick(form.cmdAccept, Qt::Key_Space);
+        QTest::keyClick(ui.cmdAccept, Qt::Key_Space);
         const QByteArray command = calibrationCommand();
         if (command != "<none>") {
             ++written;
             EXPECT_TRUE(wellFormed.match(QString::fromLatin1(command)).hasMatch())
                 << command.constData();
         }
-        EXPECT_TRUE(form.cmdAccept->isEnabled());
+        EXPECT_TRUE(ui.cmdAccept->isEnabled());
     }
     // The checks on leaving put a valid value into every field, so the accepts do go out.
     EXPECT_EQ(written, 60);
@@ -338,14 +337,14 @@ TEST_F(AcceptTest, AnInvertedPairIsRefusedBeforeAnythingIsSent) {
     for (const PairCase& c : kPairCases) {
         SCOPED_TRACE(std::string(c.loVolts) + " " + c.hiVolts + " " + c.rangeLo + " " + c.rangeHi);
         // Out of the fields first, so that no check on leaving one runs.
-        form.cmdAccept->setFocus();
+        ui.cmdAccept->setFocus();
         load(QStringLiteral("30")); // 0 - 100 in PSIG
         setVolts(QString::fromLatin1(c.loVolts), QString::fromLatin1(c.hiVolts));
-        ASSERT_TRUE(form.medSensorRangeLo->setText(QString::fromLatin1(c.rangeLo)));
-        ASSERT_TRUE(form.medSensorRangeHi->setText(QString::fromLatin1(c.rangeHi)));
+        ASSERT_TRUE(ui.medSensorRangeLo->setText(QString::fromLatin1(c.rangeLo)));
+        ASSERT_TRUE(ui.medSensorRangeHi->setText(QString::fromLatin1(c.rangeHi)));
         harness.forget();
-        QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
-        form.Timer1->stop();
+        QTest::mouseClick(ui.cmdAccept, Qt::LeftButton);
+        ui.Timer1->stop();
 
         if (c.title == nullptr) {
             EXPECT_EQ(calibrationCommand(), QByteArray(">(00TC 00 3685 +050.0 3685 +050.0)"));
@@ -360,8 +359,8 @@ TEST_F(AcceptTest, AnInvertedPairIsRefusedBeforeAnythingIsSent) {
         // Nothing recorded, nothing logged, and the fields as they were.
         EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("CalData.txt"))));
         EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("CalLog.csv"))));
-        EXPECT_EQ(form.medSensorRangeLo->Text(), QLatin1String(c.rangeLo));
-        EXPECT_TRUE(form.cmdAccept->isEnabled());
+        EXPECT_EQ(ui.medSensorRangeLo->Text(), QLatin1String(c.rangeLo));
+        EXPECT_TRUE(ui.cmdAccept->isEnabled());
     }
 }
 

@@ -1,13 +1,12 @@
 // The sensor catalogue on the workbench: setup codes turned into the shown sensor type and unit,
-// the default range values and voltages and the state of the voltage fields; and the report-file
-// position of every channel.
+// the default range values and voltages and the state of the voltage fields.
+#include "form_controls.h"
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPalette>
 #include <gtest/gtest.h>
@@ -39,27 +38,27 @@ class CatalogueTest : public ::testing::Test {
     void showCode(const QString& code, int channelIndex = 16) {
         Module1::vChannelIndex = channelIndex;
         Module1::sChannelSetup[static_cast<std::size_t>(channelIndex - 16)][1] = code;
-        form.cboSensor->setText(QString());
-        form.cboRange->setText(QString());
+        ui.cboSensor->setText(QString());
+        ui.cboRange->setText(QString());
         form.GetSensorData();
     }
 
     bool voltsEditable() const {
-        return form.medSensorLoVolts->isEnabled() && form.medSensorHiVolts->isEnabled();
+        return ui.medSensorLoVolts->isEnabled() && ui.medSensorHiVolts->isEnabled();
     }
 
     void expectShown(const Shown& e) const {
-        EXPECT_EQ(form.cboSensor->text(), e.sensor);
-        EXPECT_EQ(form.cboRange->text(), e.unit);
-        EXPECT_DOUBLE_EQ(form.iSensorRangeLo, e.rangeLo);
+        EXPECT_EQ(ui.cboSensor->text(), e.sensor);
+        EXPECT_EQ(ui.cboRange->text(), e.unit);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().rangeLo, e.rangeLo);
         EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, e.rangeHi);
-        EXPECT_DOUBLE_EQ(form.oSensorLoVolts, e.loVolts);
-        EXPECT_DOUBLE_EQ(form.oSensorHiVolts, e.hiVolts);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().loVolts, e.loVolts);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().hiVolts, e.hiVolts);
         // Editable: enabled on the window background; fixed: disabled on the inactive grey.
         const QColor background =
             e.editable ? QApplication::palette().color(QPalette::Active, QPalette::Base)
                        : QApplication::palette().color(QPalette::Inactive, QPalette::Window);
-        for (const platform::MaskEdBox* volts : {form.medSensorLoVolts, form.medSensorHiVolts}) {
+        for (const platform::MaskEdBox* volts : {ui.medSensorLoVolts, ui.medSensorHiVolts}) {
             EXPECT_EQ(volts->isEnabled(), e.editable) << qPrintable(volts->objectName());
             for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
                 EXPECT_EQ(volts->palette().color(group, QPalette::Base), background)
@@ -69,6 +68,7 @@ class CatalogueTest : public ::testing::Test {
 
     testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
+    testsupport::WorkbenchControls ui{form};
 };
 
 TEST_F(CatalogueTest, EveryTypeDigitWithAPressureUnit) {
@@ -137,12 +137,12 @@ TEST_F(CatalogueTest, Deg1WithAPressureUnitKeepsThePreviousChannelsHighValue) {
     showCode("13", 16);
     ASSERT_FLOAT_EQ(Module1::sngSensorRangeHi, 100.0f);
     showCode("82", 17);
-    EXPECT_EQ(form.cboSensor->text(), "Deg1 Type");
-    EXPECT_EQ(form.cboRange->text(), "PSIG");
+    EXPECT_EQ(ui.cboSensor->text(), "Deg1 Type");
+    EXPECT_EQ(ui.cboRange->text(), "PSIG");
     EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, 100.0f);
-    EXPECT_DOUBLE_EQ(form.iSensorRangeLo, 0.0);
-    EXPECT_DOUBLE_EQ(form.oSensorLoVolts, 0.05);
-    EXPECT_DOUBLE_EQ(form.oSensorHiVolts, 3.0);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().rangeLo, 0.0);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().loVolts, 0.05);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().hiVolts, 3.0);
 }
 
 TEST_F(CatalogueTest, LongCodesTakeTheTypeFromTheFirstAndTheUnitFromTheLastCharacter) {
@@ -167,12 +167,12 @@ TEST_F(CatalogueTest, AnEmptyCodeShowsNothingAndResetsOnlyTheDefaults) {
     showCode("90");
     Module1::sngSensorRangeHi = 42.0f;
     showCode("");
-    EXPECT_EQ(form.cboSensor->text(), "");
-    EXPECT_EQ(form.cboRange->text(), "");
-    EXPECT_DOUBLE_EQ(form.iSensorRangeLo, 0.0);
+    EXPECT_EQ(ui.cboSensor->text(), "");
+    EXPECT_EQ(ui.cboRange->text(), "");
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().rangeLo, 0.0);
     EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, 42.0f);
-    EXPECT_DOUBLE_EQ(form.oSensorLoVolts, 0.5);
-    EXPECT_DOUBLE_EQ(form.oSensorHiVolts, 4.5);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().loVolts, 0.5);
+    EXPECT_DOUBLE_EQ(form.sensorDefaults().hiVolts, 4.5);
     EXPECT_TRUE(voltsEditable());
 }
 
@@ -181,61 +181,31 @@ TEST_F(CatalogueTest, ReadsTheSetupCodeOfTheChannelOnDisplay) {
     Module1::sChannelSetup[12][1] = "81";
     Module1::sChannelSetup[14][1] = "02";
     showCode("90", 29);
-    EXPECT_EQ(form.cboSensor->text(), "Deg2 Type");
-    EXPECT_EQ(form.cboRange->text(), "Fahrenheit");
+    EXPECT_EQ(ui.cboSensor->text(), "Deg2 Type");
+    EXPECT_EQ(ui.cboRange->text(), "Fahrenheit");
     showCode("13", 16);
-    EXPECT_EQ(form.cboRange->text(), "KPa");
+    EXPECT_EQ(ui.cboRange->text(), "KPa");
 }
 
 TEST_F(CatalogueTest, WithoutAChannelOnDisplayNothingChanges) {
-    Module1::sChannelSetup[0][1] = "90";
+    // A "Deg2 Type" channel shown first leaves defaults and fixed voltage fields that a run
+    // of the catalogue would reset.
+    showCode("90");
+    ASSERT_DOUBLE_EQ(form.sensorDefaults().loVolts, 1.32);
+    ASSERT_DOUBLE_EQ(form.sensorDefaults().rangeLo, -40.0);
+    ASSERT_FALSE(voltsEditable());
     Module1::sngSensorRangeHi = 42.0f;
-    form.oSensorLoVolts = 9.0;
-    form.iSensorRangeLo = 9.0;
-    form.cboSensor->setText("previous");
+    ui.cboSensor->setText("previous");
     for (std::optional<int> index : {std::optional<int>(), std::optional<int>(15),
                                      std::optional<int>(30), std::optional<int>(0)}) {
         Module1::vChannelIndex = index;
         form.GetSensorData();
-        EXPECT_EQ(form.cboSensor->text(), "previous");
-        EXPECT_DOUBLE_EQ(form.oSensorLoVolts, 9.0);
-        EXPECT_DOUBLE_EQ(form.iSensorRangeLo, 9.0);
+        EXPECT_EQ(ui.cboSensor->text(), "previous");
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().loVolts, 1.32);
+        EXPECT_DOUBLE_EQ(form.sensorDefaults().rangeLo, -40.0);
         EXPECT_FLOAT_EQ(Module1::sngSensorRangeHi, 42.0f);
-        EXPECT_TRUE(voltsEditable());
+        EXPECT_FALSE(voltsEditable());
     }
-}
-
-TEST_F(CatalogueTest, ReportOffsetOfEveryChannel) {
-    const char* channels[] = {"30", "31", "32", "33", "34", "35", "36",
-                              "37", "40", "41", "42", "43", "44", "45"};
-    for (int position = 0; position < 14; ++position) {
-        form.cboChannelNumber->setCurrentText(channels[position]);
-        ASSERT_EQ(form.cboChannelNumber->currentText(), channels[position]);
-        qint32 offset = -1;
-        form.GetFileAddress(offset);
-        EXPECT_EQ(offset, 55 + 45 * position) << channels[position];
-    }
-    form.cboChannelNumber->setCurrentText("40");
-    form.oAddress = 120;
-    form.GetFileAddress(form.oAddress);
-    EXPECT_EQ(form.oAddress, 415);
-    form.cboChannelNumber->setCurrentText("45");
-    form.GetFileAddress(form.oAddress);
-    EXPECT_EQ(form.oAddress, 640);
-}
-
-TEST_F(CatalogueTest, ReportOffsetIsLeftAloneForATextThatIsNoChannel) {
-    form.cboChannelNumber->setCurrentIndex(-1);
-    ASSERT_EQ(form.cboChannelNumber->currentText(), "");
-    qint32 offset = 123;
-    form.GetFileAddress(offset);
-    EXPECT_EQ(offset, 123);
-
-    form.cboChannelNumber->addItem("38");
-    form.cboChannelNumber->setCurrentText("38");
-    ASSERT_EQ(form.cboChannelNumber->currentText(), "38");
-    form.GetFileAddress(offset);
-    EXPECT_EQ(offset, 123);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Loading a channel from scripted controller replies; the live reading; moving between
 // channels.
+#include "form_controls.h"
 #include "platform/form_activation.h"
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
@@ -27,7 +28,7 @@ QByteArray tableReply(int address, const QByteArray& low, const QByteArray& high
 
 class ChannelLoadTest : public ::testing::Test {
   protected:
-    void SetUp() override { form.Timer1->stop(); }
+    void SetUp() override { ui.Timer1->stop(); }
 
     // Loads channel 30 with the given reply to the read of its setup word.
     void loadChannel30With(const QByteArray& reply) {
@@ -35,55 +36,56 @@ class ChannelLoadTest : public ::testing::Test {
         form.LoadChannel();
     }
 
-    QString lo() const { return form.medSensorRangeLo->Text(); }
-    QString hi() const { return form.medSensorRangeHi->Text(); }
+    QString lo() const { return ui.medSensorRangeLo->Text(); }
+    QString hi() const { return ui.medSensorRangeHi->Text(); }
 
     testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
+    testsupport::WorkbenchControls ui{form};
 };
 
 TEST_F(ChannelLoadTest, SetupWordDecidesTypeUnitAndDefaults) {
     loadChannel30With(tableReply(112, "000", "018")); // word 4608
     EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("12"));
-    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("0 - 100"));
-    EXPECT_EQ(form.cboRange->text(), QStringLiteral("PSIG"));
+    EXPECT_EQ(ui.cboSensor->text(), QStringLiteral("0 - 100"));
+    EXPECT_EQ(ui.cboRange->text(), QStringLiteral("PSIG"));
     EXPECT_EQ(lo(), QStringLiteral("+000.0"));
     EXPECT_EQ(hi(), QStringLiteral("+100.0"));
-    EXPECT_EQ(form.medSensorRangeHi->Mask(), QStringLiteral("&###.#"));
-    EXPECT_EQ(form.medSensorLoVolts->Text(), QStringLiteral("0.500"));
-    EXPECT_EQ(form.medSensorHiVolts->Text(), QStringLiteral("4.500"));
+    EXPECT_EQ(ui.medSensorRangeHi->Mask(), QStringLiteral("&###.#"));
+    EXPECT_EQ(ui.medSensorLoVolts->Text(), QStringLiteral("0.500"));
+    EXPECT_EQ(ui.medSensorHiVolts->Text(), QStringLiteral("4.500"));
     EXPECT_EQ(Module1::vEntryMask, QStringLiteral("#.###"));
-    EXPECT_EQ(form.oAddress, 112);
+    EXPECT_EQ(form.lastAddress(), 112);
 
     // The low byte never matters.
     loadChannel30With(tableReply(112, "255", "018"));
     EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("12"));
 
     loadChannel30With(tableReply(112, "007", "144"));
-    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("Deg2 Type"));
-    EXPECT_EQ(form.cboRange->text(), QStringLiteral("Fahrenheit"));
+    EXPECT_EQ(ui.cboSensor->text(), QStringLiteral("Deg2 Type"));
+    EXPECT_EQ(ui.cboRange->text(), QStringLiteral("Fahrenheit"));
     EXPECT_EQ(lo(), QStringLiteral("-0040."));
     EXPECT_EQ(hi(), QStringLiteral("+0572."));
-    EXPECT_EQ(form.medSensorLoVolts->Text(), QStringLiteral("1.320"));
-    EXPECT_EQ(form.medSensorHiVolts->Text(), QStringLiteral("3.620"));
-    EXPECT_FALSE(form.medSensorLoVolts->isEnabled());
+    EXPECT_EQ(ui.medSensorLoVolts->Text(), QStringLiteral("1.320"));
+    EXPECT_EQ(ui.medSensorHiVolts->Text(), QStringLiteral("3.620"));
+    EXPECT_FALSE(ui.medSensorLoVolts->isEnabled());
 
     loadChannel30With(tableReply(112, "000", "129"));
-    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("Deg1 Type"));
-    EXPECT_EQ(form.cboRange->text(), QStringLiteral("Celsius"));
+    EXPECT_EQ(ui.cboSensor->text(), QStringLiteral("Deg1 Type"));
+    EXPECT_EQ(ui.cboRange->text(), QStringLiteral("Celsius"));
     EXPECT_EQ(lo(), QStringLiteral("-0015."));
     EXPECT_EQ(hi(), QStringLiteral("+0149."));
 
     loadChannel30With(tableReply(112, "000", "162")); // type 10
     EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("102"));
-    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("0 - 100"));
-    EXPECT_EQ(form.cboRange->text(), QStringLiteral("PSIG"));
+    EXPECT_EQ(ui.cboSensor->text(), QStringLiteral("0 - 100"));
+    EXPECT_EQ(ui.cboRange->text(), QStringLiteral("PSIG"));
 
     loadChannel30With(tableReply(112, "000", "002"));
     EXPECT_EQ(lo(), QStringLiteral("+000.0"));
     EXPECT_EQ(hi(), QStringLiteral("+050.0"));
     loadChannel30With(tableReply(112, "000", "006"));
-    EXPECT_EQ(form.medSensorRangeLo->Mask(), QStringLiteral("&#.###"));
+    EXPECT_EQ(ui.medSensorRangeLo->Mask(), QStringLiteral("&#.###"));
     EXPECT_EQ(lo(), QStringLiteral("+0.000"));
     EXPECT_EQ(hi(), QStringLiteral("+4.309"));
     EXPECT_TRUE(harness.boxes.shown.empty());
@@ -94,14 +96,14 @@ TEST_F(ChannelLoadTest, SilentControllerGivesOneBoxAndTheFallbackChannel) {
     form.LoadChannel();
     ASSERT_EQ(harness.boxes.shown.size(), 1u);
     EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Communications Error"));
-    EXPECT_EQ(form.cboSensor->text(), QStringLiteral("0 - 50"));
-    EXPECT_EQ(form.cboRange->text(), QStringLiteral("Fahrenheit"));
+    EXPECT_EQ(ui.cboSensor->text(), QStringLiteral("0 - 50"));
+    EXPECT_EQ(ui.cboRange->text(), QStringLiteral("Fahrenheit"));
     EXPECT_EQ(lo(), QStringLiteral("+005.0"));
     EXPECT_EQ(hi(), QStringLiteral("+300.0"));
     // The load ran to its end: refresh and stepping are back.
-    EXPECT_TRUE(form.Timer1->isActive());
-    EXPECT_TRUE(form.cmdNextChannel->isEnabled());
-    EXPECT_TRUE(form.cboAnalogData->text().isEmpty());
+    EXPECT_TRUE(ui.Timer1->isActive());
+    EXPECT_TRUE(ui.cmdNextChannel->isEnabled());
+    EXPECT_TRUE(ui.cboAnalogData->text().isEmpty());
 }
 
 TEST_F(ChannelLoadTest, FailedFirstReadIsReportedOnce) {
@@ -117,10 +119,7 @@ TEST_F(ChannelLoadTest, ReadsTheChannelsOwnAddressesAndLiveCommand) {
     EXPECT_EQ(harness.commands(),
               (std::vector<QByteArray>{">(00TRX 112)", ">(00TRX 113)", ">(0140A RX 11)"}));
     harness.forget();
-    form.iChannelButton = 1;
-    form.cboChannelNumber->setCurrentText(QStringLiteral("45"));
-    form.iChannelButton = 0;
-    form.LoadChannel();
+    testsupport::loadChannel(form, QStringLiteral("45"));
     EXPECT_EQ(harness.commands(),
               (std::vector<QByteArray>{">(00TRX 125)", ">(00TRX 126)", ">(0174A RX 11)"}));
     EXPECT_EQ(*Module1::vChannelIndex, 29);
@@ -151,7 +150,7 @@ TEST_F(ChannelLoadTest, RepliesWithoutASetupWordAreFailedReadsShownAsTheFallback
         SCOPED_TRACE(reply.toHex().toStdString());
         harness.boxes.shown.clear();
         loadChannel30With(tableReply(112, "000", "018"));
-        ASSERT_EQ(form.cboRange->text(), QStringLiteral("PSIG"));
+        ASSERT_EQ(ui.cboRange->text(), QStringLiteral("PSIG"));
         ASSERT_TRUE(harness.boxes.shown.empty());
 
         loadChannel30With(reply);
@@ -159,9 +158,9 @@ TEST_F(ChannelLoadTest, RepliesWithoutASetupWordAreFailedReadsShownAsTheFallback
         EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Communications Error"));
         EXPECT_EQ(harness.boxes.shown[0].text, retryError);
         EXPECT_EQ(Module1::sChannelSetup[0][1], QStringLiteral("00"));
-        EXPECT_EQ(form.cboSensor->text(), QStringLiteral("0 - 50"));
-        EXPECT_EQ(form.cboRange->text(), QStringLiteral("Fahrenheit"));
-        EXPECT_TRUE(form.cmdNextChannel->isEnabled());
+        EXPECT_EQ(ui.cboSensor->text(), QStringLiteral("0 - 50"));
+        EXPECT_EQ(ui.cboRange->text(), QStringLiteral("Fahrenheit"));
+        EXPECT_TRUE(ui.cmdNextChannel->isEnabled());
     }
     // Digits with more after them are still a table reply.
     harness.boxes.shown.clear();
@@ -219,10 +218,10 @@ TEST_F(ChannelLoadTest, ByteFieldsReadByTheNumberRuleAndOnlyTheUsedReplyIsChecke
 
 TEST_F(ChannelLoadTest, LiveReadingShowsTheControllersTextWithItsDegreeSign) {
     // A tick before any load sends nothing and leaves the field alone.
-    form.cboAnalogData->setText(QStringLiteral("before"));
+    ui.cboAnalogData->setText(QStringLiteral("before"));
     form.Timer1_Timer();
     EXPECT_TRUE(harness.commands().empty());
-    EXPECT_EQ(form.cboAnalogData->text(), QStringLiteral("before"));
+    EXPECT_EQ(ui.cboAnalogData->text(), QStringLiteral("before"));
 
     Module1::vChannelIndex = 16;
     harness.replies[">(0140A RX 11)"] = QByteArray("  74.7\xDF"
@@ -230,22 +229,22 @@ TEST_F(ChannelLoadTest, LiveReadingShowsTheControllersTextWithItsDegreeSign) {
                                                    11);
     form.Timer1_Timer();
     EXPECT_EQ(harness.commands().back(), QByteArray(">(0140A RX 11)"));
-    EXPECT_EQ(form.cboAnalogData->text(), QStringLiteral("  74.7\u00B0F   "));
-    EXPECT_EQ(form.cboAnalogData->text().size(), 11);
-    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(ui.cboAnalogData->text(), QStringLiteral("  74.7\u00B0F   "));
+    EXPECT_EQ(ui.cboAnalogData->text().size(), 11);
+    EXPECT_TRUE(ui.Timer1->isActive());
 
     // Nothing within the second: the field empties, and no box.
     harness.replies.erase(">(0140A RX 11)");
     harness.silent = true;
     form.Timer1_Timer();
-    EXPECT_TRUE(form.cboAnalogData->text().isEmpty());
+    EXPECT_TRUE(ui.cboAnalogData->text().isEmpty());
     EXPECT_TRUE(harness.boxes.shown.empty());
     EXPECT_EQ(harness.waits.sleeps.back(), 1000);
 }
 
 class NavigationTest : public ChannelLoadTest {
   protected:
-    QString shown() const { return form.cboChannelNumber->currentText(); }
+    QString shown() const { return ui.cboChannelNumber->currentText(); }
     int tableReads() const {
         int n = 0;
         for (const QByteArray& line : harness.commands())
@@ -255,37 +254,32 @@ class NavigationTest : public ChannelLoadTest {
 };
 
 TEST_F(NavigationTest, StepsWrapAroundAndLoadOncePerPress) {
-    form.iChannelButton = 1;
-    form.cboChannelNumber->setCurrentText(QStringLiteral("37"));
-    form.iChannelButton = 0;
+    testsupport::loadChannel(form, QStringLiteral("37"));
     struct Step {
         QPushButton* button;
         const char* expected;
     };
-    const Step steps[] = {{form.cmdNextChannel, "40"},
-                          {form.cmdPrevChannel, "37"},
-                          {form.cmdPrevChannel, "36"},
-                          {form.cmdNextChannel, "37"}};
+    const Step steps[] = {{ui.cmdNextChannel, "40"},
+                          {ui.cmdPrevChannel, "37"},
+                          {ui.cmdPrevChannel, "36"},
+                          {ui.cmdNextChannel, "37"}};
     for (const Step& step : steps) {
         harness.forget();
         QTest::mouseClick(step.button, Qt::LeftButton);
         EXPECT_EQ(shown(), QString::fromLatin1(step.expected));
         EXPECT_EQ(tableReads(), 2);
     }
-    form.iChannelButton = 1;
-    form.cboChannelNumber->setCurrentText(QStringLiteral("45"));
-    form.iChannelButton = 0;
+    testsupport::loadChannel(form, QStringLiteral("45"));
     harness.forget();
-    QTest::mouseClick(form.cmdNextChannel, Qt::LeftButton);
+    QTest::mouseClick(ui.cmdNextChannel, Qt::LeftButton);
     EXPECT_EQ(shown(), QStringLiteral("30"));
     EXPECT_EQ(harness.commands()[0], QByteArray(">(00TRX 112)"));
-    QTest::mouseClick(form.cmdPrevChannel, Qt::LeftButton);
+    QTest::mouseClick(ui.cmdPrevChannel, Qt::LeftButton);
     EXPECT_EQ(shown(), QStringLiteral("45"));
-    EXPECT_EQ(form.iChannelButton, 0);
 
-    // A pick in the list loads once.
+    // A pick in the list loads once: the selections the steps made themselves are over.
     harness.forget();
-    form.cboChannelNumber->setCurrentText(QStringLiteral("33"));
+    ui.cboChannelNumber->setCurrentText(QStringLiteral("33"));
     EXPECT_EQ(tableReads(), 2);
     EXPECT_EQ(harness.commands()[0], QByteArray(">(00TRX 115)"));
 }
@@ -298,9 +292,9 @@ TEST_F(NavigationTest, PicksDuringALiveReadingWaitAndTheLastOneWins) {
     // presses Accept.
     harness.waits.onYield = [this] {
         harness.waits.onYield = nullptr;
-        form.cboChannelNumber->setCurrentText(QStringLiteral("32"));
-        form.cboChannelNumber->setCurrentText(QStringLiteral("35"));
-        QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
+        ui.cboChannelNumber->setCurrentText(QStringLiteral("32"));
+        ui.cboChannelNumber->setCurrentText(QStringLiteral("35"));
+        QTest::mouseClick(ui.cmdAccept, Qt::LeftButton);
     };
     form.Timer1_Timer();
     EXPECT_EQ(harness.commands(), (std::vector<QByteArray>{">(0140A RX 11)"}));
@@ -321,8 +315,8 @@ TEST_F(NavigationTest, PicksDuringALiveReadingWaitAndTheLastOneWins) {
 TEST_F(NavigationTest, AcceptPressedDuringALoadIsDropped) {
     harness.waits.onYield = [this] {
         harness.waits.onYield = nullptr;
-        QTest::mouseClick(form.cmdAccept, Qt::LeftButton);
-        QTest::mouseClick(form.cmdNextChannel, Qt::LeftButton); // disabled during the load
+        QTest::mouseClick(ui.cmdAccept, Qt::LeftButton);
+        QTest::mouseClick(ui.cmdNextChannel, Qt::LeftButton); // disabled during the load
     };
     form.LoadChannel();
     QTest::qWait(20);

@@ -20,6 +20,7 @@
 //  - An Accept shows at most one box, when a write command could not be sent, and writes the
 //    channel's row to the report file whatever became of the writes.
 #include "fakes.h"
+#include "form_controls.h"
 #include "link/identity_block.h"
 #include "link/serial_port.h"
 #include "platform/pdq.h"
@@ -39,6 +40,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <algorithm>
 #include <memory>
@@ -349,6 +352,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
     }
 
     void TearDown() override {
+        ui.reset();
         form.reset();
         devicelink::ClosePort();
         platform::PDQ().replaceComm1(nullptr);
@@ -359,13 +363,14 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
     // Shows the workbench; its activation loads channel 30. Returns once the load has ended.
     void showAndLoad() {
         form = std::make_unique<frmCalibrateSensor>();
+        ui.emplace(*form);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
         ASSERT_TRUE(testsupport::waitUntil(
             [&] { return Module1::vChannelIndex.has_value() && !form->isBusy(); },
             int(boundMs(Table))));
         // The refresh would add readings the cell does not count.
-        form->Timer1->stop();
+        ui->Timer1->stop();
     }
 
     // The commands the simulator received, once it has logged every one the program sent.
@@ -400,6 +405,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
     testsupport::SimProcess sim{simArguments(GetParam())};
     testsupport::BoxAnswerer boxes;
     std::unique_ptr<frmCalibrateSensor> form;
+    std::optional<testsupport::WorkbenchControls> ui;
 };
 
 TEST_P(FaultMatrix, Cell) {
@@ -421,8 +427,8 @@ TEST_P(FaultMatrix, Cell) {
         // The load touches no write command, so the fault has not shown yet.
         ASSERT_TRUE(boxes.shown.empty()) << boxes.shown.front().text.toStdString();
         clock.start();
-        form->cmdAccept->click();
-        form->Timer1->stop();
+        ui->cmdAccept->click();
+        ui->Timer1->stop();
     }
     const qint64 elapsedMs = clock.elapsed();
     EXPECT_LE(elapsedMs, boundMs(cell.kind));
@@ -543,15 +549,17 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
         workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
                                      Module1::sTerminalMicroDate);
         form = std::make_unique<frmCalibrateSensor>();
+        ui.emplace(*form);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
         ASSERT_TRUE(testsupport::waitUntil(
             [&] { return Module1::vChannelIndex.has_value() && !form->isBusy(); }));
-        form->Timer1->stop();
+        ui->Timer1->stop();
         ASSERT_TRUE(boxes.shown.empty());
     }
 
     void TearDown() override {
+        ui.reset();
         form.reset();
         devicelink::ClosePort();
         platform::PDQ().replaceComm1(nullptr);
@@ -582,6 +590,7 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
         {QStringLiteral("--identity"), kSecondIdentity}, 1, first.directory()};
     testsupport::BoxAnswerer boxes;
     std::unique_ptr<frmCalibrateSensor> form;
+    std::optional<testsupport::WorkbenchControls> ui;
 };
 
 TEST_P(SwapOnTheLine, OneAcceptReachesOneControllerAndTheNextIsToldOfTheOther) {
@@ -599,8 +608,8 @@ TEST_P(SwapOnTheLine, OneAcceptReachesOneControllerAndTheNextIsToldOfTheOther) {
             EXPECT_TRUE(second.start()) << second.error().toStdString();
         }
     };
-    form->cmdAccept->click();
-    form->Timer1->stop();
+    ui->cmdAccept->click();
+    ui->Timer1->stop();
     const std::vector<QByteArray> secondDuringAccept = second.commands();
 
     // What reached the first controller: identity, the load, and the writes before it went.
@@ -651,11 +660,11 @@ TEST_P(SwapOnTheLine, OneAcceptReachesOneControllerAndTheNextIsToldOfTheOther) {
     if (swap.lostInTheWrite)
         form->Timer1_Timer();
     else
-        form->cmdAccept->click();
+        ui->cmdAccept->click();
     // The channel is read again once that has ended.
     EXPECT_TRUE(testsupport::waitUntil(
         [&] { return second.commands().size() >= toSecond.size() && !form->isBusy(); }));
-    form->Timer1->stop();
+    ui->Timer1->stop();
     EXPECT_EQ(readable(second.commands()), readable(toSecond));
     QString told = QStringLiteral(
         "Another controller now answers on this port.\r\n"

@@ -1,8 +1,10 @@
 // The workbench window as built: its controls with names, captions, tool tips and spoken names,
 // the tab order, the state Form_Load leaves, the keyboard (Esc presses Exit, Enter presses
 // nothing), and the voltage fields as they are painted for a temperature and a pressure sensor.
+#include "form_controls.h"
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
+#include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"
 
@@ -50,6 +52,7 @@ class WorkbenchFormTest : public ::testing::Test {
 
     testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
+    testsupport::WorkbenchControls ui{form};
 };
 
 QString spokenName(QWidget* widget) {
@@ -66,32 +69,32 @@ TEST_F(WorkbenchFormTest, ControlsCarryTheirNamesKindsAndTexts) {
         const QMetaObject* kind;
     };
     const Named controls[] = {
-        {form.Frame3, "Frame3", &QFrame::staticMetaObject},
-        {form.Frame1, "Frame1", &QFrame::staticMetaObject},
-        {form.Frame2, "Frame2", &QGroupBox::staticMetaObject},
-        {form.Line1, "Line1", &QFrame::staticMetaObject},
-        {form.cboChannelNumber, "cboChannelNumber", &QComboBox::staticMetaObject},
-        {form.cboSensor, "cboSensor", &QLineEdit::staticMetaObject},
-        {form.cboRange, "cboRange", &QLineEdit::staticMetaObject},
-        {form.cboAnalogData, "cboAnalogData", &QLineEdit::staticMetaObject},
-        {form.medSensorRangeLo, "medSensorRangeLo", &platform::MaskEdBox::staticMetaObject},
-        {form.medSensorRangeHi, "medSensorRangeHi", &platform::MaskEdBox::staticMetaObject},
-        {form.medSensorLoVolts, "medSensorLoVolts", &platform::MaskEdBox::staticMetaObject},
-        {form.medSensorHiVolts, "medSensorHiVolts", &platform::MaskEdBox::staticMetaObject},
-        {form.cmdAccept, "cmdAccept", &QPushButton::staticMetaObject},
-        {form.cmdPrevChannel, "cmdPrevChannel", &QPushButton::staticMetaObject},
-        {form.cmdNextChannel, "cmdNextChannel", &QPushButton::staticMetaObject},
-        {form.cmdCancel, "cmdCancel", &QPushButton::staticMetaObject},
-        {form.cmdAbout, "cmdAbout", &QPushButton::staticMetaObject},
-        {form.lblChannelNumber, "lblChannelNumber", &QLabel::staticMetaObject},
-        {form.lblSensor, "lblSensor", &QLabel::staticMetaObject},
-        {form.lblUnits, "lblUnits", &QLabel::staticMetaObject},
-        {form.lblCurrentData, "lblCurrentData", &QLabel::staticMetaObject},
-        {form.lblSensorRange, "lblSensorRange", &QLabel::staticMetaObject},
-        {form.lblSensorVoltage, "lblSensorVoltage", &QLabel::staticMetaObject},
-        {form.lblLow, "lblLow", &QLabel::staticMetaObject},
-        {form.lblHigh, "lblHigh", &QLabel::staticMetaObject},
-        {form.Timer1, "Timer1", &QTimer::staticMetaObject},
+        {ui.Frame3, "Frame3", &QFrame::staticMetaObject},
+        {ui.Frame1, "Frame1", &QFrame::staticMetaObject},
+        {ui.Frame2, "Frame2", &QGroupBox::staticMetaObject},
+        {ui.Line1, "Line1", &QFrame::staticMetaObject},
+        {ui.cboChannelNumber, "cboChannelNumber", &QComboBox::staticMetaObject},
+        {ui.cboSensor, "cboSensor", &QLineEdit::staticMetaObject},
+        {ui.cboRange, "cboRange", &QLineEdit::staticMetaObject},
+        {ui.cboAnalogData, "cboAnalogData", &QLineEdit::staticMetaObject},
+        {ui.medSensorRangeLo, "medSensorRangeLo", &platform::MaskEdBox::staticMetaObject},
+        {ui.medSensorRangeHi, "medSensorRangeHi", &platform::MaskEdBox::staticMetaObject},
+        {ui.medSensorLoVolts, "medSensorLoVolts", &platform::MaskEdBox::staticMetaObject},
+        {ui.medSensorHiVolts, "medSensorHiVolts", &platform::MaskEdBox::staticMetaObject},
+        {ui.cmdAccept, "cmdAccept", &QPushButton::staticMetaObject},
+        {ui.cmdPrevChannel, "cmdPrevChannel", &QPushButton::staticMetaObject},
+        {ui.cmdNextChannel, "cmdNextChannel", &QPushButton::staticMetaObject},
+        {ui.cmdCancel, "cmdCancel", &QPushButton::staticMetaObject},
+        {ui.cmdAbout, "cmdAbout", &QPushButton::staticMetaObject},
+        {ui.lblChannelNumber, "lblChannelNumber", &QLabel::staticMetaObject},
+        {ui.lblSensor, "lblSensor", &QLabel::staticMetaObject},
+        {ui.lblUnits, "lblUnits", &QLabel::staticMetaObject},
+        {ui.lblCurrentData, "lblCurrentData", &QLabel::staticMetaObject},
+        {ui.lblSensorRange, "lblSensorRange", &QLabel::staticMetaObject},
+        {ui.lblSensorVoltage, "lblSensorVoltage", &QLabel::staticMetaObject},
+        {ui.lblLow, "lblLow", &QLabel::staticMetaObject},
+        {ui.lblHigh, "lblHigh", &QLabel::staticMetaObject},
+        {ui.Timer1, "Timer1", &QTimer::staticMetaObject},
     };
     for (const Named& c : controls) {
         ASSERT_NE(c.member, nullptr) << c.name;
@@ -102,39 +105,39 @@ TEST_F(WorkbenchFormTest, ControlsCarryTheirNamesKindsAndTexts) {
             EXPECT_EQ(widget->accessibleDescription(), c.name);
         }
     }
-    EXPECT_FALSE(form.cboChannelNumber->isEditable());
+    EXPECT_FALSE(ui.cboChannelNumber->isEditable());
 
     const std::pair<QLabel*, const char*> captions[] = {
-        {form.lblChannelNumber, "Channel Number"},
-        {form.lblSensor, "Sensor Selection"},
-        {form.lblUnits, "Units"},
-        {form.lblCurrentData, "Current Data:"},
-        {form.lblSensorRange, "Sensor Range"},
-        {form.lblSensorVoltage, "Sensor Voltage"},
-        {form.lblLow, "Low:"},
-        {form.lblHigh, "High:"},
+        {ui.lblChannelNumber, "Channel Number"},
+        {ui.lblSensor, "Sensor Selection"},
+        {ui.lblUnits, "Units"},
+        {ui.lblCurrentData, "Current Data:"},
+        {ui.lblSensorRange, "Sensor Range"},
+        {ui.lblSensorVoltage, "Sensor Voltage"},
+        {ui.lblLow, "Low:"},
+        {ui.lblHigh, "High:"},
     };
     for (const auto& [lbl, caption] : captions)
         EXPECT_EQ(lbl->text(), caption);
-    EXPECT_EQ(form.Frame2->title(), " Calibration Setpoints ");
-    EXPECT_EQ(form.Line1->frameShape(), QFrame::HLine);
+    EXPECT_EQ(ui.Frame2->title(), " Calibration Setpoints ");
+    EXPECT_EQ(ui.Line1->frameShape(), QFrame::HLine);
 
-    EXPECT_EQ(form.cmdAccept->text(), "Accept");
-    EXPECT_EQ(form.cmdPrevChannel->text(), "Previous &Channel");
-    EXPECT_EQ(form.cmdPrevChannel->toolTip(), "Displays previous channel data.");
-    EXPECT_EQ(form.cmdNextChannel->text(), "   &Next   Channel");
-    EXPECT_EQ(form.cmdNextChannel->toolTip(), "Displays the next channels data.");
-    EXPECT_EQ(form.cmdCancel->text(), "&Exit");
-    EXPECT_EQ(form.cmdCancel->toolTip(), "Cancels Programming.");
-    EXPECT_EQ(form.cmdAbout->text(), "Info");
+    EXPECT_EQ(ui.cmdAccept->text(), "Accept");
+    EXPECT_EQ(ui.cmdPrevChannel->text(), "Previous &Channel");
+    EXPECT_EQ(ui.cmdPrevChannel->toolTip(), "Displays previous channel data.");
+    EXPECT_EQ(ui.cmdNextChannel->text(), "   &Next   Channel");
+    EXPECT_EQ(ui.cmdNextChannel->toolTip(), "Displays the next channels data.");
+    EXPECT_EQ(ui.cmdCancel->text(), "&Exit");
+    EXPECT_EQ(ui.cmdCancel->toolTip(), "Cancels Programming.");
+    EXPECT_EQ(ui.cmdAbout->text(), "Info");
 
-    for (platform::MaskEdBox* volts : {form.medSensorLoVolts, form.medSensorHiVolts}) {
+    for (platform::MaskEdBox* volts : {ui.medSensorLoVolts, ui.medSensorHiVolts}) {
         EXPECT_EQ(volts->Mask(), "#.###");
         EXPECT_EQ(volts->maxLength(), 5);
         EXPECT_EQ(volts->Text(), "_.___");
     }
 
-    const QFont font = form.cboAnalogData->font();
+    const QFont font = ui.cboAnalogData->font();
     EXPECT_EQ(font.pointSize(), 9);
     EXPECT_EQ(font.families().value(0), "Terminal");
     // Whatever family stands in for "Terminal", every character has the same advance.
@@ -145,14 +148,14 @@ TEST_F(WorkbenchFormTest, ControlsCarryTheirNamesKindsAndTexts) {
 
 TEST_F(WorkbenchFormTest, CaptionlessFieldsHaveUniqueSpokenNamesAndCaptionsSpeakTheirText) {
     const std::pair<QWidget*, const char*> fields[] = {
-        {form.cboChannelNumber, "Channel number"},
-        {form.cboSensor, "Sensor type"},
-        {form.cboRange, "Sensor unit"},
-        {form.cboAnalogData, "Current data"},
-        {form.medSensorRangeLo, "Sensor range, low"},
-        {form.medSensorRangeHi, "Sensor range, high"},
-        {form.medSensorLoVolts, "Sensor voltage, low"},
-        {form.medSensorHiVolts, "Sensor voltage, high"},
+        {ui.cboChannelNumber, "Channel number"},
+        {ui.cboSensor, "Sensor type"},
+        {ui.cboRange, "Sensor unit"},
+        {ui.cboAnalogData, "Current data"},
+        {ui.medSensorRangeLo, "Sensor range, low"},
+        {ui.medSensorRangeHi, "Sensor range, high"},
+        {ui.medSensorLoVolts, "Sensor voltage, low"},
+        {ui.medSensorHiVolts, "Sensor voltage, high"},
     };
     QStringList spokenOnForm;
     QStringList namesOnForm;
@@ -165,20 +168,20 @@ TEST_F(WorkbenchFormTest, CaptionlessFieldsHaveUniqueSpokenNamesAndCaptionsSpeak
         EXPECT_EQ(namesOnForm.count(name), 1) << name;
         // The combo box reports its current item as its name on some platforms and leaves the
         // name to its label; every text field speaks its own name.
-        if (field == form.cboChannelNumber)
+        if (field == ui.cboChannelNumber)
             continue;
         EXPECT_EQ(spokenName(field), name);
         EXPECT_EQ(spokenOnForm.count(name), 1) << name;
     }
 
     // Labels and buttons speak what they show, without the access-key marker.
-    EXPECT_EQ(spokenName(form.lblChannelNumber), "Channel Number");
-    EXPECT_EQ(spokenName(form.lblCurrentData), "Current Data:");
-    EXPECT_EQ(spokenName(form.cmdCancel), "Exit");
-    EXPECT_EQ(spokenName(form.cmdPrevChannel), "Previous Channel");
-    EXPECT_EQ(spokenName(form.cmdNextChannel), "   Next   Channel");
-    for (QWidget* w : std::initializer_list<QWidget*>{form.lblChannelNumber, form.lblHigh,
-                                                      form.cmdAccept, form.cmdCancel})
+    EXPECT_EQ(spokenName(ui.lblChannelNumber), "Channel Number");
+    EXPECT_EQ(spokenName(ui.lblCurrentData), "Current Data:");
+    EXPECT_EQ(spokenName(ui.cmdCancel), "Exit");
+    EXPECT_EQ(spokenName(ui.cmdPrevChannel), "Previous Channel");
+    EXPECT_EQ(spokenName(ui.cmdNextChannel), "   Next   Channel");
+    for (QWidget* w : std::initializer_list<QWidget*>{ui.lblChannelNumber, ui.lblHigh, ui.cmdAccept,
+                                                      ui.cmdCancel})
         EXPECT_TRUE(w->accessibleName().isEmpty()) << qPrintable(w->objectName());
 }
 
@@ -190,56 +193,65 @@ TEST_F(WorkbenchFormTest, TabOrderRunsThroughTheThirteenControls) {
         "cmdCancel",
     };
     QStringList chain;
-    QWidget* w = form.cboChannelNumber;
+    QWidget* w = ui.cboChannelNumber;
     do {
         if (w->focusPolicy() & Qt::TabFocus)
             chain << w->objectName();
         w = w->nextInFocusChain();
-    } while (w != form.cboChannelNumber && chain.size() <= expected.size());
+    } while (w != ui.cboChannelNumber && chain.size() <= expected.size());
     EXPECT_EQ(chain, expected);
 
     // The operator's Tab skips the two disabled fields.
-    showWithFocusIn(form.cboChannelNumber);
+    showWithFocusIn(ui.cboChannelNumber);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), form.cboAnalogData);
+    EXPECT_EQ(QApplication::focusWidget(), ui.cboAnalogData);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), form.medSensorLoVolts);
+    EXPECT_EQ(QApplication::focusWidget(), ui.medSensorLoVolts);
 }
 
 TEST_F(WorkbenchFormTest, FormLoadListsTheChannelsAndSelectsThirtyWithoutLoading) {
     QStringList items;
-    for (int i = 0; i < form.cboChannelNumber->count(); ++i)
-        items << form.cboChannelNumber->itemText(i);
+    for (int i = 0; i < ui.cboChannelNumber->count(); ++i)
+        items << ui.cboChannelNumber->itemText(i);
     EXPECT_EQ(items, QStringList({"30", "31", "32", "33", "34", "35", "36", "37", "40", "41", "42",
                                   "43", "44", "45"}));
-    EXPECT_EQ(form.cboChannelNumber->currentText(), "30");
-    EXPECT_EQ(form.iChannelButton, 0);
-    EXPECT_FALSE(form.cboSensor->isEnabled());
-    EXPECT_FALSE(form.cboRange->isEnabled());
-    EXPECT_TRUE(form.cboAnalogData->isEnabled());
-    EXPECT_TRUE(form.cboSensor->isReadOnly());
-    EXPECT_TRUE(form.cboRange->isReadOnly());
-    EXPECT_TRUE(form.cboAnalogData->isReadOnly());
-    EXPECT_EQ(form.cboAnalogData->text(), "");
-    EXPECT_TRUE(form.Timer1->isActive());
-    EXPECT_EQ(form.Timer1->interval(), 1000);
-    EXPECT_FALSE(form.Timer1->isSingleShot());
+    EXPECT_EQ(ui.cboChannelNumber->currentText(), "30");
+    EXPECT_FALSE(ui.cboSensor->isEnabled());
+    EXPECT_FALSE(ui.cboRange->isEnabled());
+    EXPECT_TRUE(ui.cboAnalogData->isEnabled());
+    EXPECT_TRUE(ui.cboSensor->isReadOnly());
+    EXPECT_TRUE(ui.cboRange->isReadOnly());
+    EXPECT_TRUE(ui.cboAnalogData->isReadOnly());
+    EXPECT_EQ(ui.cboAnalogData->text(), "");
+    EXPECT_TRUE(ui.Timer1->isActive());
+    EXPECT_EQ(ui.Timer1->interval(), 1000);
+    EXPECT_FALSE(ui.Timer1->isSingleShot());
     EXPECT_FALSE(Module1::vChannelIndex.has_value());
 
+    EXPECT_TRUE(harness.commands().empty());
+
+    // The program's own selection is over: the operator's pick loads the channel.
+    ui.cboChannelNumber->setCurrentText("43");
+    EXPECT_EQ(Module1::vChannelIndex, workbench::channelByListText("43")->index);
+
     // Run again on a list that already holds a selection: the list reports exactly one
-    // selection, channel 30, and reports it while the program-set flag is up.
-    form.cboChannelNumber->setCurrentText("43");
-    form.cboAnalogData->setText("+012.3");
+    // selection, channel 30, and that selection loads nothing.
+    harness.forget();
+    ui.cboAnalogData->setText("+012.3");
     QList<std::pair<int, int>> seen;
-    QObject::connect(form.cboChannelNumber, &QComboBox::currentIndexChanged, &form, [&](int index) {
-        seen.append({index, form.iChannelButton});
+    QObject::connect(ui.cboChannelNumber, &QComboBox::currentIndexChanged, &form, [&](int index) {
+        seen.append({index, int(harness.commands().size())});
     });
     form.Form_Load();
-    EXPECT_EQ(seen, (QList<std::pair<int, int>>{{0, 1}}));
-    EXPECT_EQ(form.iChannelButton, 0);
-    EXPECT_EQ(form.cboChannelNumber->count(), 14);
-    EXPECT_EQ(form.cboAnalogData->text(), "");
+    EXPECT_EQ(seen, (QList<std::pair<int, int>>{{0, 0}}));
+    EXPECT_EQ(ui.cboChannelNumber->count(), 14);
+    EXPECT_EQ(ui.cboAnalogData->text(), "");
+    EXPECT_EQ(Module1::vChannelIndex, workbench::channelByListText("43")->index);
+
+    // And once it is over, a pick loads again.
+    ui.cboChannelNumber->setCurrentText("31");
+    EXPECT_EQ(Module1::vChannelIndex, workbench::channelByListText("31")->index);
 }
 
 TEST_F(WorkbenchFormTest, FormSitsInTheMiddleOfTheWorkArea) {
@@ -256,10 +268,10 @@ TEST_F(WorkbenchFormTest, FormSitsInTheMiddleOfTheWorkArea) {
 
 TEST_F(WorkbenchFormTest, EscPressesExitAndLeavesTheWindowOpen) {
     harness.boxes.answers = {platform::vbNo, platform::vbNo, platform::vbNo};
-    QSignalSpy exitClicks(form.cmdCancel, &QPushButton::clicked);
+    QSignalSpy exitClicks(ui.cmdCancel, &QPushButton::clicked);
     QSignalSpy rejected(&form, &QDialog::rejected);
-    for (QWidget* focus : std::initializer_list<QWidget*>{form.medSensorRangeLo,
-                                                          form.cboChannelNumber, form.cmdAccept}) {
+    for (QWidget* focus :
+         std::initializer_list<QWidget*>{ui.medSensorRangeLo, ui.cboChannelNumber, ui.cmdAccept}) {
         showWithFocusIn(focus);
         QTest::keyClick(focus, Qt::Key_Escape);
     }
@@ -268,23 +280,23 @@ TEST_F(WorkbenchFormTest, EscPressesExitAndLeavesTheWindowOpen) {
     EXPECT_TRUE(form.isVisible());
 
     // A disabled Exit button is not pressed by Esc either.
-    form.cmdCancel->setEnabled(false);
-    QTest::keyClick(form.medSensorRangeLo, Qt::Key_Escape);
+    ui.cmdCancel->setEnabled(false);
+    QTest::keyClick(ui.medSensorRangeLo, Qt::Key_Escape);
     EXPECT_EQ(exitClicks.count(), 3);
     EXPECT_TRUE(form.isVisible());
 }
 
 TEST_F(WorkbenchFormTest, EnterInAFieldPressesNoButton) {
-    QSignalSpy acceptClicks(form.cmdAccept, &QPushButton::clicked);
-    QSignalSpy exitClicks(form.cmdCancel, &QPushButton::clicked);
+    QSignalSpy acceptClicks(ui.cmdAccept, &QPushButton::clicked);
+    QSignalSpy exitClicks(ui.cmdCancel, &QPushButton::clicked);
     QSignalSpy accepted(&form, &QDialog::accepted);
     for (QPushButton* b : form.findChildren<QPushButton*>()) {
         EXPECT_FALSE(b->autoDefault()) << qPrintable(b->objectName());
         EXPECT_FALSE(b->isDefault()) << qPrintable(b->objectName());
     }
-    showWithFocusIn(form.medSensorHiVolts);
-    QTest::keyClick(form.medSensorHiVolts, Qt::Key_Return);
-    QTest::keyClick(form.medSensorHiVolts, Qt::Key_Enter);
+    showWithFocusIn(ui.medSensorHiVolts);
+    QTest::keyClick(ui.medSensorHiVolts, Qt::Key_Return);
+    QTest::keyClick(ui.medSensorHiVolts, Qt::Key_Enter);
     EXPECT_EQ(acceptClicks.count(), 0);
     EXPECT_EQ(exitClicks.count(), 0);
     EXPECT_EQ(accepted.count(), 0);
@@ -305,16 +317,16 @@ TEST_F(WorkbenchFormTest, VoltageFieldsTurnGreyForADegChannelAndBackForAPressure
     QApplication::processEvents();
 
     showCode("90");
-    for (platform::MaskEdBox* volts : {form.medSensorLoVolts, form.medSensorHiVolts}) {
+    for (platform::MaskEdBox* volts : {ui.medSensorLoVolts, ui.medSensorHiVolts}) {
         EXPECT_FALSE(volts->isEnabled());
         EXPECT_EQ(paintedBackground(volts).rgb(), grey.rgb()) << qPrintable(volts->objectName());
     }
     // The range fields are never greyed.
-    EXPECT_TRUE(form.medSensorRangeLo->isEnabled());
-    EXPECT_EQ(paintedBackground(form.medSensorRangeLo).rgb(), window.rgb());
+    EXPECT_TRUE(ui.medSensorRangeLo->isEnabled());
+    EXPECT_EQ(paintedBackground(ui.medSensorRangeLo).rgb(), window.rgb());
 
     showCode("32");
-    for (platform::MaskEdBox* volts : {form.medSensorLoVolts, form.medSensorHiVolts}) {
+    for (platform::MaskEdBox* volts : {ui.medSensorLoVolts, ui.medSensorHiVolts}) {
         EXPECT_TRUE(volts->isEnabled());
         EXPECT_EQ(paintedBackground(volts).rgb(), window.rgb()) << qPrintable(volts->objectName());
     }

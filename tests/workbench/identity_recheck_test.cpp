@@ -2,6 +2,7 @@
 // on: the same controller is simply confirmed, another one is told of once and named from then
 // on, a read that fails leaves the identity unconfirmed in the log; a line that stays well sends
 // exactly what it always sent.
+#include "form_controls.h"
 #include "link/identity_block.h"
 #include "shell/about.h"
 #include "shell/module1.h"
@@ -104,21 +105,18 @@ class IdentityRecheck : public ::testing::TestWithParam<Recheck> {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
         file.close();
-        form.Timer1->stop();
+        ui.Timer1->stop();
         // As start-up leaves it: the identity read, then channel 30 loaded.
         workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
                                      Module1::sTerminalMicroDate);
-        form.iChannelButton = 1;
-        form.cboChannelNumber->setCurrentText(QStringLiteral("30"));
-        form.iChannelButton = 0;
-        form.LoadChannel();
+        testsupport::loadChannel(form, QStringLiteral("30"));
     }
     void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
 
     // Runs what the work just ended left to do (a channel read again).
     void runDeferredWork() {
         QCoreApplication::processEvents();
-        form.Timer1->stop();
+        ui.Timer1->stop();
     }
 
     QStringList logLines() const {
@@ -133,6 +131,7 @@ class IdentityRecheck : public ::testing::TestWithParam<Recheck> {
     QTemporaryDir dir;
     testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
+    testsupport::WorkbenchControls ui{form};
 };
 
 TEST_P(IdentityRecheck, NextCommandWaitsForTheIdentity) {
@@ -154,7 +153,7 @@ TEST_P(IdentityRecheck, NextCommandWaitsForTheIdentity) {
     form.Timer1_Timer();
     runDeferredWork();
     form.cmdAccept_Click();
-    form.Timer1->stop();
+    ui.Timer1->stop();
 
     EXPECT_EQ(harness.commands(), recheck.wire);
     std::vector<std::string> titles;
@@ -179,7 +178,7 @@ TEST_P(IdentityRecheck, NextCommandWaitsForTheIdentity) {
         harness.silent = false;
         harness.forget();
         form.Timer1_Timer();
-        form.Timer1->stop();
+        ui.Timer1->stop();
         EXPECT_EQ(harness.commands(), (std::vector<QByteArray>{kIdentity, kReading}));
         EXPECT_FALSE(Module1::bIdentityUnconfirmed);
         EXPECT_TRUE(harness.boxes.shown.empty());

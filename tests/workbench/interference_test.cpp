@@ -1,6 +1,7 @@
 // The operator's input arriving while a load or an Accept waits for the controller: the waits
 // run the event loop as the program's own do, and the input comes from the window system, so
 // it reaches the window exactly when it would in use.
+#include "form_controls.h"
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
 #include "sim_process.h"
@@ -40,7 +41,7 @@ class InterferenceTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
         // The window's activation loads channel 30.
         ASSERT_TRUE(testsupport::waitUntil([&] { return harness.count(">(0140A RX 11)") > 0; }));
-        form.Timer1->stop();
+        ui.Timer1->stop();
         harness.forget();
     }
     void TearDown() override {
@@ -87,8 +88,8 @@ class InterferenceTest : public ::testing::Test {
     }
 
     QStringList fieldTexts() const {
-        return {form.medSensorLoVolts->Text(), form.medSensorHiVolts->Text(),
-                form.medSensorRangeLo->Text(), form.medSensorRangeHi->Text()};
+        return {ui.medSensorLoVolts->Text(), ui.medSensorHiVolts->Text(),
+                ui.medSensorRangeLo->Text(), ui.medSensorRangeHi->Text()};
     }
     QByteArray report() const {
         QFile file(dir.filePath(QStringLiteral("CalData.txt")));
@@ -98,6 +99,7 @@ class InterferenceTest : public ::testing::Test {
     QTemporaryDir dir;
     testsupport::WorkbenchHarness harness;
     frmCalibrateSensor form;
+    testsupport::WorkbenchControls ui{form};
 };
 
 TEST_F(InterferenceTest, InputDuringAnAcceptChangesNothingSentShownOrRecorded) {
@@ -115,20 +117,20 @@ TEST_F(InterferenceTest, InputDuringAnAcceptChangesNothingSentShownOrRecorded) {
 
     const QStringList before = fieldTexts();
     ASSERT_EQ(before, (QStringList{"0.500", "4.500", "+000.0", "+100.0"}));
-    form.cboChannelNumber->setFocus();
+    ui.cboChannelNumber->setFocus();
     QApplication::clipboard()->setText(QStringLiteral("4.999"));
 
     // While T ON waits: the wheel and Down on the channel list, a click into a field and keys
     // typed, a paste, and a press of Info.
     whenSent(">(00T ON)", [&] {
-        wheel(form.cboChannelNumber, 1);
+        wheel(ui.cboChannelNumber, 1);
         key(Qt::Key_Down);
-        click(form.medSensorHiVolts);
+        click(ui.medSensorHiVolts);
         key(Qt::Key_9, QStringLiteral("9"));
         key(Qt::Key_V, QString(), Qt::ControlModifier);
-        click(form.cmdAbout);
+        click(ui.cmdAbout);
     });
-    form.cmdAccept->click();
+    ui.cmdAccept->click();
 
     // Sent, recorded and shown all stay what the fields held when Accept was pressed.
     EXPECT_EQ(harness.commands(),
@@ -139,7 +141,7 @@ TEST_F(InterferenceTest, InputDuringAnAcceptChangesNothingSentShownOrRecorded) {
     EXPECT_EQ(file.mid(55, 34), QByteArray("0.500    4.500    +000.0    +100.0"));
     EXPECT_EQ(file.mid(100, 34), QByteArray("xxx.x    x.xxx    +xxx.x    +xxx.x"));
     EXPECT_EQ(fieldTexts(), before);
-    EXPECT_EQ(form.cboChannelNumber->currentText(), QStringLiteral("30"));
+    EXPECT_EQ(ui.cboChannelNumber->currentText(), QStringLiteral("30"));
     EXPECT_EQ(*Module1::vChannelIndex, 16);
 
     // Info opens once the Accept is over, never between T ON and T OFF; nothing else that
@@ -148,16 +150,16 @@ TEST_F(InterferenceTest, InputDuringAnAcceptChangesNothingSentShownOrRecorded) {
     EXPECT_EQ(sentWhenAboutOpened.size(), 4u);
     QTest::qWait(50);
     EXPECT_EQ(fieldTexts(), before);
-    EXPECT_EQ(form.cboChannelNumber->currentText(), QStringLiteral("30"));
+    EXPECT_EQ(ui.cboChannelNumber->currentText(), QStringLiteral("30"));
     EXPECT_EQ(harness.count(">(00TRX 114)"), 0); // channel 31 was never loaded
     EXPECT_TRUE(harness.boxes.shown.empty());
 }
 
 TEST_F(InterferenceTest, InputDuringALoadIsDroppedAndTheStepperKeepsTheFocus) {
-    form.cmdNextChannel->setFocus();
+    ui.cmdNextChannel->setFocus();
     whenSent(">(00TRX 113)", [&] {
-        wheel(form.cboChannelNumber, 3);
-        click(form.medSensorRangeHi);
+        wheel(ui.cboChannelNumber, 3);
+        click(ui.medSensorRangeHi);
         key(Qt::Key_7, QStringLiteral("7"));
     });
     key(Qt::Key_Space, QStringLiteral(" ")); // Next, from the keyboard
@@ -167,21 +169,21 @@ TEST_F(InterferenceTest, InputDuringALoadIsDroppedAndTheStepperKeepsTheFocus) {
     // Channel 31 was loaded once, shows its own defaults, and the focus is back on Next.
     EXPECT_EQ(harness.commands(),
               (std::vector<QByteArray>{">(00TRX 113)", ">(00TRX 114)", ">(0144A RX 11)"}));
-    EXPECT_EQ(form.cboChannelNumber->currentText(), QStringLiteral("31"));
+    EXPECT_EQ(ui.cboChannelNumber->currentText(), QStringLiteral("31"));
     EXPECT_EQ(*Module1::vChannelIndex, 17);
-    EXPECT_EQ(form.cboRange->text(), QStringLiteral("Fahrenheit"));
+    EXPECT_EQ(ui.cboRange->text(), QStringLiteral("Fahrenheit"));
     EXPECT_EQ(fieldTexts(), (QStringList{"1.320", "3.620", "-0040.", "+0572."}));
-    EXPECT_EQ(QApplication::focusWidget(), form.cmdNextChannel);
+    EXPECT_EQ(QApplication::focusWidget(), ui.cmdNextChannel);
 
     // Space steps on.
     key(Qt::Key_Space, QStringLiteral(" "));
     ASSERT_TRUE(testsupport::waitUntil([&] { return harness.count(">(0148A RX 11)") == 1; }));
-    EXPECT_EQ(form.cboChannelNumber->currentText(), QStringLiteral("32"));
+    EXPECT_EQ(ui.cboChannelNumber->currentText(), QStringLiteral("32"));
 }
 
 TEST_F(InterferenceTest, TypingDuringALiveReadingStillReachesTheField) {
-    form.medSensorRangeHi->setFocus();
-    form.medSensorRangeHi->selectAll();
+    ui.medSensorRangeHi->setFocus();
+    ui.medSensorRangeHi->selectAll();
     whenSent(">(0140A RX 11)", [&] {
         key(Qt::Key_Plus, QStringLiteral("+"));
         key(Qt::Key_0, QStringLiteral("0"));
@@ -189,8 +191,8 @@ TEST_F(InterferenceTest, TypingDuringALiveReadingStillReachesTheField) {
     });
     form.Timer1_Timer();
     ASSERT_TRUE(testsupport::waitUntil(
-        [&] { return form.medSensorRangeHi->Text().startsWith(QStringLiteral("+05")); }, 2000))
-        << form.medSensorRangeHi->Text().toStdString();
+        [&] { return ui.medSensorRangeHi->Text().startsWith(QStringLiteral("+05")); }, 2000))
+        << ui.medSensorRangeHi->Text().toStdString();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // workbench, the boxes when a file cannot take the record, and a row that is never left half
 // written by a program killed meanwhile.
 #include "fakes.h"
+#include "form_controls.h"
 #include "platform/file_sync.h"
 #include "platform/masked_edit.h"
 #include "report_update_child.h"
@@ -24,6 +25,7 @@
 #include <QOperatingSystemVersion>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSignalBlocker>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -55,9 +57,9 @@ class ReportFileTest : public ::testing::Test {
         Module1::ResetSharedState();
         ASSERT_TRUE(dir.isValid());
         workbench::setReportDirectoryForTests(dir.path());
-        form.Timer1->stop();
-        form.medSensorRangeLo->setMask(QStringLiteral("&###.#"));
-        form.medSensorRangeHi->setMask(QStringLiteral("&###.#"));
+        ui.Timer1->stop();
+        ui.medSensorRangeLo->setMask(QStringLiteral("&###.#"));
+        ui.medSensorRangeHi->setMask(QStringLiteral("&###.#"));
         setFields("0.500", "4.500", "+000.0", "+050.0");
     }
     void TearDown() override {
@@ -71,18 +73,20 @@ class ReportFileTest : public ::testing::Test {
 
     void setFields(const QString& loVolts, const QString& hiVolts, const QString& rangeLo,
                    const QString& rangeHi) {
-        ASSERT_TRUE(form.medSensorLoVolts->setText(loVolts)) << qPrintable(loVolts);
-        ASSERT_TRUE(form.medSensorHiVolts->setText(hiVolts)) << qPrintable(hiVolts);
-        ASSERT_TRUE(form.medSensorRangeLo->setText(rangeLo)) << qPrintable(rangeLo);
-        ASSERT_TRUE(form.medSensorRangeHi->setText(rangeHi)) << qPrintable(rangeHi);
+        ASSERT_TRUE(ui.medSensorLoVolts->setText(loVolts)) << qPrintable(loVolts);
+        ASSERT_TRUE(ui.medSensorHiVolts->setText(hiVolts)) << qPrintable(hiVolts);
+        ASSERT_TRUE(ui.medSensorRangeLo->setText(rangeLo)) << qPrintable(rangeLo);
+        ASSERT_TRUE(ui.medSensorRangeHi->setText(rangeHi)) << qPrintable(rangeHi);
     }
 
-    // Puts the channel on display as a load would, without talking to the controller.
+    // Puts the channel on display as a load would, without talking to the controller: the list
+    // shows it without telling the workbench, and the channel index is set.
     void selectChannel(const QString& channel) {
-        form.iChannelButton = 1;
-        form.cboChannelNumber->setCurrentText(channel);
-        form.iChannelButton = 0;
-        ASSERT_EQ(form.cboChannelNumber->currentText(), channel);
+        {
+            const QSignalBlocker quiet(ui.cboChannelNumber);
+            ui.cboChannelNumber->setCurrentText(channel);
+        }
+        ASSERT_EQ(ui.cboChannelNumber->currentText(), channel);
         Module1::vChannelIndex = workbench::channelByListText(channel)->index;
     }
 
@@ -124,6 +128,7 @@ class ReportFileTest : public ::testing::Test {
     testsupport::WorkbenchHarness harness;
     testsupport::BoxAnswerer boxes;
     frmCalibrateSensor form;
+    testsupport::WorkbenchControls ui{form};
 };
 
 // --- A file made from the template ---
@@ -157,7 +162,7 @@ TEST_F(ReportFileTest, NoFileThenAcceptOfChannel37MakesTheTemplateWithTheRecordI
     expected.replace(370, 34, "0.500    4.500    +000.0    +050.0");
     EXPECT_EQ(file, expected);
     EXPECT_EQ(workbench::reportTemplate(), expectedTemplate());
-    EXPECT_EQ(form.oAddress, 370);
+    EXPECT_EQ(form.lastAddress(), 370);
     EXPECT_EQ(form.result(), 0);
 }
 
@@ -186,7 +191,7 @@ TEST_F(ReportFileTest, FirstAndLastChannelWriteOnlyTheirDataArea) {
     EXPECT_EQ(after.left(55), before.left(55));
     EXPECT_EQ(after.mid(55, 34), "0.100    4.900    -015.5    +250.0");
     EXPECT_EQ(after.mid(89), before.mid(89));
-    EXPECT_EQ(form.oAddress, 55);
+    EXPECT_EQ(form.lastAddress(), 55);
 
     setFields("1.320", "3.620", "+000.0", "+500.0");
     accept("45");
@@ -194,7 +199,7 @@ TEST_F(ReportFileTest, FirstAndLastChannelWriteOnlyTheirDataArea) {
     ASSERT_EQ(last.size(), 674);
     EXPECT_EQ(last.left(640), after.left(640));
     EXPECT_EQ(last.mid(640), "1.320    3.620    +000.0    +500.0");
-    EXPECT_EQ(form.oAddress, 640);
+    EXPECT_EQ(form.lastAddress(), 640);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -224,8 +229,8 @@ TEST_F(ReportFileTest, ALongerFileWithTheRowLabelsKeepsItsOtherBytes) {
 }
 
 TEST_F(ReportFileTest, TextsOfAnotherWidthArePaddedOrCutToTheirColumns) {
-    for (platform::MaskEdBox* field : {form.medSensorLoVolts, form.medSensorHiVolts,
-                                       form.medSensorRangeLo, form.medSensorRangeHi})
+    for (platform::MaskEdBox* field :
+         {ui.medSensorLoVolts, ui.medSensorHiVolts, ui.medSensorRangeLo, ui.medSensorRangeHi})
         field->setMask(QString());
     writeReport(expectedTemplate());
 
@@ -248,16 +253,20 @@ TEST_F(ReportFileTest, TextsOfAnotherWidthArePaddedOrCutToTheirColumns) {
 }
 
 TEST_F(ReportFileTest, NoChannelInTheListRecordsNothing) {
+    // An Accept of channel 37 leaves its row's offset as the address in use.
     writeReport(expectedTemplate());
-    form.iChannelButton = 1;
-    form.cboChannelNumber->setCurrentIndex(-1);
-    form.iChannelButton = 0;
+    accept("37");
+    ASSERT_EQ(form.lastAddress(), 370);
+    writeReport(expectedTemplate());
+    {
+        const QSignalBlocker quiet(ui.cboChannelNumber);
+        ui.cboChannelNumber->setCurrentIndex(-1);
+    }
     Module1::vChannelIndex.reset();
-    form.oAddress = 119;
 
     EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
     EXPECT_EQ(readReport(), expectedTemplate());
-    EXPECT_EQ(form.oAddress, 119);
+    EXPECT_EQ(form.lastAddress(), 370);
 
     // Nor is a missing file made.
     ASSERT_TRUE(QFile::remove(reportPath()));
@@ -279,10 +288,10 @@ TEST_F(ReportFileTest, AFileThatCannotBeMadeGivesTwoBoxesAndClosesTheWorkbench) 
     workbench::setReportDirectoryForTests(notADirectory);
     const QString shown = QDir::toNativeSeparators(notADirectory + QStringLiteral("/CalData.txt"));
     QSignalSpy finished(&form, &QDialog::finished);
-    form.Timer1->start();
+    ui.Timer1->start();
     bool timerRanAtSecondBox = false;
     boxes.onShow = [&](const testsupport::ShownBox&) {
-        timerRanAtSecondBox = form.Timer1->isActive();
+        timerRanAtSecondBox = ui.Timer1->isActive();
     };
 
     selectChannel("37");
@@ -298,7 +307,7 @@ TEST_F(ReportFileTest, AFileThatCannotBeMadeGivesTwoBoxesAndClosesTheWorkbench) 
     EXPECT_EQ(boxes.shown[1].text, "Error!  Cannot Open " + shown + " File.\r\nClick OK to EXIT");
     // The timer is stopped once the operator has confirmed, then the workbench is closed.
     EXPECT_TRUE(timerRanAtSecondBox);
-    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_FALSE(ui.Timer1->isActive());
     ASSERT_EQ(finished.count(), 1);
     EXPECT_EQ(finished.at(0).at(0).toInt(), int(QDialog::Rejected));
     EXPECT_EQ(form.result(), int(QDialog::Rejected));

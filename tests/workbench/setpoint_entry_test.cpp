@@ -1,6 +1,7 @@
 // The four setpoint fields driven through the real widgets: what entering a field prepares,
 // what leaving it checks and replaces, which messages the operator gets, and which focus moves
 // count as leaving a field.
+#include "form_controls.h"
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
 #include "shell/module1.h"
@@ -15,6 +16,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <memory>
 #include <ostream>
@@ -44,20 +47,24 @@ class SetpointEntryTest : public ::testing::Test {
   protected:
     void SetUp() override {
         form = std::make_unique<frmCalibrateSensor>();
-        form->Timer1->stop();
+        ui.emplace(*form);
+        ui->Timer1->stop();
         form->show();
         form->activateWindow();
         QApplication::processEvents();
         ASSERT_TRUE(form->isActiveWindow());
         // Whatever the first activation loaded, the channel on display is set up here: nothing
         // after this talks to the controller.
-        form->Timer1->stop();
+        ui->Timer1->stop();
         showChannel("02"); // "0 - 50" in "PSIG"
-        form->cboChannelNumber->setFocus(Qt::OtherFocusReason);
+        ui->cboChannelNumber->setFocus(Qt::OtherFocusReason);
         QApplication::processEvents();
         harness.forget();
     }
-    void TearDown() override { form.reset(); }
+    void TearDown() override {
+        ui.reset();
+        form.reset();
+    }
 
     // The state a channel load leaves: setup code, range fields in the channel's mask with the
     // defaults, voltages 0.500 and 4.500, and the voltage mask and format as the last set.
@@ -65,10 +72,10 @@ class SetpointEntryTest : public ::testing::Test {
         Module1::vChannelIndex = 16;
         Module1::sChannelSetup[0][1] = setupCode;
         const bool bar = setupCode.endsWith(u'6');
-        setField(form->medSensorRangeLo, bar ? "&#.###" : "&###.#", bar ? "+0.000" : "+000.0");
-        setField(form->medSensorRangeHi, bar ? "&#.###" : "&###.#", bar ? "+4.309" : "+050.0");
-        setField(form->medSensorLoVolts, "#.###", "0.500");
-        setField(form->medSensorHiVolts, "#.###", "4.500");
+        setField(ui->medSensorRangeLo, bar ? "&#.###" : "&###.#", bar ? "+0.000" : "+000.0");
+        setField(ui->medSensorRangeHi, bar ? "&#.###" : "&###.#", bar ? "+4.309" : "+050.0");
+        setField(ui->medSensorLoVolts, "#.###", "0.500");
+        setField(ui->medSensorHiVolts, "#.###", "4.500");
         Module1::vEntryMask = QStringLiteral("#.###");
         Module1::vDisplayFormat = QStringLiteral("0.000");
     }
@@ -111,14 +118,15 @@ class SetpointEntryTest : public ::testing::Test {
 
     testsupport::WorkbenchHarness harness;
     std::unique_ptr<frmCalibrateSensor> form;
+    std::optional<testsupport::WorkbenchControls> ui;
 };
 
 // --- Voltages ---
 
 TEST_F(SetpointEntryTest, HighVoltageBoundsAcceptedAndNeighboursReplaced) {
-    MaskEdBox* high = form->medSensorHiVolts;
+    MaskEdBox* high = ui->medSensorHiVolts;
     // A low voltage of 0 keeps the comparison with it out of the way.
-    ASSERT_TRUE(form->medSensorLoVolts->setText("0.000"));
+    ASSERT_TRUE(ui->medSensorLoVolts->setText("0.000"));
     EXPECT_EQ(typeAndLeave(high, "0100", "0.100"), "0.100");
     EXPECT_EQ(typeAndLeave(high, "5000", "5.000"), "5.000");
     EXPECT_TRUE(harness.boxes.shown.empty());
@@ -136,7 +144,7 @@ TEST_F(SetpointEntryTest, HighVoltageBoundsAcceptedAndNeighboursReplaced) {
 }
 
 TEST_F(SetpointEntryTest, LowVoltageBoundsAcceptedAndNeighboursReplaced) {
-    MaskEdBox* low = form->medSensorLoVolts;
+    MaskEdBox* low = ui->medSensorLoVolts;
     EXPECT_EQ(typeAndLeave(low, "4900", "4.900"), "4.900");
     EXPECT_EQ(typeAndLeave(low, "0000", "0.000"), "0.000");
     EXPECT_EQ(typeAndLeave(low, "12", "1.2__"), "1.200");
@@ -153,15 +161,15 @@ TEST_F(SetpointEntryTest, LowVoltageBoundsAcceptedAndNeighboursReplaced) {
 
     // Not compared with the high voltage: above it is kept.
     harness.forget();
-    ASSERT_TRUE(form->medSensorHiVolts->setText("1.000"));
+    ASSERT_TRUE(ui->medSensorHiVolts->setText("1.000"));
     EXPECT_EQ(typeAndLeave(low, "2", "2.___"), "2.000");
     EXPECT_TRUE(harness.boxes.shown.empty());
-    EXPECT_EQ(form->medSensorHiVolts->Text(), "1.000");
+    EXPECT_EQ(ui->medSensorHiVolts->Text(), "1.000");
 }
 
 TEST_F(SetpointEntryTest, PromptsOnlyReadAsZero) {
     // Delete clears the selected positions back to prompts.
-    MaskEdBox* low = form->medSensorLoVolts;
+    MaskEdBox* low = ui->medSensorLoVolts;
     enter(low);
     QTest::keyClick(low, Qt::Key_Delete);
     ASSERT_EQ(low->Text(), "_.___");
@@ -172,7 +180,7 @@ TEST_F(SetpointEntryTest, PromptsOnlyReadAsZero) {
     // High voltage of prompts: 0.100 with the range message, then the comparison with a low
     // voltage above it gives that plus 0.1.
     ASSERT_TRUE(low->setText("0.500"));
-    MaskEdBox* high = form->medSensorHiVolts;
+    MaskEdBox* high = ui->medSensorHiVolts;
     enter(high);
     QTest::keyClick(high, Qt::Key_Delete);
     ASSERT_EQ(high->Text(), "_.___");
@@ -182,15 +190,15 @@ TEST_F(SetpointEntryTest, PromptsOnlyReadAsZero) {
 }
 
 TEST_F(SetpointEntryTest, HighVoltageAgainstLowVoltage) {
-    MaskEdBox* high = form->medSensorHiVolts;
-    ASSERT_TRUE(form->medSensorLoVolts->setText("0.500"));
+    MaskEdBox* high = ui->medSensorHiVolts;
+    ASSERT_TRUE(ui->medSensorLoVolts->setText("0.500"));
 
     // Equal is accepted.
     EXPECT_EQ(typeAndLeave(high, "0500", "0.500"), "0.500");
     EXPECT_TRUE(harness.boxes.shown.empty());
 
     // Below the low voltage: low voltage plus 0.1.
-    ASSERT_TRUE(form->medSensorLoVolts->setText("2.000"));
+    ASSERT_TRUE(ui->medSensorLoVolts->setText("2.000"));
     EXPECT_EQ(typeAndLeave(high, "1999", "1.999"), "2.100");
     ASSERT_EQ(harness.boxes.shown.size(), 1u);
     EXPECT_EQ(harness.boxes.shown[0].title, kVoltageTitle);
@@ -198,7 +206,7 @@ TEST_F(SetpointEntryTest, HighVoltageAgainstLowVoltage) {
 
     // Both messages on one exit, in order: 0 first becomes 0.100, then 0.600.
     harness.forget();
-    ASSERT_TRUE(form->medSensorLoVolts->setText("0.500"));
+    ASSERT_TRUE(ui->medSensorLoVolts->setText("0.500"));
     EXPECT_EQ(typeAndLeave(high, "0000", "0.000"), "0.600");
     EXPECT_EQ(boxTexts(), (std::vector<QString>{kHighVoltsRange, kHighBelowLow}));
     for (const auto& box : harness.boxes.shown)
@@ -206,7 +214,7 @@ TEST_F(SetpointEntryTest, HighVoltageAgainstLowVoltage) {
 }
 
 TEST_F(SetpointEntryTest, EnteringAVoltageCompletesItsTextAndSelectsIt) {
-    MaskEdBox* low = form->medSensorLoVolts;
+    MaskEdBox* low = ui->medSensorLoVolts;
     ASSERT_TRUE(low->setText("4.5"));
     ASSERT_EQ(low->Text(), "4.5__");
     Module1::sValueText = QStringLiteral("left over");
@@ -214,8 +222,8 @@ TEST_F(SetpointEntryTest, EnteringAVoltageCompletesItsTextAndSelectsIt) {
     Module1::vDisplayFormat = QStringLiteral("+000.0");
 
     // Tab from the low range field into it.
-    enter(form->medSensorRangeLo);
-    tabOut(form->medSensorRangeLo);
+    enter(ui->medSensorRangeLo);
+    tabOut(ui->medSensorRangeLo);
     ASSERT_TRUE(low->hasFocus());
     EXPECT_EQ(low->Text(), "4.500");
     EXPECT_EQ(low->Mask(), "#.###");
@@ -227,7 +235,7 @@ TEST_F(SetpointEntryTest, EnteringAVoltageCompletesItsTextAndSelectsIt) {
     EXPECT_TRUE(harness.boxes.shown.empty());
 
     // A field of prompts becomes 0.000 on entry, without a message.
-    MaskEdBox* high = form->medSensorHiVolts;
+    MaskEdBox* high = ui->medSensorHiVolts;
     ASSERT_TRUE(high->setText(""));
     enter(high);
     EXPECT_EQ(high->Text(), "0.000");
@@ -238,8 +246,8 @@ TEST_F(SetpointEntryTest, EnteringAVoltageCompletesItsTextAndSelectsIt) {
 // --- Range values ---
 
 TEST_F(SetpointEntryTest, RangeWorkedExamplePsig) {
-    MaskEdBox* lo = form->medSensorRangeLo;
-    MaskEdBox* hi = form->medSensorRangeHi;
+    MaskEdBox* lo = ui->medSensorRangeLo;
+    MaskEdBox* hi = ui->medSensorRangeHi;
 
     EXPECT_EQ(typeAndLeave(hi, "+0700", "+070.0"), "+062.5");
     ASSERT_EQ(harness.boxes.shown.size(), 1u);
@@ -258,8 +266,8 @@ TEST_F(SetpointEntryTest, RangeWorkedExamplePsig) {
 }
 
 TEST_F(SetpointEntryTest, RangeBoundsOfHighAndLowValues) {
-    MaskEdBox* lo = form->medSensorRangeLo;
-    MaskEdBox* hi = form->medSensorRangeHi;
+    MaskEdBox* lo = ui->medSensorRangeLo;
+    MaskEdBox* hi = ui->medSensorRangeHi;
 
     // The high value may reach the upper limit, the low value one less.
     EXPECT_EQ(typeAndLeave(hi, "+0625", "+062.5"), "+062.5");
@@ -296,14 +304,14 @@ TEST_F(SetpointEntryTest, RangeBoundsOfHighAndLowValues) {
 
 TEST_F(SetpointEntryTest, RangeMessageNamesLimitsInMessageNumberForm) {
     showChannel("06"); // "0 - 50" in "BAR"
-    MaskEdBox* hi = form->medSensorRangeHi;
+    MaskEdBox* hi = ui->medSensorRangeHi;
     EXPECT_EQ(typeAndLeave(hi, "+5000", "+5.000"), "+4.309");
     ASSERT_EQ(harness.boxes.shown.size(), 1u);
     EXPECT_EQ(harness.boxes.shown[0].title, kRangeTitle);
     EXPECT_EQ(harness.boxes.shown[0].text, "Invalid Data, Valid Values are -.862 to  4.309!");
 
     harness.forget();
-    MaskEdBox* lo = form->medSensorRangeLo;
+    MaskEdBox* lo = ui->medSensorRangeLo;
     EXPECT_EQ(typeAndLeave(lo, "-0900", "-0.900"), "-0.862");
     EXPECT_EQ(typeAndLeave(lo, "+3310", "+3.310"), "+3.309");
     EXPECT_EQ(typeAndLeave(lo, "+3309", "+3.309"), "+3.309");
@@ -313,7 +321,7 @@ TEST_F(SetpointEntryTest, RangeMessageNamesLimitsInMessageNumberForm) {
 TEST_F(SetpointEntryTest, SignPositionHoldingAnotherCharacterIsCheckedByTheValueKept) {
     // The field keeps the digits (70, above the highest low value 61.5), so that is what is
     // checked: a letter in the sign position no longer lets a value past the limits.
-    MaskEdBox* lo = form->medSensorRangeLo;
+    MaskEdBox* lo = ui->medSensorRangeLo;
     EXPECT_EQ(typeAndLeave(lo, "a0700", "a070.0"), "+061.5");
     EXPECT_EQ(boxTexts(), std::vector<QString>{kPsigMessage});
     EXPECT_EQ(typeAndLeave(lo, "a0200", "a020.0"), "+020.0"); // within the limits: kept
@@ -322,7 +330,7 @@ TEST_F(SetpointEntryTest, SignPositionHoldingAnotherCharacterIsCheckedByTheValue
     // In the high field the kept 20 lies below a low value of 30: it becomes the low value.
     harness.forget();
     ASSERT_TRUE(lo->setText("+030.0"));
-    EXPECT_EQ(typeAndLeave(form->medSensorRangeHi, "x0200", "x020.0"), "+030.0");
+    EXPECT_EQ(typeAndLeave(ui->medSensorRangeHi, "x0200", "x020.0"), "+030.0");
     EXPECT_EQ(boxTexts(), std::vector<QString>{kPsigMessage});
 }
 
@@ -330,15 +338,15 @@ TEST_F(SetpointEntryTest, RangeValueGetsTheMaskOfTheChannelBeforeItsText) {
     // The fields still carry the PSIG layout while the channel on display reads BAR: the
     // replacement "+4.309" only fits once the BAR mask is in place.
     Module1::sChannelSetup[0][1] = QStringLiteral("06");
-    MaskEdBox* hi = form->medSensorRangeHi;
+    MaskEdBox* hi = ui->medSensorRangeHi;
     EXPECT_EQ(typeAndLeave(hi, "+0500", "+050.0"), "+4.309");
     EXPECT_EQ(hi->Mask(), "&#.###");
 }
 
 TEST_F(SetpointEntryTest, EnteringARangeFieldSelectsItsTextUnchanged) {
-    MaskEdBox* hi = form->medSensorRangeHi;
-    enter(form->medSensorLoVolts);
-    tabOut(form->medSensorLoVolts);
+    MaskEdBox* hi = ui->medSensorRangeHi;
+    enter(ui->medSensorLoVolts);
+    tabOut(ui->medSensorLoVolts);
     ASSERT_TRUE(hi->hasFocus());
     EXPECT_EQ(hi->Text(), "+050.0");
     EXPECT_EQ(hi->Mask(), "&###.#");
@@ -347,10 +355,10 @@ TEST_F(SetpointEntryTest, EnteringARangeFieldSelectsItsTextUnchanged) {
 }
 
 TEST_F(SetpointEntryTest, HandlersLeaveTheCancelFlagFalse) {
-    ASSERT_TRUE(form->medSensorRangeHi->setText("+070.0"));
-    ASSERT_TRUE(form->medSensorRangeLo->setText("+070.0"));
-    ASSERT_TRUE(form->medSensorHiVolts->setText("9.000"));
-    ASSERT_TRUE(form->medSensorLoVolts->setText("9.000"));
+    ASSERT_TRUE(ui->medSensorRangeHi->setText("+070.0"));
+    ASSERT_TRUE(ui->medSensorRangeLo->setText("+070.0"));
+    ASSERT_TRUE(ui->medSensorHiVolts->setText("9.000"));
+    ASSERT_TRUE(ui->medSensorLoVolts->setText("9.000"));
     bool cancel = false;
     form->medSensorRangeHi_Validate(cancel);
     EXPECT_FALSE(cancel);
@@ -364,58 +372,58 @@ TEST_F(SetpointEntryTest, HandlersLeaveTheCancelFlagFalse) {
     // under the low voltage 9, low voltage 9 above 4.9.
     EXPECT_EQ(boxTexts(), (std::vector<QString>{kPsigMessage, kPsigMessage, kHighVoltsRange,
                                                 kHighBelowLow, kLowVoltsRange}));
-    EXPECT_EQ(form->medSensorRangeHi->Text(), "+062.5");
-    EXPECT_EQ(form->medSensorRangeLo->Text(), "+061.5");
+    EXPECT_EQ(ui->medSensorRangeHi->Text(), "+062.5");
+    EXPECT_EQ(ui->medSensorRangeLo->Text(), "+061.5");
     // The high voltage follows the low voltage it was compared with; the low voltage's own
     // check comes only when that field is left.
-    EXPECT_EQ(form->medSensorHiVolts->Text(), "9.100");
-    EXPECT_EQ(form->medSensorLoVolts->Text(), "4.900");
+    EXPECT_EQ(ui->medSensorHiVolts->Text(), "9.100");
+    EXPECT_EQ(ui->medSensorLoVolts->Text(), "4.900");
 }
 
 // --- Which focus moves validate ---
 
 TEST_F(SetpointEntryTest, TabOutValidatesOnceAndFocusMovesOn) {
-    MaskEdBox* hi = form->medSensorRangeHi;
+    MaskEdBox* hi = ui->medSensorRangeHi;
     type(hi, "+0700", "+070.0");
     tabOut(hi);
     QApplication::processEvents();
-    EXPECT_TRUE(form->medSensorHiVolts->hasFocus());
+    EXPECT_TRUE(ui->medSensorHiVolts->hasFocus());
     EXPECT_EQ(hi->Text(), "+062.5");
     EXPECT_EQ(harness.boxes.shown.size(), 1u);
 
     // The next field was prepared after the check: its text selected, and the voltage mask
     // and format, not the range ones the check refreshed, are the last set.
-    EXPECT_EQ(form->medSensorHiVolts->SelLength(), 5);
+    EXPECT_EQ(ui->medSensorHiVolts->SelLength(), 5);
     EXPECT_EQ(Module1::vEntryMask, "#.###");
     EXPECT_EQ(Module1::vDisplayFormat, "0.000");
 
     // Leaving the next field checks only that one.
-    tabOut(form->medSensorHiVolts);
+    tabOut(ui->medSensorHiVolts);
     QApplication::processEvents();
-    EXPECT_TRUE(form->cmdAccept->hasFocus());
+    EXPECT_TRUE(ui->cmdAccept->hasFocus());
     EXPECT_EQ(harness.boxes.shown.size(), 1u);
 }
 
 TEST_F(SetpointEntryTest, ShiftTabValidatesToo) {
-    MaskEdBox* hi = form->medSensorRangeHi;
+    MaskEdBox* hi = ui->medSensorRangeHi;
     type(hi, "+0700", "+070.0");
     QTest::keyClick(hi, Qt::Key_Backtab, Qt::ShiftModifier);
-    EXPECT_TRUE(form->medSensorLoVolts->hasFocus());
+    EXPECT_TRUE(ui->medSensorLoVolts->hasFocus());
     EXPECT_EQ(hi->Text(), "+062.5");
     EXPECT_EQ(boxTexts(), std::vector<QString>{kPsigMessage});
 }
 
 TEST_F(SetpointEntryTest, ClickOnAnotherControlValidates) {
-    MaskEdBox* lo = form->medSensorRangeLo;
+    MaskEdBox* lo = ui->medSensorRangeLo;
     type(lo, "-0200", "-020.0");
-    QTest::mouseClick(form->medSensorHiVolts, Qt::LeftButton);
-    EXPECT_TRUE(form->medSensorHiVolts->hasFocus());
+    QTest::mouseClick(ui->medSensorHiVolts, Qt::LeftButton);
+    EXPECT_TRUE(ui->medSensorHiVolts->hasFocus());
     EXPECT_EQ(lo->Text(), "-012.5");
     EXPECT_EQ(boxTexts(), std::vector<QString>{kPsigMessage});
 }
 
 TEST_F(SetpointEntryTest, FocusToAnotherWindowAndBackDoesNotValidate) {
-    MaskEdBox* hi = form->medSensorRangeHi;
+    MaskEdBox* hi = ui->medSensorRangeHi;
     type(hi, "+0700", "+070.0");
 
     // A box of its own (not one the checks show) takes the focus, and is closed.
@@ -493,42 +501,42 @@ class RealBoxOperator {
 TEST_F(SetpointEntryTest, RealMessageBoxTakingAndReturningTheFocusDoesNotValidateAgain) {
     RealBoxOperator boxes(form.get());
 
-    MaskEdBox* hi = form->medSensorRangeHi;
+    MaskEdBox* hi = ui->medSensorRangeHi;
     type(hi, "+0700", "+070.0");
     tabOut(hi); // the box is shown and answered inside this
     QApplication::processEvents();
     EXPECT_EQ(boxes.seen, std::vector<QString>{kPsigMessage});
     ASSERT_TRUE(form->isActiveWindow());
-    EXPECT_TRUE(form->medSensorHiVolts->hasFocus());
+    EXPECT_TRUE(ui->medSensorHiVolts->hasFocus());
     EXPECT_EQ(hi->Text(), "+062.5");
-    EXPECT_EQ(form->medSensorHiVolts->SelLength(), 5);
+    EXPECT_EQ(ui->medSensorHiVolts->SelLength(), 5);
 
     // The field entered is the one being edited: leaving it checks it alone.
-    QTest::keyClicks(form->medSensorHiVolts, "9");
-    tabOut(form->medSensorHiVolts);
+    QTest::keyClicks(ui->medSensorHiVolts, "9");
+    tabOut(ui->medSensorHiVolts);
     QApplication::processEvents();
-    EXPECT_EQ(form->medSensorHiVolts->Text(), "5.000");
+    EXPECT_EQ(ui->medSensorHiVolts->Text(), "5.000");
     EXPECT_EQ(boxes.seen, (std::vector<QString>{kPsigMessage, kHighVoltsRange}));
-    EXPECT_TRUE(form->cmdAccept->hasFocus());
+    EXPECT_TRUE(ui->cmdAccept->hasFocus());
 }
 
 TEST_F(SetpointEntryTest, DisabledVoltageFieldIsNeverChecked) {
-    MaskEdBox* low = form->medSensorLoVolts;
+    MaskEdBox* low = ui->medSensorLoVolts;
     type(low, "9", "9.___");
     // A temperature sensor: the voltage fields are disabled, the focus moves on by itself.
     low->setEnabled(false);
-    form->medSensorHiVolts->setEnabled(false);
+    ui->medSensorHiVolts->setEnabled(false);
     QApplication::processEvents();
     EXPECT_FALSE(low->hasFocus());
     EXPECT_EQ(low->Text(), "9.___");
     EXPECT_TRUE(harness.boxes.shown.empty());
 
     // Tabbing through the form passes them by.
-    enter(form->medSensorRangeLo);
-    tabOut(form->medSensorRangeLo);
-    EXPECT_TRUE(form->medSensorRangeHi->hasFocus());
-    tabOut(form->medSensorRangeHi);
-    EXPECT_TRUE(form->cmdAccept->hasFocus());
+    enter(ui->medSensorRangeLo);
+    tabOut(ui->medSensorRangeLo);
+    EXPECT_TRUE(ui->medSensorRangeHi->hasFocus());
+    tabOut(ui->medSensorRangeHi);
+    EXPECT_TRUE(ui->cmdAccept->hasFocus());
     EXPECT_EQ(low->Text(), "9.___");
     EXPECT_TRUE(harness.boxes.shown.empty());
 }
