@@ -4,7 +4,8 @@
 #
 # From the bottom:
 #   platform/   our stand-in for the legacy platform, over Qt and the operating system
-#   codec/      pure texts and numbers: no state, no files, no devices
+#   codec/      pure texts and numbers: no state, no files, no devices (so it includes none
+#               of the folders, not even platform/)
 #   link/       the exchange with the controller and its wire protocol
 #   shell/      the program-wide state (Module1), window helpers, about box, splash, artwork
 #   login/, workbench/   the screens; neither includes the other
@@ -13,10 +14,11 @@
 # include everything. A folder with sources that has no row here fails the check, so a new
 # folder is placed in the layers before it is built.
 cmake_minimum_required(VERSION 3.25)
+get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
 set(layers platform codec link shell login workbench app sim bench tests)
 set(below_platform "")
-set(below_codec "platform")
+set(below_codec "")
 set(below_link "codec;platform")
 set(below_shell "link;codec;platform")
 set(below_login "shell;link;codec;platform")
