@@ -296,6 +296,8 @@ void LoopProbe::start() {
 void LoopProbe::reset() {
     m_worstMs = 0;
     m_worstAtNs = 0;
+    m_worstPollNs = 0;
+    m_worstStretch = {};
     m_ticks = 0;
     m_lastNs = monotonicNs();
     m_accountAtStart = threadAccount();
@@ -310,6 +312,8 @@ void LoopProbe::tick() {
     if (lateness > m_worstMs) {
         m_worstMs = lateness;
         m_worstAtNs = now;
+        m_worstPollNs = event_timing::pollNsSinceTick();
+        m_worstStretch = event_timing::stretchSinceTick();
     }
     if (m_lateLogMs > 0) {
         // The account is read on every tick only when late ticks are logged: it costs two

@@ -97,6 +97,11 @@ class LoopProbe {
     void reset();
     double worstMs() const { return m_worstMs; }
     qint64 worstAtNs() const { return m_worstAtNs; }
+    // How the gap before the worst tick was spent: asleep in poll() (the loop waiting to be
+    // woken), and the longest stretch outside it (the loop held). Zero where poll() is not
+    // timed.
+    qint64 worstPollNs() const { return m_worstPollNs; }
+    HeldEvent worstStretch() const { return m_worstStretch; }
     long ticks() const { return m_ticks; }
     // The kernel's account of this thread since start() or reset().
     ThreadAccount account() const { return threadAccount() - m_accountAtStart; }
@@ -113,6 +118,8 @@ class LoopProbe {
     qint64 m_lastNs = 0;
     double m_worstMs = 0;
     qint64 m_worstAtNs = 0;
+    qint64 m_worstPollNs = 0;
+    HeldEvent m_worstStretch;
     long m_ticks = 0;
     ThreadAccount m_accountAtStart;
     ThreadAccount m_accountAtTick;

@@ -331,6 +331,8 @@ int main(int argc, char* argv[]) {
         const double cpuPercent = 100.0 * (cpuSeconds() - cpuBefore) / wallSeconds;
         const double liveLateness = probe.worstMs();
         const qint64 liveWorstAtNs = probe.worstAtNs();
+        const qint64 liveWorstPollNs = probe.worstPollNs();
+        const bench::HeldEvent liveWorstStretch = probe.worstStretch();
         const long liveTicks = probe.ticks();
         const bench::ThreadAccount liveAccount = probe.account();
         const bench::HeldEvent liveHeld = bench::event_timing::sinceStart();
@@ -445,6 +447,14 @@ int main(int argc, char* argv[]) {
                         QStringLiteral("%1 at %2 s")
                             .arg(ms(liveLateness), bench::monotonicText(liveWorstAtNs)),
                         QStringLiteral("-"), QStringLiteral("reported")});
+        rows.push_back(
+            {QStringLiteral("soak: tool, gap before its worst tick"),
+             probe.pollTimed()
+                 ? QStringLiteral("%1 asleep in poll(), longest stretch outside it %2 (%3)")
+                       .arg(ms(double(liveWorstPollNs) / 1e6),
+                            ms(double(liveWorstStretch.ns) / 1e6), liveWorstStretch.what)
+                 : QStringLiteral("not measured (no GLib event loop)"),
+             QStringLiteral("-"), QStringLiteral("reported")});
         rows.push_back({QStringLiteral("soak: bare Qt program, worst lateness of the same probe"),
                         bareLateness(bareLoop, bareLoopRan), QStringLiteral("-"),
                         QStringLiteral("reported")});
