@@ -100,9 +100,9 @@ int run(const Options& options) {
                 probe.ticks(), bench::statusKiB("VmHWM"), double(account.cpuNs) / 1e6,
                 double(account.waitNs) / 1e6, account.involuntarySwitches, account.majorFaults,
                 static_cast<long long>(account.machineStealMs), double(held.ns) / 1e6,
-                qPrintable(bench::monotonicText(held.endNs)), qPrintable(word(held.what)),
+                qPrintable(bench::monotonicText(held.endNs)), qPrintable(word(held.what())),
                 double(stretch.ns) / 1e6, qPrintable(bench::monotonicText(stretch.endNs)),
-                qPrintable(word(stretch.what)));
+                qPrintable(word(stretch.what())));
     std::fflush(stdout);
     return 0;
 }

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <optional>
 #include <vector>
 
 #include <fcntl.h>
@@ -115,17 +114,42 @@ long statusKiB(const char* field) {
     return 0;
 }
 
+QString EventName::text() const {
+    if (!receiverClass)
+        return QString();
+    const char* typeName = QMetaEnum::fromType<QEvent::Type>().valueToKey(type);
+    QString text = typeName ? QString::fromLatin1(typeName) : QString::number(int(type));
+    text += QStringLiteral(" to ") + QString::fromLatin1(receiverClass->className());
+    if (!receiverName.isEmpty())
+        text += QStringLiteral(" '") + receiverName + QLatin1Char('\'');
+    if (parentClass)
+        text += QStringLiteral(" of ") + QString::fromLatin1(parentClass->className());
+    return text;
+}
+
+QString HeldEvent::what() const {
+    if (!stretch)
+        return event.text();
+    QString text = event.receiverClass ? QStringLiteral("longest event in it %1 ms: %2")
+                                             .arg(double(eventNs) / 1e6, 0, 'f', 1)
+                                             .arg(event.text())
+                                       : QStringLiteral("no event ended in it");
+    if (!endedIn.receiverClass)
+        return text + QStringLiteral("; ended outside any event");
+    text += QStringLiteral("; ended in ") + endedIn.text();
+    if (endedWithin.receiverClass)
+        text += QStringLiteral(" within ") + endedWithin.text();
+    return text;
+}
+
 namespace event_timing {
 namespace {
 
-// An event being dispatched: who receives it, and the probe's tick count when it began.
+// An event being dispatched: when it began, the probe's tick count then, and what it is.
 struct Frame {
     qint64 startNs;
     long ticksAtStart;
-    const QMetaObject* receiverClass;
-    const QMetaObject* parentClass;
-    QString receiverName;
-    QEvent::Type type;
+    EventName name;
 };
 
 std::vector<Frame> frames;
@@ -139,39 +163,10 @@ qint64 pollNsTick = 0;
 HeldEvent stretchTick;
 HeldEvent stretchStart;
 // The event that ran longest within the current stretch (only its part in the stretch).
-std::optional<Frame> stretchLongest;
+EventName stretchLongest;
 qint64 stretchLongestNs = 0;
 
-QString what(const Frame& frame) {
-    const char* type = QMetaEnum::fromType<QEvent::Type>().valueToKey(frame.type);
-    QString text = type ? QString::fromLatin1(type) : QString::number(int(frame.type));
-    text += QStringLiteral(" to ") + QString::fromLatin1(frame.receiverClass->className());
-    if (!frame.receiverName.isEmpty())
-        text += QStringLiteral(" '") + frame.receiverName + QLatin1Char('\'');
-    if (frame.parentClass)
-        text += QStringLiteral(" of ") + QString::fromLatin1(frame.parentClass->className());
-    return text;
-}
-
 #ifdef TQ_BENCH_GLIB_POLL
-// What the loop was doing during a stretch outside poll() that ends now: the longest event in
-// it, and the events still being dispatched.
-QString stretchWhat() {
-    QString text;
-    if (stretchLongest)
-        text = QStringLiteral("longest event in it %1 ms: %2")
-                   .arg(double(stretchLongestNs) / 1e6, 0, 'f', 1)
-                   .arg(what(*stretchLongest));
-    else
-        text = QStringLiteral("no event ended in it");
-    if (frames.empty())
-        return text + QStringLiteral("; ended outside any event");
-    text += QStringLiteral("; ended in ") + what(frames.back());
-    if (frames.size() > 1)
-        text += QStringLiteral(" within ") + what(frames.front());
-    return text;
-}
-
 GPollFunc originalPoll = nullptr;
 
 gint timedPoll(GPollFD* fds, guint count, gint timeout) {
@@ -179,7 +174,12 @@ gint timedPoll(GPollFD* fds, guint count, gint timeout) {
     if (lastPollExitNs) {
         const qint64 held = enter - lastPollExitNs;
         if (held > stretchTick.ns || held > stretchStart.ns) {
-            const HeldEvent stretch{held, enter, stretchWhat()};
+            HeldEvent stretch{held, enter, stretchLongest, true, stretchLongestNs, {}, {}};
+            if (!frames.empty()) {
+                stretch.endedIn = frames.back().name;
+                if (frames.size() > 1)
+                    stretch.endedWithin = frames.front().name;
+            }
             if (held > stretchTick.ns)
                 stretchTick = stretch;
             if (held > stretchStart.ns)
@@ -189,7 +189,7 @@ gint timedPoll(GPollFD* fds, guint count, gint timeout) {
     const gint result = originalPoll(fds, count, timeout);
     lastPollExitNs = monotonicNs();
     pollNsTick += lastPollExitNs - enter;
-    stretchLongest.reset();
+    stretchLongest = {};
     stretchLongestNs = 0;
     return result;
 }
@@ -218,10 +218,11 @@ bool timePoll() {
 
 void begin(QObject* receiver, QEvent* event) {
     const QObject* parent = receiver ? receiver->parent() : nullptr;
-    frames.push_back(
-        {monotonicNs(), ticks, receiver ? receiver->metaObject() : &QObject::staticMetaObject,
-         parent ? parent->metaObject() : nullptr, receiver ? receiver->objectName() : QString(),
-         event ? event->type() : QEvent::None});
+    frames.push_back({monotonicNs(), ticks,
+                      EventName{receiver ? receiver->metaObject() : &QObject::staticMetaObject,
+                                parent ? parent->metaObject() : nullptr,
+                                receiver ? receiver->objectName() : QString(),
+                                event ? event->type() : QEvent::None}});
 }
 
 void end() {
@@ -234,7 +235,7 @@ void end() {
         const qint64 inStretch = now - std::max(frame.startNs, lastPollExitNs);
         if (inStretch > stretchLongestNs) {
             stretchLongestNs = inStretch;
-            stretchLongest = frame;
+            stretchLongest = frame.name;
         }
     }
     if (frame.ticksAtStart != ticks)
@@ -242,7 +243,7 @@ void end() {
     const qint64 ns = now - frame.startNs;
     if (ns <= longestSinceTick.ns && ns <= longestSinceStart.ns)
         return;
-    const HeldEvent held{ns, now, what(frame)};
+    const HeldEvent held{ns, now, frame.name, false, 0, {}, {}};
     if (ns > longestSinceTick.ns)
         longestSinceTick = held;
     if (ns > longestSinceStart.ns)
@@ -327,13 +328,14 @@ void LoopProbe::tick() {
                     ? QStringLiteral("in poll() %1 ms, longest stretch outside it %2 ms (%3)")
                           .arg(double(event_timing::pollNsSinceTick()) / 1e6, 0, 'f', 1)
                           .arg(double(stretch.ns) / 1e6, 0, 'f', 1)
-                          .arg(stretch.what)
+                          .arg(stretch.what())
                     : QStringLiteral("poll() not timed");
-            std::fprintf(
-                stderr, "late %s at %s s: %.1f ms late; %s; %s; longest held event %.1f ms%s%s\n",
-                qPrintable(m_label), qPrintable(monotonicText(now)), lateness,
-                qPrintable(describe(account - m_accountAtTick)), qPrintable(poll),
-                double(held.ns) / 1e6, held.what.isEmpty() ? "" : ": ", qPrintable(held.what));
+            std::fprintf(stderr,
+                         "late %s at %s s: %.1f ms late; %s; %s; longest held event %.1f ms%s%s\n",
+                         qPrintable(m_label), qPrintable(monotonicText(now)), lateness,
+                         qPrintable(describe(account - m_accountAtTick)), qPrintable(poll),
+                         double(held.ns) / 1e6, held.event.receiverClass ? ": " : "",
+                         qPrintable(held.what()));
         }
         m_accountAtTick = account;
     }

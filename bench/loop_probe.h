@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QString>
 #include <QTimer>
 
@@ -42,12 +43,31 @@ QString describe(const ThreadAccount& account);
 // resident memory now); 0 when it cannot be read.
 long statusKiB(const char* field);
 
-// One event that ran from start to end without the probe ticking inside it: for that long the
-// loop dispatched nothing else.
+// An event as it was dispatched: its type and receiver. Kept as they are, without making any
+// text, so that timing the events allocates nothing while the loop runs.
+struct EventName {
+    const QMetaObject* receiverClass = nullptr;
+    const QMetaObject* parentClass = nullptr;
+    QString receiverName;
+    QEvent::Type type = QEvent::None;
+    // "Timer to QTimer 'Timer1' of workbench::frmCalibrateSensor"; empty for no event.
+    QString text() const;
+};
+
+// A time the loop was held: one event that ran from start to end without the probe ticking
+// inside it, or a stretch outside poll(). For a stretch, `event` is the event that ran longest
+// in it (`eventNs` of it), and `endedIn` and `endedWithin` the innermost and outermost events
+// still being dispatched when it ended.
 struct HeldEvent {
     qint64 ns = 0;
     qint64 endNs = 0;
-    QString what; // "Timer to QTimer 'Timer1' of frmCalibrateSensor"
+    EventName event;
+    bool stretch = false;
+    qint64 eventNs = 0;
+    EventName endedIn;
+    EventName endedWithin;
+    // The event, or for a stretch: "longest event in it 1.2 ms: ...; ended in ... within ...".
+    QString what() const;
 };
 
 // Times every event the application dispatches (see TimedApplication). An event during which

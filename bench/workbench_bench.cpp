@@ -452,7 +452,7 @@ int main(int argc, char* argv[]) {
              probe.pollTimed()
                  ? QStringLiteral("%1 asleep in poll(), longest stretch outside it %2 (%3)")
                        .arg(ms(double(liveWorstPollNs) / 1e6),
-                            ms(double(liveWorstStretch.ns) / 1e6), liveWorstStretch.what)
+                            ms(double(liveWorstStretch.ns) / 1e6), liveWorstStretch.what())
                  : QStringLiteral("not measured (no GLib event loop)"),
              QStringLiteral("-"), QStringLiteral("reported")});
         rows.push_back({QStringLiteral("soak: bare Qt program, worst lateness of the same probe"),
@@ -469,13 +469,13 @@ int main(int argc, char* argv[]) {
         rows.push_back({QStringLiteral("soak: tool, longest single event holding the loop"),
                         QStringLiteral("%1 at %2 s: %3")
                             .arg(ms(double(liveHeld.ns) / 1e6),
-                                 bench::monotonicText(liveHeld.endNs), liveHeld.what),
+                                 bench::monotonicText(liveHeld.endNs), liveHeld.what()),
                         QStringLiteral("-"), QStringLiteral("reported")});
         rows.push_back({QStringLiteral("soak: tool, longest stretch outside poll() (loop held)"),
                         probe.pollTimed()
                             ? QStringLiteral("%1 at %2 s: %3")
                                   .arg(ms(double(liveStretch.ns) / 1e6),
-                                       bench::monotonicText(liveStretch.endNs), liveStretch.what)
+                                       bench::monotonicText(liveStretch.endNs), liveStretch.what())
                             : QStringLiteral("not measured (no GLib event loop)"),
                         QStringLiteral("-"), QStringLiteral("reported")});
         rows.push_back({QStringLiteral("soak: tool, kernel's account of the main thread"),
