@@ -1,7 +1,10 @@
 // tq8400-bench-workbench: the calibration workbench against the simulated controller. First
 // the window sits on channel 30 with its live reading running, while a 10 ms probe timer
-// shows how long the event loop is ever held; then all fourteen channels are calibrated by
+// shows how long the event loop is ever held; beside it, for the same time, run a bare Qt
+// program with the same probe and a bare window (tq8400-bench-bare), and the tool's lateness
+// and peak resident memory are set against theirs. Then all fourteen channels are calibrated by
 // script and the time is set against the line waits its commands make.
+#include "bench/loop_probe.h"
 #include "bench/report.h"
 
 #include "link/serial_port.h"
@@ -18,12 +21,15 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -35,12 +41,16 @@ using workbench::frmCalibrateSensor;
 
 namespace {
 
-constexpr int kProbeIntervalMs = 10;
 constexpr double kLatenessGoalMs = 50.0;
 // Over a long run of live readings the event loop is never held for more than this, and the
 // program's resident memory grows by less than this per hour.
 constexpr double kSoakLatenessGoalMs = 20.0;
 constexpr double kGrowthGoalKiBPerHour = 100.0;
+// Against the bare programs run beside the soak: the tool's worst lateness at most this much
+// above the bare Qt program's, its peak resident memory at most this much above the bare
+// window's.
+constexpr double kLatenessOverBareGoalMs = 5.0;
+constexpr double kMemoryOverBareGoalMiB = 4.0;
 // Memory is sampled this often, from this far into the run (allocator warm-up left out).
 constexpr int kMemorySampleMs = 5000;
 constexpr double kWarmUpShare = 0.1;
@@ -53,57 +63,11 @@ constexpr double kCalibrationRatioGoal = 1.05;
 constexpr int kLoadNominalMs = 2 * 200 + 1000;
 constexpr int kAcceptNominalMs = 3 * 1000 + 1000;
 
-// Records the worst lateness of a fixed-interval timer.
-class Probe {
-  public:
-    Probe() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(kProbeIntervalMs);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
-    }
-    void start() {
-        m_worstMs = 0;
-        m_ticks = 0;
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-    // Starts a new record without stopping the timer.
-    void reset() {
-        m_worstMs = 0;
-        m_ticks = 0;
-        m_last = m_clock.nsecsElapsed();
-    }
-    double worstMs() const { return m_worstMs; }
-    long ticks() const { return m_ticks; }
-
-  private:
-    void tick() {
-        const qint64 now = m_clock.nsecsElapsed();
-        const double lateness = double(now - m_last) / 1e6 - kProbeIntervalMs;
-        m_worstMs = std::max(m_worstMs, lateness);
-        m_last = now;
-        ++m_ticks;
-    }
-
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    double m_worstMs = 0;
-    long m_ticks = 0;
-};
-
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long peakResidentKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss; // kilobytes on Linux
 }
 
 // The resident memory now, in KiB: the second field of /proc/self/statm, in pages.
@@ -139,6 +103,65 @@ class MemoryTrend {
 
   private:
     std::vector<std::pair<double, double>> m_samples;
+};
+
+// A tq8400-bench-bare run beside the soak, and the fields of the line it ends with.
+class BareRun {
+  public:
+    BareRun(const QString& label, const QStringList& arguments) : m_label(label) {
+        m_process.setProgram(QCoreApplication::applicationDirPath() +
+                             QStringLiteral("/tq8400-bench-bare"));
+        m_process.setArguments(arguments);
+        m_process.setProcessEnvironment([] {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            return environment;
+        }());
+        // Its late-tick lines go where the tool's go: to standard error.
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    // Starts the program and waits until its probe runs.
+    bool start(QString& error) {
+        m_process.start();
+        QByteArray first;
+        while (!first.contains('\n') && m_process.waitForReadyRead(10000))
+            first += m_process.readAllStandardOutput();
+        if (first.trimmed() == "ready")
+            return true;
+        error = m_label + QStringLiteral(" did not start: ") + m_process.errorString();
+        m_process.kill();
+        m_process.waitForFinished(5000);
+        return false;
+    }
+    // Waits for the program's last line and reads its fields; false when it gave none.
+    bool finish(int timeoutMs) {
+        // (waitForFinished is false for a program that has already ended.)
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+            return false;
+        }
+        const QList<QByteArray> words = m_process.readAllStandardOutput().simplified().split(' ');
+        for (const QByteArray& word : words) {
+            const qsizetype equals = word.indexOf('=');
+            if (equals > 0)
+                m_fields[word.left(equals)] = QString::fromUtf8(word.mid(equals + 1));
+        }
+        return m_fields.count("worst_lateness_ms") && m_fields.count("peak_rss_kib");
+    }
+    double number(const char* key) const {
+        const auto found = m_fields.find(key);
+        return found == m_fields.end() ? 0.0 : found->second.toDouble();
+    }
+    QString text(const char* key) const {
+        const auto found = m_fields.find(key);
+        return found == m_fields.end() ? QString() : found->second;
+    }
+
+  private:
+    QString m_label;
+    QProcess m_process;
+    std::map<QByteArray, QString> m_fields;
 };
 
 // Runs the event loop for the given time.
@@ -190,6 +213,20 @@ int parseSeconds(const QStringList& arguments) {
     return seconds;
 }
 
+double parseLateLog(const QStringList& arguments) {
+    const qsizetype at = arguments.indexOf(QStringLiteral("--late-log"));
+    if (at < 0)
+        return 0;
+    bool ok = false;
+    const double ms = at + 1 < arguments.size() ? arguments[at + 1].toDouble(&ok) : 0;
+    if (!ok || ms <= 0) {
+        std::fprintf(stderr, "tq8400-bench-workbench: --late-log needs a number of milliseconds "
+                             "above 0\n");
+        std::exit(2);
+    }
+    return ms;
+}
+
 [[noreturn]] void fail(const QString& message) {
     std::fprintf(stderr, "tq8400-bench-workbench: %s\n", qPrintable(message));
     std::exit(1);
@@ -207,15 +244,19 @@ template <class T> T* workbenchControl(QWidget& form, const char* name) {
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    bench::TimedApplication<QApplication> app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help"))) {
-        std::printf("Usage: tq8400-bench-workbench [--seconds N]\n"
-                    "Runs the calibration workbench against tq8400-sim: N seconds of live "
-                    "readings (default 60), then a scripted calibration of all channels.\n");
+        std::printf(
+            "Usage: tq8400-bench-workbench [--seconds N] [--late-log MS]\n"
+            "Runs the calibration workbench against tq8400-sim: N seconds of live readings "
+            "(default 60) beside a bare Qt program and a bare window (tq8400-bench-bare), then "
+            "a scripted calibration of all channels. With --late-log, every probe tick later "
+            "than MS milliseconds in any of the three programs is written to standard error.\n");
         return 0;
     }
     const int seconds = parseSeconds(arguments);
+    const double lateLogMs = parseLateLog(arguments);
 
     Module1::ResetSharedState();
     Module1::iComPort = 1;
@@ -248,7 +289,8 @@ int main(int argc, char* argv[]) {
     std::vector<bench::Row> rows;
     {
         frmCalibrateSensor form;
-        Probe probe;
+        bench::LoopProbe probe{QStringLiteral("tool")};
+        probe.setLateLog(lateLogMs);
 
         // Showing the window loads the channel when the window becomes active; without that
         // the load is made here.
@@ -259,9 +301,27 @@ int main(int argc, char* argv[]) {
         if (Module1::vChannelIndex != 16)
             fail(QStringLiteral("channel 30 did not load"));
 
+        // The bare program and the bare window run beside the soak, for as long. The window
+        // has the tool's size, so that both paint into a backing store of the same size.
+        QStringList lateLog;
+        if (lateLogMs > 0)
+            lateLog << QStringLiteral("--late-log") << QString::number(lateLogMs);
+        BareRun bareLoop(QStringLiteral("the bare program"),
+                         QStringList{QStringLiteral("--loop"), QString::number(seconds)} + lateLog);
+        BareRun bareWindow(
+            QStringLiteral("the bare window"),
+            QStringList{QStringLiteral("--window"), QString::number(seconds),
+                        QStringLiteral("--size"),
+                        QStringLiteral("%1x%2").arg(form.width()).arg(form.height())} +
+                lateLog);
+        QString bareError;
+        if (!bareLoop.start(bareError) || !bareWindow.start(bareError))
+            fail(bareError);
+
         // The minute of live readings.
         const size_t commandsBefore = logTexts(sim, QStringLiteral("in")).size();
         probe.start();
+        const qint64 soakStartNs = bench::monotonicNs();
         const double cpuBefore = cpuSeconds();
         QElapsedTimer wall;
         wall.start();
@@ -278,7 +338,21 @@ int main(int argc, char* argv[]) {
         const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
         const double cpuPercent = 100.0 * (cpuSeconds() - cpuBefore) / wallSeconds;
         const double liveLateness = probe.worstMs();
+        const qint64 liveWorstAtNs = probe.worstAtNs();
+        const qint64 liveWorstPollNs = probe.worstPollNs();
+        const bench::HeldEvent liveWorstStretch = probe.worstStretch();
         const long liveTicks = probe.ticks();
+        const bench::ThreadAccount liveAccount = probe.account();
+        const bench::HeldEvent liveHeld = bench::event_timing::sinceStart();
+        const bench::HeldEvent liveStretch = bench::event_timing::stretchSinceStart();
+        if (lateLogMs > 0)
+            std::fprintf(stderr,
+                         "soak of live readings from %s s to %s s; the calibration follows\n",
+                         qPrintable(bench::monotonicText(soakStartNs)),
+                         qPrintable(bench::monotonicText(bench::monotonicNs())));
+        const long livePeakKiB = bench::statusKiB("VmHWM");
+        const bool bareLoopRan = bareLoop.finish(60000);
+        const bool bareWindowRan = bareWindow.finish(60000);
         const size_t readings = logTexts(sim, QStringLiteral("in")).size() - commandsBefore;
 
         // The scripted calibration of every channel.
@@ -315,6 +389,9 @@ int main(int argc, char* argv[]) {
         }
         const double calibrationMs = double(calibration.nsecsElapsed()) / 1e6;
         const double calibrationLateness = probe.worstMs();
+        if (lateLogMs > 0)
+            std::fprintf(stderr, "calibration ends at %s s\n",
+                         qPrintable(bench::monotonicText(bench::monotonicNs())));
         refresh->stop();
 
         const int channels = int(workbench::channelTable().size());
@@ -365,9 +442,84 @@ int main(int argc, char* argv[]) {
              QStringLiteral("%1 % (%2 readings)").arg(cpuPercent, 0, 'f', 2).arg(readings),
              QStringLiteral("< %1 %").arg(kCpuGoalPercent, 0, 'f', 0),
              verdict(cpuPercent < kCpuGoalPercent)});
-        rows.push_back({QStringLiteral("peak resident memory (ru_maxrss)"),
-                        QStringLiteral("%1 MiB").arg(double(peakResidentKiB()) / 1024.0, 0, 'f', 1),
+        const auto ms = [](double value) { return QStringLiteral("%1 ms").arg(value, 0, 'f', 1); };
+        const auto mib = [](double kib) {
+            return QStringLiteral("%1 MiB").arg(kib / 1024.0, 0, 'f', 1);
+        };
+        const auto bareLateness = [&](const BareRun& bare, bool ran) {
+            if (!ran)
+                return QStringLiteral("no figure (the program gave none)");
+            return QStringLiteral("%1 at %2 s (%3 ticks)")
+                .arg(ms(bare.number("worst_lateness_ms")), bare.text("worst_at_s"),
+                     bare.text("ticks"));
+        };
+        rows.push_back({QStringLiteral("soak: tool, worst lateness of the probe"),
+                        QStringLiteral("%1 at %2 s")
+                            .arg(ms(liveLateness), bench::monotonicText(liveWorstAtNs)),
                         QStringLiteral("-"), QStringLiteral("reported")});
+        rows.push_back(
+            {QStringLiteral("soak: tool, gap before its worst tick"),
+             probe.pollTimed()
+                 ? QStringLiteral("%1 asleep in poll(), longest stretch outside it %2 (%3)")
+                       .arg(ms(double(liveWorstPollNs) / 1e6),
+                            ms(double(liveWorstStretch.ns) / 1e6), liveWorstStretch.what())
+                 : QStringLiteral("not measured (no GLib event loop)"),
+             QStringLiteral("-"), QStringLiteral("reported")});
+        rows.push_back({QStringLiteral("soak: bare Qt program, worst lateness of the same probe"),
+                        bareLateness(bareLoop, bareLoopRan), QStringLiteral("-"),
+                        QStringLiteral("reported")});
+        rows.push_back({QStringLiteral("soak: bare window, worst lateness of the same probe"),
+                        bareLateness(bareWindow, bareWindowRan), QStringLiteral("-"),
+                        QStringLiteral("reported")});
+        const double latenessOver = liveLateness - bareLoop.number("worst_lateness_ms");
+        rows.push_back({QStringLiteral("soak: tool's worst lateness above the bare program's"),
+                        bareLoopRan ? ms(latenessOver) : QStringLiteral("no figure"),
+                        QStringLiteral("< %1 ms").arg(kLatenessOverBareGoalMs, 0, 'f', 0),
+                        verdict(bareLoopRan && latenessOver < kLatenessOverBareGoalMs)});
+        rows.push_back({QStringLiteral("soak: tool, longest single event holding the loop"),
+                        QStringLiteral("%1 at %2 s: %3")
+                            .arg(ms(double(liveHeld.ns) / 1e6),
+                                 bench::monotonicText(liveHeld.endNs), liveHeld.what()),
+                        QStringLiteral("-"), QStringLiteral("reported")});
+        rows.push_back({QStringLiteral("soak: tool, longest stretch outside poll() (loop held)"),
+                        probe.pollTimed()
+                            ? QStringLiteral("%1 at %2 s: %3")
+                                  .arg(ms(double(liveStretch.ns) / 1e6),
+                                       bench::monotonicText(liveStretch.endNs), liveStretch.what())
+                            : QStringLiteral("not measured (no GLib event loop)"),
+                        QStringLiteral("-"), QStringLiteral("reported")});
+        rows.push_back({QStringLiteral("soak: tool, kernel's account of the main thread"),
+                        bench::describe(liveAccount), QStringLiteral("-"),
+                        QStringLiteral("reported")});
+        const auto bareAccount = [](const BareRun& bare, bool ran) {
+            if (!ran)
+                return QStringLiteral("no figure");
+            return QStringLiteral("on a CPU %1 ms, waiting for a CPU %2 ms, %3 involuntary "
+                                  "switches, %4 major faults, machine's steal %5 ms")
+                .arg(bare.text("cpu_ms"), bare.text("cpu_wait_ms"),
+                     bare.text("involuntary_switches"), bare.text("major_faults"),
+                     bare.text("steal_ms"));
+        };
+        rows.push_back({QStringLiteral("soak: bare Qt program, kernel's account"),
+                        bareAccount(bareLoop, bareLoopRan), QStringLiteral("-"),
+                        QStringLiteral("reported")});
+        rows.push_back({QStringLiteral("soak: bare window, kernel's account"),
+                        bareAccount(bareWindow, bareWindowRan), QStringLiteral("-"),
+                        QStringLiteral("reported")});
+        rows.push_back({QStringLiteral("soak: tool, peak resident memory (VmHWM)"),
+                        mib(double(livePeakKiB)), QStringLiteral("-"), QStringLiteral("reported")});
+        const double bareWindowKiB = bareWindow.number("peak_rss_kib");
+        rows.push_back({QStringLiteral("soak: bare window, peak resident memory (VmHWM)"),
+                        bareWindowRan ? mib(bareWindowKiB) : QStringLiteral("no figure"),
+                        QStringLiteral("-"), QStringLiteral("reported")});
+        const double memoryOverKiB = double(livePeakKiB) - bareWindowKiB;
+        rows.push_back({QStringLiteral("soak: tool's peak resident memory above the bare window's"),
+                        bareWindowRan ? mib(memoryOverKiB) : QStringLiteral("no figure"),
+                        QStringLiteral("< %1 MiB").arg(kMemoryOverBareGoalMiB, 0, 'f', 0),
+                        verdict(bareWindowRan && memoryOverKiB < kMemoryOverBareGoalMiB * 1024)});
+        rows.push_back({QStringLiteral("peak resident memory after the calibration (VmHWM)"),
+                        mib(double(bench::statusKiB("VmHWM"))), QStringLiteral("-"),
+                        QStringLiteral("reported")});
         rows.push_back({QStringLiteral("calibration of %1 channels: wall time").arg(channels),
                         QStringLiteral("%1 s").arg(calibrationMs / 1000.0, 0, 'f', 2),
                         QStringLiteral("%1 s of line waits, ratio <= %2")
