@@ -465,12 +465,12 @@ frmCalibrateSensor::ControllerWork::~ControllerWork() {
 }
 
 frmCalibrateSensor::ProgramSetsChannel::ProgramSetsChannel(frmCalibrateSensor& form)
-    : m_form(form), m_before(form.m_programSetsChannel) {
-    m_form.m_programSetsChannel = true;
+    : m_form(form), m_before(form.iChannelButton) {
+    m_form.iChannelButton = true;
 }
 
 frmCalibrateSensor::ProgramSetsChannel::~ProgramSetsChannel() {
-    m_form.m_programSetsChannel = m_before;
+    m_form.iChannelButton = m_before;
 }
 
 } // namespace workbench

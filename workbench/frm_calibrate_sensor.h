@@ -308,7 +308,7 @@ class frmCalibrateSensor : public QDialog {
     qint32 oAddress = 0;
     // Set while the program itself sets the channel list's selection, so that the selection
     // it raises does not load the channel a second time (ProgramSetsChannel).
-    bool m_programSetsChannel = false;
+    bool iChannelButton = false;
 
     // Works on the controller running now (nested ones count), and those of them that are
     // channel loads.

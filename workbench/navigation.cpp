@@ -37,7 +37,7 @@ void frmCalibrateSensor::Form_Activate() {
 
 void frmCalibrateSensor::cboChannelNumber_Click() {
     // A selection the program makes itself does not load the channel.
-    if (m_programSetsChannel)
+    if (iChannelButton)
         return;
     if (deferIfBusy(Deferred::Reload))
         return;
