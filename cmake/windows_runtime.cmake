@@ -53,3 +53,31 @@ file(COPY ${tq_windows_style_plugins} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTO
 install(FILES ${tq_windows_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${tq_windows_plugins} DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
 install(FILES ${tq_windows_style_plugins} DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
+
+# The release bundle carries no debugging symbols: the programs are stripped by CPack itself,
+# and Qt's and the runtime's DLLs here, as they are installed (the runtime's C++ library alone
+# is 24 MB of symbols). The build tree keeps them whole, for the debugger.
+set(tq_windows_installed_dlls)
+foreach(file ${tq_windows_dlls})
+    get_filename_component(name "${file}" NAME)
+    list(APPEND tq_windows_installed_dlls "${CMAKE_INSTALL_BINDIR}/${name}")
+endforeach()
+foreach(file ${tq_windows_plugins})
+    get_filename_component(name "${file}" NAME)
+    list(APPEND tq_windows_installed_dlls "${CMAKE_INSTALL_BINDIR}/platforms/${name}")
+endforeach()
+foreach(file ${tq_windows_style_plugins})
+    get_filename_component(name "${file}" NAME)
+    list(APPEND tq_windows_installed_dlls "${CMAKE_INSTALL_BINDIR}/styles/${name}")
+endforeach()
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        foreach(dll ${tq_windows_installed_dlls})
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+                                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${dll}\"
+                            RESULT_VARIABLE stripped)
+            if(NOT stripped EQUAL 0)
+                message(FATAL_ERROR \"Stripping \${dll} failed\")
+            endif()
+        endforeach()
+    endif()")
