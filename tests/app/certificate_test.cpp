@@ -108,7 +108,7 @@ TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
                  QStringLiteral("UNSURE-1"), QStringLiteral("UNSURE-2")),
     };
     for (const auto& entry : lines)
-        ASSERT_TRUE(workbench::appendCalibrationLog(entry));
+        ASSERT_EQ(workbench::appendCalibrationLog(entry), workbench::LogOutcome::InLog);
     const QString log = workbench::calibrationLogPath();
     workbench::setReportDirectoryForTests(QString());
     const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
