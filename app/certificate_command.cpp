@@ -64,14 +64,17 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
                       : arguments.pdfPath)
             .absoluteFilePath();
 
-    // The log is never written over, not even by a slip of --out.
-    if (pdfPath == logPath ||
-        (QFileInfo::exists(pdfPath) &&
-         QFileInfo(pdfPath).canonicalFilePath() == QFileInfo(logPath).canonicalFilePath()))
-        return fail(QStringLiteral("--out names the calibration log itself"),
-                    kCertificateBadArguments);
+    // The log and its pending file are never written over, not even by a slip of --out.
+    for (const QString& record : {logPath, workbench::pendingLogPath(logPath)}) {
+        if (pdfPath == record ||
+            (QFileInfo::exists(pdfPath) &&
+             QFileInfo(pdfPath).canonicalFilePath() == QFileInfo(record).canonicalFilePath()))
+            return fail(QStringLiteral("--out names the calibration log itself"),
+                        kCertificateBadArguments);
+    }
 
-    const workbench::CalibrationLogReading log = workbench::readCalibrationLog(logPath);
+    // The Accepts waiting in the pending file are part of the record.
+    const workbench::CalibrationLogReading log = workbench::readCalibrationLogWithPending(logPath);
     QString error;
     const std::optional<workbench::Certificate> certificate =
         workbench::certificateFromLog(log, QDir::toNativeSeparators(logPath), error);
@@ -81,11 +84,14 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
         return fail(error, kCertificateNotMade);
 
     int status = kCertificateMade;
-    if (!certificate->brokenFileLines.empty()) {
+    if (!certificate->brokenFileLines.empty() || !certificate->brokenPendingLines.empty()) {
         status = fail(QStringLiteral("the chain of %1 is broken at %2: changed since it was "
                                      "written, or unreadable; the certificate shows it")
                           .arg(QDir::toNativeSeparators(logPath),
-                               workbench::brokenLinesText(certificate->brokenFileLines)),
+                               certificate->brokenPendingLines.empty()
+                                   ? workbench::brokenLinesText(certificate->brokenFileLines)
+                                   : workbench::brokenPlacesText(certificate->brokenFileLines,
+                                                                 certificate->brokenPendingLines)),
                       kCertificateChainBroken);
     }
     QTextStream(stdout) << QDir::toNativeSeparators(pdfPath) << Qt::endl;

@@ -57,6 +57,15 @@ constexpr char kLineEnd[] = "\r\n";
 const QString kCannotLogText =
     QStringLiteral("Error!  Cannot add the Accept of channel %2 to the calibration log %1.\r\n"
                    "Reason: %3\r\nThe calibration goes on; only the log lacks this Accept.");
+// %1 to %3 as above, %4 the pending file's full name.
+const QString kKeptPendingText =
+    QStringLiteral("Error!  Cannot add the Accept of channel %2 to the calibration log %1.\r\n"
+                   "Reason: %3\r\nThe Accept is kept in %4 and will be added to the log when "
+                   "the log can be written again.");
+// The reason in kCannotLogText when the pending file cannot take the line either: %1 why the
+// log cannot, %2 the pending file's full name, %3 why it cannot.
+const QString kNotKeptReason =
+    QStringLiteral("%1\r\nNor can it be kept in %2: %3. The Accept is NOT recorded.");
 
 ReportOutcomeCapture*& innermostCapture() {
     static ReportOutcomeCapture* capture = nullptr;
@@ -138,37 +147,132 @@ QString setOlderLogAside(const QString& path) {
     return QStringLiteral("cannot rename the log of an older layout: every name is taken");
 }
 
+// What the end of the log, or of its pending file, says of the line to follow it.
+struct FileEnd {
+    // False when a file is there but cannot be read.
+    bool readable = true;
+    // Begins with this version's header line, or holds nothing at all.
+    bool ownHeader = true;
+    // Holds a line after its header.
+    bool hasLines = false;
+    // The chain value the next line follows, and whether the last line lacks its line end.
+    QByteArray lastChain;
+    bool unfinishedLine = false;
+};
+
+// Reads the end of the file at `path`; a name with no file (or something else than a file)
+// holds no lines. Why, when it cannot be read.
+FileEnd readFileEnd(const QString& path, QString& reason) {
+    FileEnd end;
+    end.lastChain = headerChain();
+    if (!QFileInfo(path).isFile())
+        return end;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        end.readable = false;
+        reason = file.errorString();
+        return end;
+    }
+    if (file.size() == 0)
+        return end;
+    if (firstLineOf(file) != headerLine()) {
+        end.ownHeader = false;
+        return end;
+    }
+    bool endsWithLineEnd = true;
+    const QByteArray last = lastLineOf(file, endsWithLineEnd);
+    end.unfinishedLine = !endsWithLineEnd;
+    // The header alone: the first line chains from it. Otherwise the chain value is the last
+    // field as it stands, whatever has become of the line, so that only a changed line breaks.
+    if (last != headerLine()) {
+        end.hasLines = true;
+        end.lastChain = last.mid(last.lastIndexOf(',') + 1);
+    }
+    return end;
+}
+
 // Gets the log ready for the next line: a log of an older layout is set aside; the chain
 // value of the line the next one follows is handed back, and whether that line lacks its
 // line end. False, with why, when the log is there but cannot be read or set aside.
 bool prepareLog(const QString& path, QByteArray& previousChain, bool& unfinishedLine,
                 QString& reason) {
-    previousChain = headerChain();
-    unfinishedLine = false;
-    const QFileInfo info(path);
-    // No log yet, or something that is not a file: the append makes the log or says why not.
-    if (!info.isFile())
-        return true;
+    const FileEnd end = readFileEnd(path, reason);
+    previousChain = end.ownHeader ? end.lastChain : headerChain();
+    unfinishedLine = end.ownHeader && end.unfinishedLine;
+    if (!end.readable)
+        return false;
+    if (!end.ownHeader) {
+        reason = setOlderLogAside(path);
+        return reason.isEmpty();
+    }
+    return true;
+}
+
+// The whole of the file at `path`; false, with why, when it cannot be read.
+bool readWhole(const QString& path, QByteArray& bytes, QString& reason) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         reason = file.errorString();
         return false;
     }
-    if (file.size() == 0)
-        return true;
-    if (firstLineOf(file) != headerLine()) {
-        file.close();
-        reason = setOlderLogAside(path);
-        return reason.isEmpty();
+    bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        reason = file.errorString();
+        return false;
     }
-    bool endsWithLineEnd = true;
-    const QByteArray last = lastLineOf(file, endsWithLineEnd);
-    unfinishedLine = !endsWithLineEnd;
-    // The header alone: the first line chains from it. Otherwise the chain value is the last
-    // field as it stands, whatever has become of the line, so that only a changed line breaks.
-    if (last != headerLine())
-        previousChain = last.mid(last.lastIndexOf(',') + 1);
     return true;
+}
+
+// The chain value a whole line ends in.
+QByteArray chainOfLine(const QByteArray& line) {
+    const QByteArray body = line.endsWith(kLineEnd) ? line.chopped(2) : line;
+    return body.mid(body.lastIndexOf(',') + 1);
+}
+
+// The end of the first line of `bytes`, its line end included: the first line feed outside
+// quotes, or the end of the bytes.
+qsizetype firstLineEnd(const QByteArray& bytes) {
+    bool quoted = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '"')
+            quoted = !quoted;
+        else if (bytes[i] == '\n' && !quoted)
+            return i + 1;
+    }
+    return bytes.size();
+}
+
+// Adds the entry's line to the pending file beside the log at `logPath`, after the lines
+// there, chained to the last of them; the first pending line chains to the log's last line,
+// or, when the log cannot be read, to `knownChain` (the last line this session added) where
+// there is one. The line as added; empty, with why, when it was not added.
+QByteArray keepPending(const QString& logPath, const CalibrationLogEntry& entry,
+                       const QByteArray& knownChain, QString& reason) {
+    const QString pendingPath = pendingLogPath(logPath);
+    const FileEnd pending = readFileEnd(pendingPath, reason);
+    if (!pending.readable)
+        return {};
+    if (!pending.ownHeader) {
+        reason = QStringLiteral("it does not begin with the calibration log's header line");
+        return {};
+    }
+    QByteArray previousChain = pending.lastChain;
+    if (!pending.hasLines) {
+        QString unread;
+        const FileEnd log = readFileEnd(logPath, unread);
+        if (!log.readable)
+            previousChain = knownChain.isEmpty() ? headerChain() : knownChain;
+        else if (log.ownHeader)
+            previousChain = log.lastChain;
+        // A log of an older layout is set aside before the pending lines join it, and the
+        // new log begins with them: they chain from its header.
+    }
+    const QByteArray line = calibrationLogLine(entry, previousChain);
+    if (!platform::appendLineToFile(
+            pendingPath, (pending.unfinishedLine ? QByteArray(kLineEnd) : QByteArray()) + line,
+            calibrationLogHeader(), &reason))
+        return {};
+    return line;
 }
 
 } // namespace
@@ -334,24 +438,133 @@ QString calibrationLogPath() {
     return QFileInfo(reportFilePath()).dir().filePath(QLatin1String(kCalibrationLogFileName));
 }
 
-bool appendCalibrationLog(const CalibrationLogEntry& entry, LogFailureBox box) {
+QString pendingLogPath(const QString& logPath) {
+    const QFileInfo log(logPath);
+    const QString suffix = log.suffix();
+    return log.dir().filePath(log.completeBaseName() + QStringLiteral("-pending") +
+                              (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix));
+}
+
+PendingJoin joinPendingLines(const QByteArray& log, const QByteArray& pendingLines) {
+    PendingJoin join;
+    const bool unfinished = !log.isEmpty() && !log.endsWith('\n');
+    if (pendingLines.isEmpty())
+        return join;
+    // Only after a line end: a line of the log that merely ends the same way is not the one.
+    const QByteArray first = '\n' + pendingLines.left(firstLineEnd(pendingLines));
+    const qsizetype at = log.lastIndexOf(first);
+    if (at >= 0) {
+        const QByteArray from = log.mid(at + 1);
+        if (from.startsWith(pendingLines)) {
+            join.held = pendingLines.size();
+            return join;
+        }
+        // The log ends part of the way through the pending lines: a move cut short.
+        if (pendingLines.startsWith(from)) {
+            join.held = from.size();
+            return join;
+        }
+        join.conflict = true;
+    }
+    if (unfinished)
+        join.lineEnd = kLineEnd;
+    return join;
+}
+
+bool movePendingLines(const QString& logPath, QString* reason) {
+    const QString pendingPath = pendingLogPath(logPath);
+    // Something else than a file of that name holds no lines.
+    if (!QFileInfo(pendingPath).isFile())
+        return true;
+    const QString native = QDir::toNativeSeparators(pendingPath);
+    const auto fail = [&](const QString& why) {
+        if (reason)
+            *reason = QStringLiteral("the Accepts waiting in %1 cannot be added to the log "
+                                     "first: %2")
+                          .arg(native, why);
+        return false;
+    };
+    QString why;
+    QByteArray pending;
+    if (!readWhole(pendingPath, pending, why))
+        return fail(QStringLiteral("cannot read them: ") + why);
+    const QByteArray header = calibrationLogHeader();
+    // Nothing but the header (or nothing at all): no line waits.
+    if (pending.isEmpty() || pending == header) {
+        QFile::remove(pendingPath);
+        return true;
+    }
+    if (!pending.startsWith(header))
+        return fail(QStringLiteral("the file does not begin with the calibration log's header "
+                                   "line"));
+    const QByteArray lines = pending.mid(header.size());
+
+    QByteArray previousChain;
+    bool unfinishedLine = false;
+    if (!prepareLog(logPath, previousChain, unfinishedLine, why))
+        return fail(why);
+    QByteArray log;
+    if (QFileInfo(logPath).isFile() && !readWhole(logPath, log, why))
+        return fail(why);
+    const PendingJoin join = joinPendingLines(log, lines);
+    if (join.conflict)
+        return fail(QStringLiteral("the log holds the first of them followed by other lines"));
+    const QByteArray rest = join.lineEnd + lines.mid(join.held);
+    if (!rest.isEmpty() && !platform::appendLineToFile(logPath, rest, header, &why))
+        return fail(why);
+    // Only once the log holds them on the disk. A pending file that cannot be removed now is
+    // removed by the next move, which finds its lines in the log already and adds none again.
+    QFile::remove(pendingPath);
+    return true;
+}
+
+LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry, LogFailureBox box,
+                                CalibrationLogSession* session) {
     const QString path = calibrationLogPath();
     QString reason;
     QByteArray previousChain;
     bool unfinishedLine = false;
-    if (prepareLog(path, previousChain, unfinishedLine, reason)) {
+    // Lines still pending come first, so that nothing is put out of order.
+    if (movePendingLines(path, &reason) &&
+        prepareLog(path, previousChain, unfinishedLine, reason)) {
         // A last line left without its line end (a disk that filled up) keeps its bytes; the
         // new line starts on a line of its own.
-        const QByteArray line = (unfinishedLine ? QByteArray(kLineEnd) : QByteArray()) +
-                                calibrationLogLine(entry, previousChain);
-        if (platform::appendLineToFile(path, line, calibrationLogHeader(), &reason))
-            return true;
+        const QByteArray line = calibrationLogLine(entry, previousChain);
+        if (platform::appendLineToFile(
+                path, (unfinishedLine ? QByteArray(kLineEnd) : QByteArray()) + line,
+                calibrationLogHeader(), &reason)) {
+            if (session)
+                session->lastChain = chainOfLine(line);
+            return LogOutcome::InLog;
+        }
     }
-    if (box == LogFailureBox::Silent)
-        return false;
-    platform::MsgBox(kCannotLogText.arg(QDir::toNativeSeparators(path), entry.channel, reason),
-                     platform::vbOKOnly);
-    return false;
+
+    QString pendingReason;
+    const QByteArray kept =
+        keepPending(path, entry, session ? session->lastChain : QByteArray(), pendingReason);
+    if (!kept.isEmpty() && session)
+        session->lastChain = chainOfLine(kept);
+    const LogOutcome outcome = kept.isEmpty() ? LogOutcome::NotRecorded : LogOutcome::Pending;
+
+    bool* told = nullptr;
+    if (session)
+        told = outcome == LogOutcome::Pending ? &session->pendingTold : &session->notRecordedTold;
+    if (box == LogFailureBox::Silent || (told && *told))
+        return outcome;
+    if (told)
+        *told = true;
+    // The system's reason may end in a full stop of its own.
+    if (pendingReason.endsWith(QLatin1Char('.')))
+        pendingReason.chop(1);
+    const QString logName = QDir::toNativeSeparators(path);
+    const QString pendingName = QDir::toNativeSeparators(pendingLogPath(path));
+    platform::MsgBox(
+        outcome == LogOutcome::Pending
+            ? kKeptPendingText.arg(logName, entry.channel, reason, pendingName)
+            : kCannotLogText.arg(logName, entry.channel,
+                                 kNotKeptReason.arg(reason, pendingName, pendingReason)),
+        platform::vbOKOnly);
+    return outcome;
 }
 
 ReportOutcomeCapture::ReportOutcomeCapture() : m_outer(innermostCapture()) {

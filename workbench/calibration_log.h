@@ -1,7 +1,9 @@
 // The calibration log "CalLog.csv": one line for every Accept, beside the report file, in
 // comma-separated values. Lines are only ever added; the file is never rewritten. Each line
 // ends in a chain value that ties it to the line before it, so that a line changed afterwards
-// shows.
+// shows. While the log cannot be written (a spreadsheet holding it open), the lines wait in
+// its pending file "CalLog-pending.csv", the chain going on over them, and join the log, in
+// order and byte for byte, once it can be written again.
 #pragma once
 
 #include "workbench/report_file.h"
@@ -109,16 +111,62 @@ QByteArray calibrationLogLine(const CalibrationLogEntry& entry, const QByteArray
 // Full name of the log: the report file's directory followed by "/CalLog.csv".
 QString calibrationLogPath();
 
+// Full name of the pending file of the log at `logPath`: beside it, its name with "-pending"
+// (CalLog-pending.csv). It begins with the log's header line, and its lines are the log's
+// next lines, chained on from the log's last line.
+QString pendingLogPath(const QString& logPath);
+
+// How the pending lines (the pending file after its header line) join a log.
+struct PendingJoin {
+    // A line end, for a log whose last line lacks its own; empty otherwise.
+    QByteArray lineEnd;
+    // How many bytes of the pending lines the log already ends with, or holds whole, from a
+    // move that added them but did not get to remove the pending file.
+    qsizetype held = 0;
+    // The log holds the first pending line followed by other lines than the pending ones:
+    // adding the pending lines would repeat lines, and leaving them out could lose some.
+    bool conflict = false;
+};
+// Where the pending lines join the log whose bytes are `log`. The first pending line is
+// looked for as a whole line: its chain value makes it like no other line.
+PendingJoin joinPendingLines(const QByteArray& log, const QByteArray& pendingLines);
+
+// Moves the lines of the pending file beside the log at `logPath` into the log: the lines
+// the log does not hold yet are added in one request and written through to the disk, and
+// only then is the pending file removed. True when no line is left waiting (none was, or the
+// log now holds them all); false, with why in `reason`, when the lines stay where they are.
+bool movePendingLines(const QString& logPath, QString* reason = nullptr);
+
 // Whether a log that cannot take a line says so in a box.
 enum class LogFailureBox { Shown, Silent };
 
+// Where an Accept's line went.
+enum class LogOutcome {
+    InLog,       // added to the log and written through to the disk
+    Pending,     // the log could not take it: kept in the pending file, after its lines
+    NotRecorded, // neither the log nor the pending file could take it
+};
+
+// What one workbench session keeps of the log from one Accept to the next.
+struct CalibrationLogSession {
+    // The chain value of the last line the session added, to the log or the pending file:
+    // what the first pending line follows when the log can be neither written nor read.
+    QByteArray lastChain;
+    // The boxes shown in the session; each is shown once.
+    bool pendingTold = false;
+    bool notRecordedTold = false;
+};
+
 // Adds the entry's line to the log, chained to the last line there, making the log with its
-// header line when there is none. A log that begins with another header (one of an older
-// layout) is first renamed aside to "CalLog-until-<date>.csv" and a new log begun. When the
-// line cannot be added the operator is told in one box (unless `box` is Silent), and the
-// Accept goes on. True when the line is in the log and written through to the disk.
-bool appendCalibrationLog(const CalibrationLogEntry& entry,
-                          LogFailureBox box = LogFailureBox::Shown);
+// header line when there is none; lines waiting in the pending file are moved in first. A log
+// that begins with another header (one of an older layout) is first renamed aside to
+// "CalLog-until-<date>.csv" and a new log begun. A line the log cannot take (or that would
+// come before lines still pending) is kept in the pending file; when that cannot take it
+// either, it is not recorded. Either way the operator is told in one box (unless `box` is
+// Silent, or the `session` has shown that box already), and the Accept goes on.
+LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry,
+                                LogFailureBox box = LogFailureBox::Shown,
+                                CalibrationLogSession* session = nullptr);
 
 // Catches what became of the report file's record while it lives: the record update hands its
 // outcome to the innermost capture. An Accept opens one around its record update, so that the

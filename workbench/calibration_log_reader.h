@@ -20,6 +20,9 @@ struct LogLine {
     QStringList cells;
     // Its chain value follows from the line before it, and it has every column.
     bool chained = false;
+    // It stands in the pending file, not yet in the log; its file lines are the pending
+    // file's.
+    bool pending = false;
 };
 
 struct CalibrationLogReading {
@@ -28,16 +31,26 @@ struct CalibrationLogReading {
     // The column titles of the header, in order.
     QStringList columns;
     std::vector<LogLine> lines;
+    // The pending file the lines marked pending come from; empty when none does.
+    QString pendingPath;
 
     // The cell of `column` in `line`, empty when the line is too short or there is no such
     // column; a free-text cell with its formula-safe apostrophe taken off.
     QString cell(const LogLine& line, const QString& column) const;
-    // File lines of the lines whose chain does not follow.
+    // File lines of the log's lines whose chain does not follow.
     std::vector<int> brokenFileLines() const;
-    bool intact() const { return brokenFileLines().empty(); }
+    // File lines of the pending file's lines whose chain does not follow.
+    std::vector<int> brokenPendingLines() const;
+    bool intact() const { return brokenFileLines().empty() && brokenPendingLines().empty(); }
 };
 
 // Reads the log at `path` and checks every line's chain value.
 CalibrationLogReading readCalibrationLog(const QString& path);
+
+// Reads the log at `logPath` as it will stand once the lines waiting in its pending file have
+// joined it: the log's lines, then the pending lines it does not hold yet, the chain checked
+// across from the one to the other. A name with no log file there reads as a log not begun,
+// whose lines are all pending.
+CalibrationLogReading readCalibrationLogWithPending(const QString& logPath);
 
 } // namespace workbench

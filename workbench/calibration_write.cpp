@@ -157,13 +157,13 @@ void frmCalibrateSensor::cmdAccept_Click() {
     const bool reportWritable = UpdateReportFile(accepted, !failureShown);
     logged.reportFile = reportOutcome.text();
     // Logged whatever became of the write and the record, the failures above all. A line the
-    // log cannot take is told in a box once a session, and holds nothing up; after the report
-    // file's "Click OK to EXIT" box nothing more is asked of the operator, and the line is
-    // still written if it can be, silently otherwise.
-    const bool tellLogFailure = reportWritable && !m_logFailureTold;
-    if (!workbench::appendCalibrationLog(logged, tellLogFailure ? workbench::LogFailureBox::Shown
-                                                                : workbench::LogFailureBox::Silent))
-        m_logFailureTold = m_logFailureTold || tellLogFailure;
+    // log cannot take is kept in its pending file, or failing that not recorded; each is told
+    // in a box once a session, and holds nothing up. After the report file's "Click OK to
+    // EXIT" box nothing more is asked of the operator, and the line is still written if it can
+    // be, silently otherwise.
+    workbench::appendCalibrationLog(
+        logged, reportWritable ? workbench::LogFailureBox::Shown : workbench::LogFailureBox::Silent,
+        &m_logSession);
     if (!reportWritable) {
         // The report file could not be written at all: the workbench is closing.
         m_unloading = true;

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QDate>
+#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QPageLayout>
@@ -73,8 +74,8 @@ QStringList rowCells(const CertificateRow& row) {
             row.readingBefore,
             row.readingAfter,
             row.time,
-            row.chained ? QString::number(row.fileLine)
-                        : QStringLiteral("%1 broken").arg(row.fileLine)};
+            (row.pending ? QStringLiteral("pending %1") : QStringLiteral("%1")).arg(row.fileLine) +
+                (row.chained ? QString() : QStringLiteral(" broken"))};
 }
 
 QFont fontOf(double points, bool bold = false) {
@@ -142,6 +143,15 @@ QString brokenLinesText(const std::vector<int>& fileLines) {
            numbers.join(QStringLiteral(", "));
 }
 
+QString brokenPlacesText(const std::vector<int>& fileLines, const std::vector<int>& pendingLines) {
+    QStringList places;
+    if (!fileLines.empty())
+        places << brokenLinesText(fileLines) + QStringLiteral(" of the log");
+    if (!pendingLines.empty())
+        places << brokenLinesText(pendingLines) + QStringLiteral(" of the pending file");
+    return places.join(QStringLiteral(" and "));
+}
+
 std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
                                               const QString& logPath, QString& error) {
     if (!log.error.isEmpty()) {
@@ -182,11 +192,19 @@ std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
     certificate.displayMicroInfo = controller[1];
     certificate.terminalMicroDate = controller[2];
     certificate.logPath = logPath;
-    certificate.firstFileLine = used.front()->firstFileLine;
-    certificate.lastFileLine = used.back()->lastFileLine;
+    if (!log.pendingPath.isEmpty())
+        certificate.pendingPath = QDir::toNativeSeparators(log.pendingPath);
+    for (const LogLine* line : used) {
+        int& first = line->pending ? certificate.firstPendingLine : certificate.firstFileLine;
+        (line->pending ? certificate.lastPendingLine : certificate.lastFileLine) =
+            line->lastFileLine;
+        if (first == 0)
+            first = line->firstFileLine;
+    }
     certificate.firstDate = cell(*used.front(), "date_time").left(10);
     certificate.lastDate = cell(*used.back(), "date_time").left(10);
     certificate.brokenFileLines = log.brokenFileLines();
+    certificate.brokenPendingLines = log.brokenPendingLines();
     if (!log.lines.empty() && !log.lines.back().cells.isEmpty())
         certificate.lastChain = log.lines.back().cells.back().toLatin1();
 
@@ -219,6 +237,7 @@ std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
             row.readingAfter = cell(line, "reading_after");
             row.time = cell(line, "date_time");
             row.fileLine = line.firstFileLine;
+            row.pending = line.pending;
             row.chained = line.chained;
         }
         certificate.rows.push_back(row);
@@ -260,21 +279,38 @@ bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
     const QFont label = fontOf(8.5, true);
     const QFont value = fontOf(8.5);
     const QFont title = fontOf(17, true);
-    const bool intact = certificate.brokenFileLines.empty();
-    const QString broken = brokenLinesText(certificate.brokenFileLines);
-    const QString madeFrom =
-        QStringLiteral("Made from %1 of %2")
-            .arg(fileLinesText(certificate.firstFileLine, certificate.lastFileLine),
-                 certificate.logPath);
+    const bool intact =
+        certificate.brokenFileLines.empty() && certificate.brokenPendingLines.empty();
+    const QString broken =
+        brokenPlacesText(certificate.brokenFileLines, certificate.brokenPendingLines);
+    QStringList sources;
+    if (certificate.firstFileLine > 0)
+        sources << QStringLiteral("%1 of %2")
+                       .arg(fileLinesText(certificate.firstFileLine, certificate.lastFileLine),
+                            certificate.logPath);
+    // Accepts the log could not take when they were made: part of the record, marked apart.
+    if (certificate.firstPendingLine > 0)
+        sources << QStringLiteral("%1 of %2 (pending: kept there while the log could not be "
+                                  "written; Log line \"pending n\")")
+                       .arg(
+                           fileLinesText(certificate.firstPendingLine, certificate.lastPendingLine),
+                           certificate.pendingPath);
+    const QString madeFrom = QStringLiteral("Made from ") + sources.join(QStringLiteral(" and "));
     const QString chainText =
-        intact ? QStringLiteral("Chain intact: every line of the log follows from the one "
-                                "before it (last chain value %1).")
-                     .arg(QString::fromLatin1(certificate.lastChain.left(16)))
-               : QStringLiteral("CHAIN BROKEN at %1 of the log: changed since it was written "
-                                "or unreadable. Rows from such a line are marked.")
+        intact ? QStringLiteral("Chain intact: every line of the log%1 follows from the one "
+                                "before it (last chain value %2).")
+                     .arg(certificate.pendingPath.isEmpty()
+                              ? QString()
+                              : QStringLiteral(" and of its pending file"),
+                          QString::fromLatin1(certificate.lastChain.left(16)))
+               : QStringLiteral("CHAIN BROKEN at %1: changed since it was written or "
+                                "unreadable. Rows from such a line are marked.")
                      .arg(broken);
     const QString chainShort = intact ? QStringLiteral("Chain intact.")
-                                      : QStringLiteral("Chain BROKEN at %1.").arg(broken);
+                                      : QStringLiteral("Chain BROKEN at %1.")
+                                            .arg(certificate.brokenPendingLines.empty()
+                                                     ? brokenLinesText(certificate.brokenFileLines)
+                                                     : broken);
 
     // The table's columns, spread over the page's width by their weights.
     TableGeometry table;

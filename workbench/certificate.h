@@ -30,8 +30,10 @@ struct CertificateRow {
     QString readingBefore;
     QString readingAfter;
     QString time;
-    // Where the Accept stands in the log, and whether its chain value follows.
+    // Where the Accept stands in the log (or in its pending file), and whether its chain value
+    // follows.
     int fileLine = 0;
+    bool pending = false;
     bool chained = true;
 };
 
@@ -49,24 +51,34 @@ struct Certificate {
     QString lastDate;
     // The fourteen channels in list order.
     std::vector<CertificateRow> rows;
-    // The log and the lines of it the certificate is made from.
+    // The log and the lines of it the certificate is made from (0 when none of them is).
     QString logPath;
     int firstFileLine = 0;
     int lastFileLine = 0;
-    // The whole log's lines whose chain does not follow (empty: the chain is intact), and the
-    // chain value of its last line.
+    // The pending file and the lines of it the certificate is made from: Accepts that wait
+    // there to join the log (0 when none does).
+    QString pendingPath;
+    int firstPendingLine = 0;
+    int lastPendingLine = 0;
+    // The lines, of the whole log and of the pending file, whose chain does not follow (both
+    // empty: the chain is intact), and the chain value of the last line.
     std::vector<int> brokenFileLines;
+    std::vector<int> brokenPendingLines;
     QByteArray lastChain;
 };
 
-// The certificate of the controller named by the log's last line, made from the run of lines
-// at the end of the log that name the same controller; none, with why, when the log cannot be
-// used or holds no Accept.
+// The certificate of the controller named by the last line (the pending file's lines coming
+// after the log's), made from the run of lines at the end that name the same controller;
+// none, with why, when the log cannot be used or holds no Accept.
 std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
                                               const QString& logPath, QString& error);
 
 // The break as a person reads it: "line 7" or "lines 7, 12"; empty for an intact chain.
 QString brokenLinesText(const std::vector<int>& fileLines);
+
+// The break in the log and in its pending file: "line 7 of the log", "line 2 of the pending
+// file", or both joined by "and"; empty for an intact chain.
+QString brokenPlacesText(const std::vector<int>& fileLines, const std::vector<int>& pendingLines);
 
 // Writes the certificate as an A4 PDF at `pdfPath`, whole or not at all; `tool` is the tool's
 // name and version as the certificate names them. False, with why, when it cannot be written.

@@ -2,6 +2,7 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "platform/message_box.h"
+#include "workbench/calibration_log.h"
 
 #include <QCloseEvent>
 #include <QTimer>
@@ -29,6 +30,13 @@ void frmCalibrateSensor::closeEvent(QCloseEvent* event) {
     Timer1->stop();
     m_unloading = true;
     QDialog::closeEvent(event);
+}
+
+void frmCalibrateSensor::done(int result) {
+    // Silently: a log still held keeps them pending for the next Accept, in this program or
+    // the next.
+    movePendingLines(calibrationLogPath());
+    QDialog::done(result);
 }
 
 } // namespace workbench

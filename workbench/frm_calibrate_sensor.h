@@ -20,6 +20,8 @@
 // reading holds nothing. A selection the program makes in the list itself loads nothing.
 #pragma once
 
+#include "workbench/calibration_log.h"
+
 #include <QDialog>
 #include <QString>
 #include <QtGlobal>
@@ -129,6 +131,9 @@ class frmCalibrateSensor : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
     // Closing from the title bar ends the workbench without a question.
     void closeEvent(QCloseEvent* event) override;
+    // However the workbench ends, Accepts kept pending join the calibration log if it can be
+    // written now.
+    void done(int result) override;
 
   private:
     // --- Work on the controller ---
@@ -325,9 +330,9 @@ class frmCalibrateSensor : public QDialog {
     // The count of controllers found answering (Module1::iControllerChanges) when the channel
     // on display was loaded.
     int m_loadedChanges = 0;
-    // The operator has been told once that the calibration log cannot take a line: one
-    // workbench is one session, and the box is not shown again in it.
-    bool m_logFailureTold = false;
+    // What the session keeps of the calibration log: one workbench is one session, and each
+    // box about the log is shown once in it.
+    CalibrationLogSession m_logSession;
 };
 
 } // namespace workbench

@@ -108,7 +108,7 @@ TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
                  QStringLiteral("UNSURE-1"), QStringLiteral("UNSURE-2")),
     };
     for (const auto& entry : lines)
-        ASSERT_TRUE(workbench::appendCalibrationLog(entry));
+        ASSERT_EQ(workbench::appendCalibrationLog(entry), workbench::LogOutcome::InLog);
     const QString log = workbench::calibrationLogPath();
     workbench::setReportDirectoryForTests(QString());
     const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
@@ -164,6 +164,87 @@ TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
         2);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), bytes); // the log is never written over
+}
+
+TEST(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOfItsChain) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "no pdftotext on this system to read the PDF back with (Debian package "
+                        "poppler-utils; a Windows program under Wine cannot run it)";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    workbench::setReportDirectoryForTests(dir.path());
+    const QStringList controller = {QStringLiteral("11/03/00"), QStringLiteral("V2.1"),
+                                    QStringLiteral("10/27/00")};
+    // Lines 2 and 3 in the log; then, while it was held, channel 31 again and channel 32 kept
+    // pending, chained on from the log's last line as the tool keeps them.
+    for (const auto& entry : {accepted(QStringLiteral("30"), QStringLiteral("pat"), controller,
+                                       QStringLiteral("12.5 PSIG"), QStringLiteral("18.7 PSIG")),
+                              accepted(QStringLiteral("31"), QStringLiteral("pat"), controller,
+                                       QStringLiteral("OLD-BEFORE"), QStringLiteral("OLD-AFTER"))})
+        ASSERT_EQ(workbench::appendCalibrationLog(entry), workbench::LogOutcome::InLog);
+    const QString log = workbench::calibrationLogPath();
+    workbench::setReportDirectoryForTests(QString());
+    const QString pending = workbench::pendingLogPath(log);
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray logBytes = file.readAll();
+    file.close();
+    QByteArray chain = logBytes.chopped(2).mid(logBytes.chopped(2).lastIndexOf(',') + 1);
+    QByteArray waiting = workbench::calibrationLogHeader();
+    for (const auto& entry : {accepted(QStringLiteral("31"), QStringLiteral("kim"), controller,
+                                       QStringLiteral("74.7\u00b0F"), QStringLiteral("7.2\u00b0F")),
+                              accepted(QStringLiteral("32"), QStringLiteral("kim"), controller,
+                                       QStringLiteral("1.5 PSIG"), QStringLiteral("2.5 PSIG"))}) {
+        const QByteArray line = workbench::calibrationLogLine(entry, chain);
+        chain = line.chopped(2).mid(line.chopped(2).lastIndexOf(',') + 1);
+        waiting += line;
+    }
+    const auto writePending = [&](const QByteArray& bytes) {
+        QFile out(pending);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(out.write(bytes), bytes.size());
+    };
+    writePending(waiting);
+    const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
+
+    const Finished made =
+        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
+    ASSERT_EQ(made.exitCode, 0) << qPrintable(made.err);
+    const QString text = pdfText(pdf);
+    for (const char* phrase :
+         {"Made from lines 2-3 of", "and lines 2-3 of", "CalLog-pending.csv", "pending 2",
+          "pending 3", "pat, kim", "74.7\u00b0F", "1.5 PSIG", "12.5 PSIG",
+          "Chain intact: every line of the log and of its pending file follows"}) {
+        EXPECT_TRUE(text.contains(QString::fromUtf8(phrase))) << phrase << "\n" << qPrintable(text);
+    }
+    EXPECT_FALSE(text.contains(QStringLiteral("OLD-"))); // channel 31's Accept in the log
+    EXPECT_EQ(text.count(QStringLiteral("not calibrated")), 11);
+
+    // A pending line changed: the break is named in the pending file.
+    QByteArray changed = waiting;
+    ASSERT_EQ(changed.count("2.5 PSIG"), 1);
+    changed.replace("2.5 PSIG", "9.5 PSIG");
+    writePending(changed);
+    const Finished broken =
+        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
+    EXPECT_EQ(broken.exitCode, 3);
+    EXPECT_TRUE(broken.err.contains(QStringLiteral("broken at line 3 of the pending file")))
+        << qPrintable(broken.err);
+    const QString brokenText = pdfText(pdf);
+    EXPECT_TRUE(brokenText.contains(QStringLiteral("CHAIN BROKEN at line 3 of the pending file")))
+        << qPrintable(brokenText);
+    EXPECT_TRUE(brokenText.contains(QStringLiteral("pending 3 broken"))) << qPrintable(brokenText);
+
+    // Nor is the pending file ever written over.
+    EXPECT_EQ(run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pending})
+                  .exitCode,
+              2);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), logBytes);
+    file.close();
+    QFile pendingFile(pending);
+    ASSERT_TRUE(pendingFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pendingFile.readAll(), changed);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // Accept whatever became of the write and the record, quoted where a field needs it, and never
 // rewritten; each line chained to the one before it, free text kept from being a formula.
 #include "form_controls.h"
+#include "platform/file_hold.h"
 #include "platform/port_path.h"
 #include "platform/signed_in_user.h"
 #include "shell/module1.h"
@@ -55,6 +56,25 @@ class CalibrationLogTest : public ::testing::Test {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    // The channels of the lines read, in order.
+    static QStringList channels(const workbench::CalibrationLogReading& reading) {
+        QStringList list;
+        for (const workbench::LogLine& line : reading.lines)
+            list << reading.cell(line, QStringLiteral("channel"));
+        return list;
+    }
+    // Loads and accepts each channel in turn; the boxes shown.
+    std::vector<testsupport::ShownBox> acceptEach(frmCalibrateSensor& session,
+                                                  const QStringList& list) {
+        std::vector<testsupport::ShownBox> shown;
+        for (const QString& channel : list) {
+            testsupport::loadChannel(session, channel);
+            harness.forget();
+            session.cmdAccept_Click();
+            shown.insert(shown.end(), harness.boxes.shown.begin(), harness.boxes.shown.end());
+        }
+        return shown;
     }
     // Accepts the channel on display; the Current Data text before and after.
     std::pair<QString, QString> accept() {
@@ -181,8 +201,8 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     ASSERT_EQ(reading.lines.size(), 3u);
     EXPECT_TRUE(reading.intact());
 
-    // A log that cannot take the line: one box, and the Accept is written and recorded; the
-    // next Accept of the session shows no box again.
+    // A log that cannot take the line: one box, and the Accept is written and recorded, its
+    // line kept in the pending file; the next Accept of the session shows no box again.
     QTemporaryDir blocked;
     ASSERT_TRUE(QDir(blocked.path()).mkdir(QStringLiteral("CalLog.csv")));
     workbench::setReportDirectoryForTests(blocked.path());
@@ -192,6 +212,11 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     EXPECT_TRUE(harness.boxes.shown[1].text.startsWith(
         QStringLiteral("Error!  Cannot add the Accept of channel 40 to the calibration log ")))
         << qPrintable(harness.boxes.shown[1].text);
+    EXPECT_TRUE(harness.boxes.shown[1].text.endsWith(
+        QStringLiteral("\r\nThe Accept is kept in %1 and will be added to the log when the log "
+                       "can be written again.")
+            .arg(QDir::toNativeSeparators(blocked.filePath(QStringLiteral("CalLog-pending.csv"))))))
+        << qPrintable(harness.boxes.shown[1].text);
     EXPECT_EQ(harness.count(">(00T OFF)"), 1);
     EXPECT_EQ(contents(blocked.filePath(QStringLiteral("CalData.txt"))).size(),
               workbench::kReportTemplateSize);
@@ -200,6 +225,8 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     EXPECT_TRUE(harness.boxes.shown.empty());
     EXPECT_EQ(harness.count(">(00T OFF)"), 1);
     EXPECT_EQ(contents(logPath), third);
+    EXPECT_EQ(
+        workbench::readCalibrationLogWithPending(workbench::calibrationLogPath()).lines.size(), 2u);
 }
 
 TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFollows) {
@@ -231,6 +258,15 @@ TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFo
                       QStringLiteral("ok"));
             EXPECT_TRUE(log.cell(log.lines[0], QStringLiteral("report_file"))
                             .startsWith(QStringLiteral("not stored: cannot open")));
+        } else {
+            // Kept in the pending file, without a word.
+            const workbench::CalibrationLogReading pending =
+                workbench::readCalibrationLogWithPending(
+                    here.filePath(QStringLiteral("CalLog.csv")));
+            ASSERT_EQ(pending.lines.size(), 1u) << qPrintable(pending.error);
+            EXPECT_TRUE(pending.lines[0].pending);
+            EXPECT_EQ(pending.cell(pending.lines[0], QStringLiteral("channel")),
+                      QStringLiteral("31"));
         }
     }
 }
@@ -279,9 +315,353 @@ TEST_F(CalibrationLogTest, AnEditedLineBreaksTheChainThereAndAnOlderLogIsSetAsid
     EXPECT_EQ(workbench::readCalibrationLog(logPath).lines.size(), 1u);
 }
 
+TEST_F(CalibrationLogTest, AcceptsTheLogCannotTakeWaitPendingAndJoinItInOrderAtTheNextAccept) {
+    const QString logPath = dir.filePath(QStringLiteral("CalLog.csv"));
+    const QString pendingPath = dir.filePath(QStringLiteral("CalLog-pending.csv"));
+    ASSERT_EQ(workbench::pendingLogPath(logPath), pendingPath);
+    // A directory of the log's name: no program, root's included, can add a line to it.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("CalLog.csv")));
+    const std::vector<testsupport::ShownBox> shown =
+        acceptEach(form, {QStringLiteral("30"), QStringLiteral("31")});
+    ASSERT_EQ(shown.size(), 2u); // the new report file's, then the log's, once a session
+    const QString box = shown[1].text;
+    EXPECT_TRUE(box.startsWith(QStringLiteral("Error!  Cannot add the Accept of channel 30 to the "
+                                              "calibration log %1.\r\nReason: ")
+                                   .arg(QDir::toNativeSeparators(logPath))))
+        << qPrintable(box);
+    EXPECT_TRUE(box.endsWith(QStringLiteral("The Accept is kept in %1 and will be added to the log "
+                                            "when the log can be written again.")
+                                 .arg(QDir::toNativeSeparators(pendingPath))))
+        << qPrintable(box);
+
+    // The two lines wait, chained from the header of the log they will begin.
+    const QByteArray waiting = contents(pendingPath);
+    ASSERT_TRUE(waiting.startsWith(workbench::calibrationLogHeader()));
+    workbench::CalibrationLogReading reading = workbench::readCalibrationLogWithPending(logPath);
+    ASSERT_TRUE(reading.error.isEmpty()) << qPrintable(reading.error);
+    EXPECT_EQ(channels(reading), (QStringList{QStringLiteral("30"), QStringLiteral("31")}));
+    EXPECT_TRUE(reading.intact());
+    EXPECT_EQ(reading.pendingPath, pendingPath);
+    ASSERT_EQ(reading.lines.size(), 2u);
+    EXPECT_TRUE(reading.lines[1].pending);
+    EXPECT_EQ(reading.lines[1].firstFileLine, 3);
+
+    // The log free again: the next Accept adds them, byte for byte and in order, then its own
+    // line, and the pending file is gone.
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("CalLog.csv")));
+    EXPECT_TRUE(acceptEach(form, {QStringLiteral("32")}).empty());
+    const QByteArray log = contents(logPath);
+    EXPECT_TRUE(log.startsWith(waiting)) << log.constData();
+    EXPECT_EQ(log.count('\n'), waiting.count('\n') + 1);
+    EXPECT_FALSE(QFileInfo::exists(pendingPath));
+    reading = workbench::readCalibrationLog(logPath);
+    EXPECT_EQ(channels(reading),
+              (QStringList{QStringLiteral("30"), QStringLiteral("31"), QStringLiteral("32")}));
+    EXPECT_TRUE(reading.intact());
+}
+
+TEST_F(CalibrationLogTest, AMoveCutShortOrNotFinishedByARemoveAddsNoLineTwice) {
+    // The log as a move that stopped before removing the pending file left it: every pending
+    // line in it, only the first, or the first and part of the second (which then reads as
+    // the log's). The next Accept adds only what is missing, and its own line after it.
+    const QString logPath = workbench::calibrationLogPath();
+    const QString pendingPath = workbench::pendingLogPath(logPath);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("CalLog.csv")));
+    acceptEach(form, {QStringLiteral("30"), QStringLiteral("31")});
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("CalLog.csv")));
+    const QByteArray waiting = contents(pendingPath);
+    const qsizetype lastLine = waiting.size() - 1 - waiting.lastIndexOf('\n', waiting.size() - 2);
+    for (const qsizetype missing : {qsizetype(0), lastLine, qsizetype(10)}) {
+        SCOPED_TRACE(missing);
+        write(logPath, waiting.chopped(missing));
+        write(pendingPath, waiting);
+        const workbench::CalibrationLogReading before =
+            workbench::readCalibrationLogWithPending(logPath);
+        EXPECT_EQ(channels(before), (QStringList{QStringLiteral("30"), QStringLiteral("31")}));
+        EXPECT_TRUE(before.intact());
+        EXPECT_EQ(before.lines.back().pending, missing == lastLine);
+
+        acceptEach(form, {QStringLiteral("32")});
+        EXPECT_FALSE(QFileInfo::exists(pendingPath));
+        const QByteArray log = contents(logPath);
+        EXPECT_TRUE(log.startsWith(waiting));
+        const workbench::CalibrationLogReading after = workbench::readCalibrationLog(logPath);
+        EXPECT_EQ(channels(after),
+                  (QStringList{QStringLiteral("30"), QStringLiteral("31"), QStringLiteral("32")}));
+        EXPECT_TRUE(after.intact());
+    }
+}
+
+TEST_F(CalibrationLogTest, LeavingTheWorkbenchAddsThePendingAcceptsWhenTheLogCanTakeThem) {
+    for (const bool heldAtExit : {false, true}) {
+        SCOPED_TRACE(heldAtExit);
+        QTemporaryDir here;
+        const QString logPath = here.filePath(QStringLiteral("CalLog.csv"));
+        const QString pendingPath = here.filePath(QStringLiteral("CalLog-pending.csv"));
+        ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalLog.csv")));
+        workbench::setReportDirectoryForTests(here.path());
+        frmCalibrateSensor session;
+        testsupport::WorkbenchControls sessionUi{session};
+        sessionUi.Timer1->stop();
+        acceptEach(session, {QStringLiteral("30")});
+        const QByteArray waiting = contents(pendingPath);
+        ASSERT_EQ(waiting.count('\n'), 2);
+        if (!heldAtExit) {
+            ASSERT_TRUE(QDir(here.path()).rmdir(QStringLiteral("CalLog.csv")));
+        }
+
+        harness.forget();
+        sessionUi.cmdCancel->click(); // "Are You SURE you want to EXIT?" answered Yes
+        ASSERT_EQ(harness.boxes.shown.size(), 1u);
+        EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Exit Program"));
+        EXPECT_EQ(session.result(), QDialog::Rejected);
+        if (heldAtExit) {
+            // Still held: the lines wait for the next session.
+            EXPECT_EQ(contents(pendingPath), waiting);
+            EXPECT_TRUE(QFileInfo(logPath).isDir());
+        } else {
+            EXPECT_EQ(contents(logPath), waiting);
+            EXPECT_FALSE(QFileInfo::exists(pendingPath));
+        }
+    }
+}
+
+TEST_F(CalibrationLogTest, AnAcceptThePendingFileCannotTakeEitherIsToldNotRecorded) {
+    // A pending file not begun by the tool (another header) is neither added to nor moved
+    // into the log; a directory of its name holds nothing. Either way the Accept's line is
+    // lost, and nothing else is: the pending file keeps its bytes, and no line of this
+    // Accept goes ahead of the lines waiting.
+    const QByteArray foreign = "date,who\r\n2024-01-01,pat\r\n";
+    const struct {
+        bool logHeld;
+        bool pendingIsDirectory;
+    } cases[] = {{true, true}, {true, false}, {false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.logHeld << c.pendingIsDirectory);
+        QTemporaryDir here;
+        const QString logPath = here.filePath(QStringLiteral("CalLog.csv"));
+        const QString pendingPath = here.filePath(QStringLiteral("CalLog-pending.csv"));
+        if (c.logHeld) {
+            ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalLog.csv")));
+        }
+        if (c.pendingIsDirectory) {
+            ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalLog-pending.csv")));
+        } else {
+            write(pendingPath, foreign);
+        }
+        workbench::setReportDirectoryForTests(here.path());
+        frmCalibrateSensor session;
+        testsupport::WorkbenchControls sessionUi{session};
+        sessionUi.Timer1->stop();
+        const std::vector<testsupport::ShownBox> shown =
+            acceptEach(session, {QStringLiteral("30"), QStringLiteral("31")});
+        ASSERT_EQ(shown.size(), 2u); // the new report file's, then the log's, once
+        const QString box = shown[1].text;
+        EXPECT_TRUE(box.contains(QStringLiteral("\r\nNor can it be kept in %1: ")
+                                     .arg(QDir::toNativeSeparators(pendingPath))))
+            << qPrintable(box);
+        EXPECT_TRUE(box.endsWith(QStringLiteral(". The Accept is NOT recorded.\r\nThe calibration "
+                                                "goes on; only the log lacks this Accept.")))
+            << qPrintable(box);
+        EXPECT_EQ(QFileInfo(logPath).isDir(), c.logHeld);
+        EXPECT_FALSE(QFileInfo(logPath).isFile());
+        if (!c.pendingIsDirectory) {
+            EXPECT_EQ(contents(pendingPath), foreign);
+        }
+    }
+}
+
+TEST_F(CalibrationLogTest, ASpreadsheetHoldingTheLogOrThePendingFileLosesNoAccept) {
+    // Held the way a spreadsheet that shows the file holds it: no sharing at all, so that it
+    // can be neither written nor even read.
+    const QString logPath = workbench::calibrationLogPath();
+    const QString pendingPath = workbench::pendingLogPath(logPath);
+    acceptEach(form, {QStringLiteral("30")});
+    platform::ExclusiveFileHold logHold(logPath);
+    if (!logHold.held())
+        GTEST_SKIP() << qPrintable(logHold.reason());
+
+    // The log held: the line waits, chained on from the log's last line, which the session
+    // remembers from its own Accept.
+    std::vector<testsupport::ShownBox> shown = acceptEach(form, {QStringLiteral("31")});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].text.contains(
+        QStringLiteral("The Accept is kept in %1").arg(QDir::toNativeSeparators(pendingPath))))
+        << qPrintable(shown[0].text);
+    const QByteArray waiting = contents(pendingPath);
+    ASSERT_EQ(waiting.count('\n'), 2) << waiting.constData();
+
+    // The pending file held too: the next line is not recorded, and is told so although the
+    // box about keeping lines was shown; the line waiting stays as it was.
+    {
+        platform::ExclusiveFileHold pendingHold(pendingPath);
+        ASSERT_TRUE(pendingHold.held()) << qPrintable(pendingHold.reason());
+        shown = acceptEach(form, {QStringLiteral("32")});
+    }
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("The Accept is NOT recorded.")))
+        << qPrintable(shown[0].text);
+    EXPECT_EQ(contents(pendingPath), waiting);
+
+    // Let go: the next Accept moves the waiting line into the log ahead of its own.
+    logHold.release();
+    EXPECT_TRUE(acceptEach(form, {QStringLiteral("33")}).empty());
+    EXPECT_FALSE(QFileInfo::exists(pendingPath));
+    workbench::CalibrationLogReading reading = workbench::readCalibrationLog(logPath);
+    EXPECT_EQ(channels(reading),
+              (QStringList{QStringLiteral("30"), QStringLiteral("31"), QStringLiteral("33")}));
+    EXPECT_TRUE(reading.intact());
+
+    // Held again for an Accept and let go before the workbench is left: the exit moves it.
+    {
+        platform::ExclusiveFileHold again(logPath);
+        ASSERT_TRUE(again.held()) << qPrintable(again.reason());
+        EXPECT_TRUE(acceptEach(form, {QStringLiteral("34")}).empty()); // told already
+        EXPECT_TRUE(QFileInfo::exists(pendingPath));
+    }
+    ui.cmdCancel->click();
+    EXPECT_FALSE(QFileInfo::exists(pendingPath));
+    reading = workbench::readCalibrationLog(logPath);
+    EXPECT_EQ(channels(reading), (QStringList{QStringLiteral("30"), QStringLiteral("31"),
+                                              QStringLiteral("33"), QStringLiteral("34")}));
+    EXPECT_TRUE(reading.intact());
+}
+
 } // namespace
 
 namespace {
+
+TEST(CalibrationLogPending, TheLogIsReadWithThePendingLinesItDoesNotHoldYet) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString logPath = dir.filePath(QStringLiteral("CalLog.csv"));
+    const QString pendingPath = workbench::pendingLogPath(logPath);
+    const QByteArray header = workbench::calibrationLogHeader();
+    // Lines chained one after the other, as the tool writes them.
+    QByteArray chain = workbench::headerChain();
+    const auto next = [&chain](const char* channel) {
+        workbench::CalibrationLogEntry entry;
+        entry.time = QDateTime::currentDateTime();
+        entry.channel = QLatin1String(channel);
+        const QByteArray line = workbench::calibrationLogLine(entry, chain);
+        chain = line.chopped(2).mid(line.lastIndexOf(',') + 1);
+        return line;
+    };
+    const QByteArray l30 = next("30"), l31 = next("31"), l32 = next("32"), l33 = next("33");
+    chain = l31.chopped(2).mid(l31.lastIndexOf(',') + 1);
+    const QByteArray other = next("39"); // the log gone on from line 31 without the pending ones
+    QByteArray edited = l33;
+    edited.replace(",33,", ",37,");
+
+    const struct {
+        const char* name;
+        QByteArray log;     // empty: no log file
+        QByteArray pending; // after the header
+        const char* channels;
+        const char* pendingFlags;
+        std::vector<int> brokenLog;
+        std::vector<int> brokenPending;
+    } cases[] = {
+        {"joined", header + l30 + l31, l32 + l33, "30 31 32 33", "0011", {}, {}},
+        {"no log file yet", {}, l30 + l31, "30 31", "11", {}, {}},
+        {"a pending line changed",
+         header + l30 + l31,
+         l32 + edited,
+         "30 31 32 37",
+         "0011",
+         {},
+         {3}},
+        {"the log went on without them",
+         header + l30 + l31 + other,
+         l32 + l33,
+         "30 31 39 32 33",
+         "00011",
+         {},
+         {2}},
+        {"moved, the pending file left",
+         header + l30 + l31 + l32 + l33,
+         l32 + l33,
+         "30 31 32 33",
+         "0000",
+         {},
+         {}},
+        {"the log's last line unfinished",
+         header + l30 + l31.chopped(2),
+         l32 + l33,
+         "30 31 32 33",
+         "0011",
+         {},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(logPath);
+        if (!c.log.isEmpty()) {
+            QFile file(logPath);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            ASSERT_EQ(file.write(c.log), c.log.size());
+        }
+        {
+            QFile file(pendingPath);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(header + c.pending);
+        }
+        const workbench::CalibrationLogReading reading =
+            workbench::readCalibrationLogWithPending(logPath);
+        ASSERT_TRUE(reading.error.isEmpty()) << qPrintable(reading.error);
+        QStringList channels;
+        QString flags;
+        for (const workbench::LogLine& line : reading.lines) {
+            channels << reading.cell(line, QStringLiteral("channel"));
+            flags += line.pending ? QLatin1Char('1') : QLatin1Char('0');
+        }
+        EXPECT_EQ(channels.join(QLatin1Char(' ')), QLatin1String(c.channels));
+        EXPECT_EQ(flags, QLatin1String(c.pendingFlags));
+        EXPECT_EQ(reading.brokenFileLines(), c.brokenLog);
+        EXPECT_EQ(reading.brokenPendingLines(), c.brokenPending);
+        EXPECT_EQ(reading.pendingPath.isEmpty(), !flags.contains(QLatin1Char('1')));
+        // A pending line's file line is its line in the pending file.
+        if (flags.endsWith(QLatin1String("11"))) {
+            EXPECT_EQ(reading.lines.back().firstFileLine, int(c.pending.count('\n')) + 1);
+        }
+    }
+}
+
+TEST(CalibrationLogPending, ThePendingLinesJoinTheLogAfterWhatItHoldsOfThemAlready) {
+    const QByteArray one = "one,1\r\n", two = "two,2\r\n", three = "three,3\r\n";
+    const QByteArray log = workbench::calibrationLogHeader() + "old,0\r\n";
+    // A first pending line with a line break in a quoted cell: looked for whole.
+    const QByteArray quoted = "\"a\r\nb\",1\r\n";
+    const struct {
+        const char* name;
+        QByteArray log;
+        QByteArray pending;
+        QByteArray lineEnd;
+        qsizetype held;
+        bool conflict;
+    } cases[] = {
+        {"none of them there", log, one + two, "", 0, false},
+        {"the log's last line unfinished", log + "torn", one + two, "\r\n", 0, false},
+        {"all there", log + one + two, one + two, "", (one + two).size(), false},
+        {"all there, then a newer line", log + one + two + three, one + two, "", (one + two).size(),
+         false},
+        {"cut short after the first", log + one, one + two, "", one.size(), false},
+        {"cut short inside the second", log + one + "tw", one + two, "", one.size() + 2, false},
+        {"a line that only ends like the first", log + "xone,1\r\n", one + two, "", 0, false},
+        {"the first, then another line", log + one + three, one + two, "", 0, true},
+        {"a quoted line break, another line", log + "\"a\r\nc\",1\r\n", quoted + two, "", 0, false},
+        {"a quoted line break, all there", log + quoted + two, quoted + two, "",
+         (quoted + two).size(), false},
+        {"nothing pending", log + "torn", "", "", 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const workbench::PendingJoin join = workbench::joinPendingLines(c.log, c.pending);
+        EXPECT_EQ(join.lineEnd, c.lineEnd);
+        EXPECT_EQ(join.held, c.held);
+        EXPECT_EQ(join.conflict, c.conflict);
+    }
+}
 
 TEST(CalibrationLogCells, FreeTextIsKeptFromBeingAFormulaAndNumbersAreWrittenAsTheyAre) {
     const struct {
@@ -334,7 +714,7 @@ TEST(CalibrationLogCells, FreeTextIsKeptFromBeingAFormulaAndNumbersAreWrittenAsT
     entry.readingBefore = QStringLiteral("-12.5\u00b0F");
     entry.readingAfter = QStringLiteral("\r=2");
     entry.writeReplies = QStringLiteral("=OK|OK|OK");
-    ASSERT_TRUE(workbench::appendCalibrationLog(entry));
+    ASSERT_EQ(workbench::appendCalibrationLog(entry), workbench::LogOutcome::InLog);
     const workbench::CalibrationLogReading log =
         workbench::readCalibrationLog(workbench::calibrationLogPath());
     workbench::setReportDirectoryForTests(QString());
