@@ -23,13 +23,19 @@ void EventLoopWaits::sleep(int milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         return;
     }
-    QEventLoop loop;
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
-    wake.start(milliseconds);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Never shorter than asked: a timer may fire a millisecond early by the elapsed-time clock
+    // (Windows' timers and its performance counter round differently), so the rest is slept.
+    QElapsedTimer slept;
+    slept.start();
+    for (qint64 left = milliseconds; left > 0; left = milliseconds - slept.elapsed()) {
+        QEventLoop loop;
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+        wake.start(std::chrono::milliseconds(left));
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 qint64 EventLoopWaits::nowMs() {
