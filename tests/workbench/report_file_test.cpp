@@ -605,7 +605,9 @@ TEST(ReportFileCrashTest, AKilledUpdateLeavesTheOldOrTheNewRecordAndNothingElse)
     QRandomGenerator random(seed);
     QElapsedTimer elapsed;
     elapsed.start();
-    const QDeadlineTimer deadline(60000);
+    // Only a bound against a child that hangs: under Wine on a loaded machine the thousand
+    // updates with their kills took over a minute.
+    const QDeadlineTimer deadline(180000);
     int inFile = 0;
     int kills = 0;
     while (inFile < kCrashTestUpdates) {
