@@ -218,8 +218,9 @@ class frmCalibrateSensor : public QDialog {
     // --- Controller table read and channel load ---
 
     // Reads the controller table lines `oAddress` and `oAddress` + 1 and returns both replies
-    // whole; one communications error box when either read failed.
-    void SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
+    // whole; one communications error box when either read failed. True when the first line
+    // was read and carries a setup word.
+    bool SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
     // Reads the setup word of the channel the list shows and stores its setup code.
     void GetSensorValue();
 

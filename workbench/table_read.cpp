@@ -21,8 +21,8 @@ qint16 readTableLine(qint32 address, QByteArray& reply, QString& errorText) {
     return iStatus;
 }
 
-// A reply that holds no setup word in the table layout (a late reply to an earlier command,
-// line noise) is a failed read, exactly as one that never came.
+// A reply that carries no setup word (a byte field that reads as no byte) is a failed read,
+// exactly as one that never came.
 void failUnlessSetupWord(const QByteArray& reply, qint16& status, QString& errorText) {
     if (status != 0 || devicelink::protocol::TableReplyWord(reply))
         return;
@@ -32,7 +32,7 @@ void failUnlessSetupWord(const QByteArray& reply, qint16& status, QString& error
 
 } // namespace
 
-void frmCalibrateSensor::SendData(const qint32& oAddress, QByteArray& sLineNo,
+bool frmCalibrateSensor::SendData(const qint32& oAddress, QByteArray& sLineNo,
                                   QByteArray& sLineNo2) {
     QString firstError;
     QString secondError;
@@ -49,6 +49,7 @@ void frmCalibrateSensor::SendData(const qint32& oAddress, QByteArray& sLineNo,
         devicelink::ReportCommError(secondStatus, secondError);
     else if (firstStatus > 0)
         devicelink::ReportCommError(firstStatus, firstError);
+    return firstStatus == 0;
 }
 
 } // namespace workbench

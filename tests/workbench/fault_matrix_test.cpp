@@ -16,7 +16,8 @@
 //    once its first write command has gone), in vain here, since the simulated controller has
 //    gone for good.
 //  - The identity read and a channel load show the communications box on status 4, a load at
-//    most once; a table reply without the three-digit byte fields is a failed read too.
+//    most once; a table reply whose byte fields read as no byte (a fraction, below 0, above
+//    255) is a failed read too.
 //  - An Accept shows at most one box, when a write command could not be sent, and writes the
 //    channel's row to the report file whatever became of the writes.
 #include "fakes.h"
@@ -257,10 +258,11 @@ const Cell kCells[] = {
     {Partial, TOff, {1}, {}},
 
     // Garbage of the right length: every exchange is complete at its first attempt, one send.
-    // Only a table read looks inside: no three-digit byte fields make it a failed read, one box
-    // for the load. The identity block is cut into fields whatever it holds: no box.
+    // Only a table read looks inside, and reads its byte fields by the number rule: this
+    // garbage holds no number there that no byte has, so no box. The identity block is cut into
+    // fields whatever it holds: no box.
     {Garbage, Identity, {1}, {}},
-    {Garbage, Table, {1, 1}, {kLink}},
+    {Garbage, Table, {1, 1}, {}},
     {Garbage, Live, {1}, {}},
     {Garbage, TOn, {1}, {}},
     {Garbage, TC, {1}, {}},
