@@ -58,11 +58,6 @@ const QString kCannotLogText =
     QStringLiteral("Error!  Cannot add the Accept of channel %2 to the calibration log %1.\r\n"
                    "Reason: %3\r\nThe calibration goes on; only the log lacks this Accept.");
 
-ReportOutcomeCapture*& innermostCapture() {
-    static ReportOutcomeCapture* capture = nullptr;
-    return capture;
-}
-
 // Local time in ISO 8601 with its offset from UTC, to the second: 2024-03-05T14:07:09+01:00.
 // The offset is written out even at UTC, so every line reads the same way.
 QString isoLocalTime(const QDateTime& time) {
@@ -352,24 +347,6 @@ bool appendCalibrationLog(const CalibrationLogEntry& entry, LogFailureBox box) {
     platform::MsgBox(kCannotLogText.arg(QDir::toNativeSeparators(path), entry.channel, reason),
                      platform::vbOKOnly);
     return false;
-}
-
-ReportOutcomeCapture::ReportOutcomeCapture() : m_outer(innermostCapture()) {
-    innermostCapture() = this;
-}
-
-ReportOutcomeCapture::~ReportOutcomeCapture() {
-    innermostCapture() = m_outer;
-}
-
-QString ReportOutcomeCapture::text() const {
-    // Never "stored" without the record update's word for it.
-    return m_result ? reportOutcomeText(*m_result) : QStringLiteral("not stored");
-}
-
-void noteReportOutcome(const RecordResult& result) {
-    if (ReportOutcomeCapture* capture = innermostCapture())
-        capture->m_result = result;
 }
 
 } // namespace workbench

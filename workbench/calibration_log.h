@@ -11,7 +11,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <optional>
 #include <vector>
 
 namespace workbench {
@@ -119,27 +118,5 @@ enum class LogFailureBox { Shown, Silent };
 // Accept goes on. True when the line is in the log and written through to the disk.
 bool appendCalibrationLog(const CalibrationLogEntry& entry,
                           LogFailureBox box = LogFailureBox::Shown);
-
-// Catches what became of the report file's record while it lives: the record update hands its
-// outcome to the innermost capture. An Accept opens one around its record update, so that the
-// update keeps its boxes, its result and its callers as they are.
-class ReportOutcomeCapture {
-  public:
-    ReportOutcomeCapture();
-    ~ReportOutcomeCapture();
-    ReportOutcomeCapture(const ReportOutcomeCapture&) = delete;
-    ReportOutcomeCapture& operator=(const ReportOutcomeCapture&) = delete;
-
-    // "stored" only when the record update said so; "not stored" when none reported.
-    QString text() const;
-
-  private:
-    friend void noteReportOutcome(const RecordResult& result);
-    std::optional<RecordResult> m_result;
-    ReportOutcomeCapture* m_outer = nullptr;
-};
-
-// Called by the record update with its final outcome; nothing happens without a capture.
-void noteReportOutcome(const RecordResult& result);
 
 } // namespace workbench

@@ -153,9 +153,10 @@ void frmCalibrateSensor::cmdAccept_Click() {
     ReadAnalogValues();
     logged.readingAfter = cboAnalogData->text();
 
-    workbench::ReportOutcomeCapture reportOutcome;
-    const bool reportWritable = UpdateReportFile(accepted, !failureShown);
-    logged.reportFile = reportOutcome.text();
+    const ReportUpdate report = UpdateReportFile(accepted, !failureShown);
+    if (report.record)
+        logged.reportFile = workbench::reportOutcomeText(*report.record);
+    const bool reportWritable = report.workbenchStaysOpen;
     // Logged whatever became of the write and the record, the failures above all. A line the
     // log cannot take is told in a box once a session, and holds nothing up; after the report
     // file's "Click OK to EXIT" box nothing more is asked of the operator, and the line is

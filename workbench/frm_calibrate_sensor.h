@@ -20,11 +20,14 @@
 // reading holds nothing. A selection the program makes in the list itself loads nothing.
 #pragma once
 
+#include "workbench/report_file.h"
+
 #include <QDialog>
 #include <QString>
 #include <QtGlobal>
 
 #include <deque>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -64,6 +67,14 @@ struct AcceptSnapshot {
     QString reading;
 };
 
+// What became of an Accept's record in the report file.
+struct ReportUpdate {
+    // The record's outcome; none when no channel had been loaded, and nothing was recorded.
+    std::optional<RecordResult> record;
+    // False when the file could not be opened even after making it: the workbench is closed.
+    bool workbenchStaysOpen = true;
+};
+
 class frmCalibrateSensor : public QDialog {
     Q_OBJECT
 
@@ -99,11 +110,12 @@ class frmCalibrateSensor : public QDialog {
     // The channel on display, what is shown for it, and the four setpoint texts as they stand
     // now.
     AcceptSnapshot TakeAcceptSnapshot() const;
-    // Records the accepted setpoints in the accepted channel's row of the report file; false
-    // when the file could not be opened even after creating it (the workbench is then closed).
-    // `controllerWritten` tells whether the three write commands went through, so that a box
-    // about the record says truly what became of the controller.
-    bool UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
+    // Records the accepted setpoints in the accepted channel's row of the report file and
+    // says what became of the record, and whether the workbench stays open (it is closed when
+    // the file could not be opened even after making it). `controllerWritten` tells whether the
+    // three write commands went through, so that a box about the record says truly what became
+    // of the controller.
+    ReportUpdate UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
 
     // True while a channel load, an accept or a live reading runs. They share the one link
     // and the program-wide state, so nothing else may start until they end.

@@ -104,7 +104,10 @@ class ReportFileTest : public ::testing::Test {
     // Accepts the channel with the fields as they stand; the update must succeed.
     void accept(const QString& channel) {
         selectChannel(channel);
-        ASSERT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot())) << qPrintable(channel);
+        const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
+        ASSERT_TRUE(update.workbenchStaysOpen) << qPrintable(channel);
+        ASSERT_TRUE(update.record && update.record->outcome == workbench::RecordOutcome::Stored)
+            << qPrintable(channel);
     }
 
     // A file of the given length whose every byte differs from its neighbours and from the
@@ -264,13 +267,15 @@ TEST_F(ReportFileTest, NoChannelInTheListRecordsNothing) {
     }
     Module1::vChannelIndex.reset();
 
-    EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
+    const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
+    EXPECT_TRUE(update.workbenchStaysOpen);
+    EXPECT_FALSE(update.record.has_value()) << "no record, so no outcome";
     EXPECT_EQ(readReport(), expectedTemplate());
     EXPECT_EQ(form.lastAddress(), 370);
 
     // Nor is a missing file made.
     ASSERT_TRUE(QFile::remove(reportPath()));
-    EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
+    EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()).workbenchStaysOpen);
     EXPECT_FALSE(QFile::exists(reportPath()));
     EXPECT_TRUE(boxes.shown.empty());
 }
@@ -295,7 +300,11 @@ TEST_F(ReportFileTest, AFileThatCannotBeMadeGivesTwoBoxesAndClosesTheWorkbench) 
     };
 
     selectChannel("37");
-    EXPECT_FALSE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
+    const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
+    EXPECT_FALSE(update.workbenchStaysOpen);
+    ASSERT_TRUE(update.record.has_value());
+    EXPECT_EQ(update.record->outcome, workbench::RecordOutcome::CannotOpen);
+    EXPECT_FALSE(update.record->reason.isEmpty());
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[0].style, 0);
@@ -329,7 +338,7 @@ TEST_F(ReportFileTest, AReportThatExistsButCannotBeOpenedIsNeverReplaced) {
     QSignalSpy finished(&form, &QDialog::finished);
 
     selectChannel("30");
-    EXPECT_FALSE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
+    EXPECT_FALSE(form.UpdateReportFile(form.TakeAcceptSnapshot()).workbenchStaysOpen);
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_TRUE(boxes.shown[1].text.endsWith(" File.\r\nClick OK to EXIT"));
@@ -504,7 +513,7 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
         boxes.shown.clear();
         selectChannel(row.channel);
         platform::setFileFailureForTests(row.failing, row.osError);
-        const bool staysOpen = form.UpdateReportFile(form.TakeAcceptSnapshot());
+        const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
         platform::setFileFailureForTests(row.failing, 0);
 
         std::vector<QString> expected;
