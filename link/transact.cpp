@@ -6,8 +6,6 @@
 #include "platform/pdq.h"
 #include "platform/waits.h"
 
-#include <QScopeGuard>
-
 namespace devicelink {
 
 namespace {
@@ -16,10 +14,6 @@ constexpr int kTransmitPollLimit = 20000;
 constexpr int kPassesPerAttempt = 3;
 
 int reopenHolds = 0;
-// True while PrepareExchange runs: the exchanges of its identity check are not prepared again.
-bool preparing = false;
-// What the layer above checks before each exchange; none until it says.
-ExchangeCheck exchangeCheck = nullptr;
 
 // Control and non-ASCII bytes written as escapes, so the trace stays one readable line.
 QString escaped(const QByteArray& bytes) {
@@ -61,10 +55,25 @@ void sleepOnePass(int& expectedLength) {
     }
 }
 
-} // namespace
+// The wait mode of the controller program for each way of waiting.
+qint16 waitMode(ReplyWait wait) {
+    switch (wait) {
+    case ReplyWait::IdentityBlock:
+        return 22;
+    case ReplyWait::TableLine:
+        return -3;
+    case ReplyWait::OneSecond:
+        return -2;
+    case ReplyWait::TenthOfASecond:
+        return 0;
+    case ReplyWait::FiveSeconds:
+        return -1;
+    }
+    return 0; // not reached: every way of waiting has its line above
+}
 
-void Transact(const QString& command, QByteArray& reply, qint16& status, QString& errorText) {
-    PrepareExchange();
+// One exchange, the wait mode in `status` on the way in, the status on the way out.
+void exchange(const QString& command, QByteArray& reply, qint16& status, QString& errorText) {
     auto& comm = platform::PDQ().Comm1();
     auto& w = platform::waits();
     const qint64 started = w.nowMs();
@@ -135,30 +144,29 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
                               << (w.nowMs() - started) << "ms";
 }
 
-void PrepareExchange() {
-    if (preparing)
-        return;
-    preparing = true;
-    const auto done = qScopeGuard([] { preparing = false; });
-    auto& comm = platform::PDQ().Comm1();
+} // namespace
 
-    if (reopenHolds > 0)
-        return;
-    // A device that went away (adapter pulled) may be back: one attempt to open it again per
-    // exchange, never a loop, so the tool works again without a restart.
-    bool reopened = false;
-    if (comm.deviceLost()) {
-        reopened = comm.reopenLostDevice();
-        qCInfo(lcLink).noquote() << "device lost; reopening"
-                                 << (reopened ? QStringLiteral("succeeded")
-                                              : QStringLiteral("failed: ") + comm.lastError());
-    }
-    if (exchangeCheck)
-        exchangeCheck(reopened);
+ExchangeResult Exchange(const QString& command, ReplyWait wait) {
+    ExchangeResult result;
+    result.status = waitMode(wait);
+    exchange(command, result.reply, result.status, result.errorText);
+    return result;
 }
 
-void SetExchangeCheck(ExchangeCheck check) {
-    exchangeCheck = check;
+void Transact(const QString& command, QByteArray& reply, qint16& status, QString& errorText) {
+    ReopenLostDevice();
+    exchange(command, reply, status, errorText);
+}
+
+bool ReopenLostDevice() {
+    auto& comm = platform::PDQ().Comm1();
+    if (reopenHolds > 0 || !comm.deviceLost())
+        return false;
+    const bool reopened = comm.reopenLostDevice();
+    qCInfo(lcLink).noquote() << "device lost; reopening"
+                             << (reopened ? QStringLiteral("succeeded")
+                                          : QStringLiteral("failed: ") + comm.lastError());
+    return reopened;
 }
 
 LostDeviceHold::LostDeviceHold() {
@@ -167,6 +175,10 @@ LostDeviceHold::LostDeviceHold() {
 
 LostDeviceHold::~LostDeviceHold() {
     --reopenHolds;
+}
+
+bool LostDeviceHold::held() {
+    return reopenHolds > 0;
 }
 
 void ReportCommError(qint16 status, const QString& errorText) {

@@ -11,6 +11,7 @@
 #include "platform/signed_in_user.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 
 #include <QCryptographicHash>
@@ -206,7 +207,7 @@ CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted) {
 
 void noteControllerIdentity(CalibrationLogEntry& entry) {
     // Never the name of a controller that has not answered for itself.
-    if (Module1::bIdentityUnconfirmed) {
+    if (ControllerIdentity::instance().unconfirmed()) {
         entry.displayMicroDate = kIdentityUnconfirmed;
         entry.displayMicroInfo = kIdentityUnconfirmed;
         entry.terminalMicroDate = kIdentityUnconfirmed;

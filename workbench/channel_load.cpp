@@ -11,6 +11,7 @@
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 #include "workbench/range_format.h"
 
 #include <QComboBox>
@@ -67,8 +68,8 @@ void frmCalibrateSensor::LoadChannel() {
     cboAnalogData->clear();
     // A lost device opened again and an identity read owed come before the setup word, so the
     // whole load comes from the controller now answering, and the load knows which one.
-    devicelink::PrepareExchange();
-    m_loadedChanges = iControllerChanges;
+    ControllerIdentity::instance().recheckBeforeCommand();
+    m_loadedFromReplacedController = false;
     GetSensorValue();
     GetSensorData();
 

@@ -89,8 +89,10 @@ frmCalibrateSensor::frmCalibrateSensor(QWidget* parent) : QDialog(parent) {
     connectHandlers();
     connectSetpointFields();
     watchHeldControls();
-    // Every exchange made while the workbench is open first checks who answers.
-    WatchControllerIdentity();
+    // A channel on display that came from the controller another one has replaced is read
+    // again (NoticeAnotherController).
+    connect(&ControllerIdentity::instance(), &ControllerIdentity::anotherControllerAnswers, this,
+            [this] { m_loadedFromReplacedController = true; });
     Form_Load();
 }
 

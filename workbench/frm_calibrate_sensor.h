@@ -335,9 +335,8 @@ class frmCalibrateSensor : public QDialog {
     // The setpoint field the operator is working in (validated when the focus leaves it).
     QWidget* m_fieldBeingEdited = nullptr;
     bool m_unloading = false;
-    // The count of controllers found answering (Module1::iControllerChanges) when the channel
-    // on display was loaded.
-    int m_loadedChanges = 0;
+    // Another controller has answered since the channel on display was loaded.
+    bool m_loadedFromReplacedController = false;
     // The operator has been told once that the calibration log cannot take a line: one
     // workbench is one session, and the box is not shown again in it.
     bool m_logFailureTold = false;

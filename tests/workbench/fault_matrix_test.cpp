@@ -337,6 +337,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         // The program's own waits: real time, the event loop running.
         platform::setWaits(nullptr);
         ASSERT_NE(dynamic_cast<platform::EventLoopWaits*>(&platform::waits()), nullptr);
@@ -360,6 +361,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
         platform::PDQ().replaceComm1(nullptr);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
     }
 
     // Shows the workbench; its activation loads channel 30. Returns once the load has ended.
@@ -415,8 +417,8 @@ TEST_P(FaultMatrix, Cell) {
     QElapsedTimer clock;
     if (cell.kind == Identity) {
         clock.start();
-        workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
-                                     Module1::sTerminalMicroDate);
+        workbench::ControllerIdentity::instance().ReadIdentityBlock(
+            Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo, Module1::sTerminalMicroDate);
     } else if (!isWrite(cell.kind)) {
         clock.start();
         showAndLoad();
@@ -537,6 +539,7 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         platform::setWaits(nullptr);
         ASSERT_TRUE(reportDir.isValid());
         workbench::setReportDirectoryForTests(reportDir.path());
@@ -548,8 +551,8 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
         ASSERT_TRUE(first.start()) << first.error().toStdString();
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(first.directory()));
         ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
-        workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
-                                     Module1::sTerminalMicroDate);
+        workbench::ControllerIdentity::instance().ReadIdentityBlock(
+            Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo, Module1::sTerminalMicroDate);
         form = std::make_unique<frmCalibrateSensor>();
         ui.emplace(*form);
         form->show();
@@ -567,6 +570,7 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
         platform::PDQ().replaceComm1(nullptr);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
     }
 
     // The lines of the calibration log after its header.
@@ -684,7 +688,7 @@ TEST_P(SwapOnTheLine, OneAcceptReachesOneControllerAndTheNextIsToldOfTheOther) {
     // An Accept that sent nothing is not logged; the identity is the new controller's now.
     EXPECT_EQ(logLines().size(), 1);
     EXPECT_EQ(Module1::vDisplayMicroInfo, QStringLiteral("V3.0"));
-    EXPECT_FALSE(Module1::bIdentityUnconfirmed);
+    EXPECT_FALSE(workbench::ControllerIdentity::instance().unconfirmed());
 }
 
 INSTANTIATE_TEST_SUITE_P(Workbench, SwapOnTheLine, ::testing::ValuesIn(kSwaps),

@@ -10,6 +10,7 @@
 #include "report_update_child.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
 #include "workbench_harness.h"
@@ -55,6 +56,7 @@ class ReportFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         ASSERT_TRUE(dir.isValid());
         workbench::setReportDirectoryForTests(dir.path());
         ui.Timer1->stop();
@@ -67,6 +69,7 @@ class ReportFileTest : public ::testing::Test {
         platform::setFileFailureForTests(platform::FileStep::Sync, 0);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
     }
 
     QString reportPath() const { return dir.path() + QStringLiteral("/CalData.txt"); }
@@ -547,7 +550,23 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
         }
         EXPECT_EQ(texts, expected);
         // Only a file that cannot be opened even after making one closes the workbench.
-        EXPECT_EQ(staysOpen, row.boxes != Boxes::CannotOpen);
+        EXPECT_EQ(update.workbenchStaysOpen, row.boxes != Boxes::CannotOpen);
+        // The outcome handed back is the one the boxes told of.
+        const auto told = [](Boxes boxes) {
+            switch (boxes) {
+            case Boxes::None:
+                return workbench::RecordOutcome::Stored;
+            case Boxes::Layout:
+                return workbench::RecordOutcome::LayoutMismatch;
+            case Boxes::WriteFailed:
+                return workbench::RecordOutcome::WriteFailed;
+            case Boxes::CannotOpen:
+                break;
+            }
+            return workbench::RecordOutcome::CannotOpen;
+        };
+        ASSERT_TRUE(update.record.has_value());
+        EXPECT_EQ(update.record->outcome, told(row.boxes));
 
         const QFileInfo info(path);
         switch (row.make) {

@@ -6,6 +6,7 @@
 #include "platform/pdq.h"
 #include "shell/module1.h"
 #include "sim/controller.h"
+#include "workbench/controller_identity.h"
 
 #include <map>
 #include <memory>
@@ -17,6 +18,7 @@ class WorkbenchHarness {
   public:
     WorkbenchHarness() {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         port->responder = [this](const QByteArray& sent, int) {
             const QByteArray line = sent.endsWith("\r\n") ? sent.chopped(2) : sent;
             const auto scripted = replies.find(line);
@@ -30,7 +32,10 @@ class WorkbenchHarness {
             return std::vector<Delivery>{{replyAfterMs, response.bytes}};
         };
     }
-    ~WorkbenchHarness() { Module1::ResetSharedState(); }
+    ~WorkbenchHarness() {
+        Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
+    }
     WorkbenchHarness(const WorkbenchHarness&) = delete;
     WorkbenchHarness& operator=(const WorkbenchHarness&) = delete;
 
