@@ -72,7 +72,7 @@ AcceptSnapshot frmCalibrateSensor::TakeAcceptSnapshot() const {
 void frmCalibrateSensor::cmdAccept_Click() {
     // During a load the fields are about to be replaced, so the press is dropped; during a
     // live reading it runs as soon as the reading has ended.
-    if (deferIfBusy(Deferred::Accept))
+    if (deferIfBusy(Request::Accept))
         return;
     const AcceptSnapshot accepted = TakeAcceptSnapshot();
     if (accepted.channel == nullptr)

@@ -158,7 +158,7 @@ bool frmCalibrateSensor::NoticeAnotherController(bool acceptStopped) {
     if (!m_loadedFromReplacedController)
         return false;
     // The sensor type, unit and limits on display are the previous controller's.
-    defer(Deferred::Reload);
+    defer(Request::Reload);
     return true;
 }
 

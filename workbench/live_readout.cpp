@@ -36,8 +36,8 @@ void frmCalibrateSensor::ReadAnalogValues() {
 }
 
 void frmCalibrateSensor::Timer1_Timer() {
-    if (deferIfBusy(Deferred::LiveReading))
-        return; // a load or an accept is talking to the controller
+    if (deferIfBusy(Request::LiveReading))
+        return; // other work is talking to the controller; the next tick comes by itself
     const ControllerWork work(*this, ControllerWork::Kind::LiveReading);
     ReadAnalogValues();
     // The reading may have found another controller (after a reopen or a silence).
