@@ -1,5 +1,6 @@
 #include "link/transact.h"
 
+#include "codec/escaped_bytes.h"
 #include "codec/message_number.h"
 #include "platform/logging.h"
 #include "platform/message_box.h"
@@ -14,26 +15,6 @@ constexpr int kTransmitPollLimit = 20000;
 constexpr int kPassesPerAttempt = 3;
 
 int reopenHolds = 0;
-
-// Control and non-ASCII bytes written as escapes, so the trace stays one readable line.
-QString escaped(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b == '\r')
-            out += QLatin1String("\\r");
-        else if (b == '\n')
-            out += QLatin1String("\\n");
-        else if (b == '\\')
-            out += QLatin1String("\\\\");
-        else if (b < 0x20 || b >= 0x7F)
-            out += QStringLiteral("\\x%1").arg(b, 2, 16, QLatin1Char('0'));
-        else
-            out += QLatin1Char(char(b));
-    }
-    return out;
-}
 
 // One pass of the reply wait sleeps by the expected length; the modes -1, -2 and -3 turn
 // it into the length the later passes use.
@@ -95,10 +76,10 @@ void exchange(const QString& command, QByteArray& reply, qint16& status, QString
             errorText = QLatin1String(kRetryErrorText);
             reply.clear();
             qCInfo(lcLink).noquote()
-                << "could not send" << escaped(line) << ":" << comm.lastError();
+                << "could not send" << codec::EscapedBytes(line) << ":" << comm.lastError();
             return;
         }
-        qCDebug(lcLink).noquote() << "sent" << escaped(line) << "mode" << status;
+        qCDebug(lcLink).noquote() << "sent" << codec::EscapedBytes(line) << "mode" << status;
 
         // Transmit wait: a bounded poll, no sleep. Reaching the bound is not an error; a
         // count that cannot be read ends the poll.
@@ -138,10 +119,11 @@ void exchange(const QString& command, QByteArray& reply, qint16& status, QString
         ++iRetryCount;
         if (status == 0)
             break;
-        qCDebug(lcLink).noquote() << "no complete reply, got" << escaped(reply) << "- resending";
+        qCDebug(lcLink).noquote() << "no complete reply, got" << codec::EscapedBytes(reply)
+                                  << "- resending";
     }
-    qCDebug(lcLink).noquote() << "received" << escaped(reply) << "status" << status << "after"
-                              << (w.nowMs() - started) << "ms";
+    qCDebug(lcLink).noquote() << "received" << codec::EscapedBytes(reply) << "status" << status
+                              << "after" << (w.nowMs() - started) << "ms";
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// Program-wide state shared by the screens and the device link.
+// The program-wide variables of the screens, under their legacy names. The device link keeps
+// none of its state here: an exchange takes its command and hands back its reply and status.
 #pragma once
 
 #include <QByteArray>

@@ -2,6 +2,7 @@
 // controller, on which port, with which setpoints, and what became of the write and the record.
 #include "workbench/calibration_log.h"
 
+#include "codec/escaped_bytes.h"
 #include "link/identity_block.h"
 #include "link/protocol.h"
 #include "platform/file_append.h"
@@ -241,19 +242,7 @@ QString writeRepliesText(const std::vector<QByteArray>& replies) {
     for (size_t i = 0; i < replies.size(); ++i) {
         if (i > 0)
             text += QLatin1Char('|');
-        for (const char c : replies[i]) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (c == '\r')
-                text += QStringLiteral("\\r");
-            else if (c == '\n')
-                text += QStringLiteral("\\n");
-            else if (c == '\\')
-                text += QStringLiteral("\\\\");
-            else if (byte >= 0x20 && byte < 0x7F && c != '|')
-                text += QLatin1Char(c);
-            else
-                text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-        }
+        text += codec::EscapedBytes(replies[i], '|');
     }
     return text;
 }

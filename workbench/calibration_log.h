@@ -69,7 +69,7 @@ inline const QString kIdentityUnconfirmed = QStringLiteral("unconfirmed");
 // kIdentityUnconfirmed in all three while the controller now answering has not said who it is.
 void noteControllerIdentity(CalibrationLogEntry& entry);
 
-// The write's outcome for a failed write: "status 3: RS-232 Retry Error", and why after a
+// The write's outcome for a failed write: "status 4: RS-232 Retry Error", and why after a
 // colon when a reason is given.
 QString writeFailureText(qint16 status, const QString& errorText,
                          const QString& reason = QString());

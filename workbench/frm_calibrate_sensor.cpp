@@ -31,13 +31,8 @@ namespace workbench {
 
 namespace {
 
-// Every control carries its name as object name and as accessible description, so that support
-// staff, test automation and screen readers can tell which control is which.
-template <typename Control> Control* named(Control* control, const QString& name) {
-    control->setObjectName(name);
-    control->setAccessibleDescription(name);
-    return control;
-}
+// Every control carries its name (shell::named).
+using shell::named;
 
 QLabel* label(const QString& name, const QString& caption, QWidget* parent) {
     return named(new QLabel(caption, parent), name);

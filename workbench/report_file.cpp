@@ -90,16 +90,6 @@ bool reportRowTakesRecord(qint64 fileSize, const ChannelInfo& channel,
            labelBytes == reportRowLabel(channel);
 }
 
-std::optional<QByteArray> reportWithRecord(const QByteArray& file, const ChannelInfo& channel,
-                                           const QByteArray& record) {
-    QByteArray updated = file.isEmpty() ? reportTemplate() : file;
-    const qint64 labelAt = channel.reportOffset - kReportDataColumn;
-    if (!reportRowTakesRecord(updated.size(), channel, updated.mid(labelAt, kReportDataColumn)))
-        return std::nullopt;
-    updated.replace(channel.reportOffset, record.size(), record);
-    return updated;
-}
-
 RecordResult storeReportRecord(const QString& fileName, const ChannelInfo& channel,
                                const QByteArray& record) {
     qint32 handle = platform::kNoFile;

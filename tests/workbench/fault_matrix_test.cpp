@@ -32,6 +32,7 @@
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
+#include "workbench_harness.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -342,12 +343,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
         platform::setWaits(nullptr);
         ASSERT_NE(dynamic_cast<platform::EventLoopWaits*>(&platform::waits()), nullptr);
 
-        ASSERT_TRUE(reportDir.isValid());
-        workbench::setReportDirectoryForTests(reportDir.path());
-        QFile file(workbench::reportFilePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(reportDir));
 
         ASSERT_TRUE(sim.start()) << sim.error().toStdString();
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
@@ -541,12 +537,7 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
         Module1::ResetSharedState();
         workbench::ControllerIdentity::instance().reset();
         platform::setWaits(nullptr);
-        ASSERT_TRUE(reportDir.isValid());
-        workbench::setReportDirectoryForTests(reportDir.path());
-        QFile file(workbench::reportFilePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(reportDir));
 
         ASSERT_TRUE(first.start()) << first.error().toStdString();
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(first.directory()));

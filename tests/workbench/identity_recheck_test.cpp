@@ -107,12 +107,7 @@ void PrintTo(const Recheck& recheck, std::ostream* out) {
 class IdentityRecheck : public ::testing::TestWithParam<Recheck> {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        workbench::setReportDirectoryForTests(dir.path());
-        QFile file(workbench::reportFilePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(dir));
         ui.Timer1->stop();
         // As start-up leaves it: the identity read, then channel 30 loaded.
         workbench::ControllerIdentity::instance().ReadIdentityBlock(

@@ -6,7 +6,12 @@
 #include "platform/pdq.h"
 #include "shell/module1.h"
 #include "sim/controller.h"
+#include "workbench/report_file.h"
+
 #include "workbench/controller_identity.h"
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
@@ -69,5 +74,15 @@ class WorkbenchHarness {
     bool silent = false;
     qint64 replyAfterMs = 20;
 };
+
+// Points the report file at `directory` and fills it with the template, as the technician's
+// folder holds it once the file has been made.
+inline void putReportTemplateIn(const QTemporaryDir& directory) {
+    ASSERT_TRUE(directory.isValid());
+    workbench::setReportDirectoryForTests(directory.path());
+    QFile file(workbench::reportFilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
+}
 
 } // namespace testsupport
