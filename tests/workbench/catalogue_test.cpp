@@ -3,7 +3,6 @@
 #include "form_controls.h"
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
-#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"
 
@@ -31,14 +30,8 @@ struct Shown {
 
 class CatalogueTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-    }
-    void TearDown() override {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-    }
+    void SetUp() override { testsupport::resetProgramState(); }
+    void TearDown() override { testsupport::resetProgramState(); }
 
     // Shows the setup code as a channel load does: the channel index and its setup code are set,
     // the two texts cleared, then the code is turned into the display.

@@ -5,7 +5,6 @@
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
-#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"
 
@@ -32,14 +31,8 @@ namespace {
 
 class WorkbenchFormTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-    }
-    void TearDown() override {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-    }
+    void SetUp() override { testsupport::resetProgramState(); }
+    void TearDown() override { testsupport::resetProgramState(); }
 
     // Shows the form as the active window with the focus in the given control.
     void showWithFocusIn(QWidget* control) {

@@ -6,9 +6,9 @@
 #include "platform/pdq.h"
 #include "shell/module1.h"
 #include "sim/controller.h"
+#include "workbench/controller_identity.h"
 #include "workbench/report_file.h"
 
-#include "workbench/controller_identity.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -19,11 +19,16 @@
 
 namespace testsupport {
 
+// The program's shared variables and the controller's identity as a run starts with them.
+inline void resetProgramState() {
+    Module1::ResetSharedState();
+    workbench::ControllerIdentity::instance().reset();
+}
+
 class WorkbenchHarness {
   public:
     WorkbenchHarness() {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
+        resetProgramState();
         port->responder = [this](const QByteArray& sent, int) {
             const QByteArray line = sent.endsWith("\r\n") ? sent.chopped(2) : sent;
             const auto scripted = replies.find(line);
@@ -37,10 +42,7 @@ class WorkbenchHarness {
             return std::vector<Delivery>{{replyAfterMs, response.bytes}};
         };
     }
-    ~WorkbenchHarness() {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-    }
+    ~WorkbenchHarness() { resetProgramState(); }
     WorkbenchHarness(const WorkbenchHarness&) = delete;
     WorkbenchHarness& operator=(const WorkbenchHarness&) = delete;
 
