@@ -44,7 +44,8 @@ int Main() {
     }
     login.reset();
 
-    workbench::ReadIdentityBlock(vDisplayMicroDate, vDisplayMicroInfo, sTerminalMicroDate);
+    workbench::ControllerIdentity::instance().ReadIdentityBlock(
+        vDisplayMicroDate, vDisplayMicroInfo, sTerminalMicroDate);
 
     {
         workbench::frmCalibrateSensor form;

@@ -97,14 +97,10 @@ IdentityValues CutIdentity(const QByteArray& reply) {
 }
 
 std::optional<IdentityValues> ReadIdentityOnce() {
-    const QString command = protocol::IdentityReadCommand();
-    QByteArray reply;
-    qint16 status = 22;
-    QString errorText;
-    Transact(command, reply, status, errorText);
-    if (status != 0)
+    const ExchangeResult read = Exchange(protocol::IdentityReadCommand(), ReplyWait::IdentityBlock);
+    if (read.failed())
         return std::nullopt;
-    return CutIdentity(reply);
+    return CutIdentity(read.reply);
 }
 
 QString IdentityText(const QVariant& displayMicroDate, const QString& displayMicroInfo,

@@ -23,8 +23,7 @@ struct IdentityValues {
 // board (kept as its text). Whatever came is cut, however short.
 IdentityValues CutIdentity(const QByteArray& reply);
 
-// One identity read in its own variables, so that a command it comes before keeps its own;
-// the block when the exchange succeeded, nothing otherwise. No box.
+// One identity read: the block when the exchange succeeded, nothing otherwise. No box.
 std::optional<IdentityValues> ReadIdentityOnce();
 
 // The identity fields as the operator knows them from the about box:

@@ -17,41 +17,13 @@ constexpr int kLiveAddressStep = 0x04;
 constexpr int kSlots = 14;
 
 // The byte a reply's three-character field starting at character `from` (counted from 1)
-// holds, read by the controller's number rule: blanks, an optional sign, digits and at most
-// one decimal point, then nothing but blanks to the end of the field. The controller writes
-// a byte right-justified (" 18"), zero-padded ("018") or signed ("+18"); whatever else
-// stands in the field (a letter, a blank inside the number, a tail of another reply) means
-// the reply is not a table line. The number must be whole and lie in 0 to 255.
+// holds, read as the controller reads it: by the number rule, the longest beginning of the
+// field that reads as a number, so " 18", "+18", "018" and "18x" are all 18, and a field
+// without a number (blanks, letters, a field the reply is too short for) is 0. Only a value
+// no byte has (a fraction, below 0, above 255) would change the word: that field holds none.
 std::optional<int> byteField(const QByteArray& reply, qsizetype from) {
     constexpr qsizetype kWidth = 3;
-    if (reply.size() < from - 1 + kWidth)
-        return std::nullopt;
-    const QByteArray field = reply.mid(from - 1, kWidth);
-    qsizetype i = 0;
-    while (i < kWidth && field[i] == ' ')
-        ++i;
-    if (i < kWidth && (field[i] == '+' || field[i] == '-'))
-        ++i;
-    const qsizetype firstDigit = i;
-    bool seenPoint = false;
-    for (; i < kWidth; ++i) {
-        const char c = field[i];
-        if (c >= '0' && c <= '9')
-            continue;
-        // A point counts only after a digit: ".5" has nothing but blanks or a sign before it.
-        if (c == '.' && !seenPoint && i > firstDigit) {
-            seenPoint = true;
-            continue;
-        }
-        break;
-    }
-    if (i == firstDigit)
-        return std::nullopt;
-    for (qsizetype rest = i; rest < kWidth; ++rest) {
-        if (field[rest] != ' ')
-            return std::nullopt;
-    }
-    const double value = codec::LeadingValue(QString::fromLatin1(field));
+    const double value = codec::LeadingValue(QString::fromLatin1(reply.mid(from - 1, kWidth)));
     if (value != std::floor(value) || value < 0 || value > 255)
         return std::nullopt;
     return int(value);

@@ -45,11 +45,10 @@ struct IdentityFields {
 IdentityFields DecodeIdentityBlock(const QByteArray& reply);
 
 // The 16-bit setup word a table-read reply carries: characters 6 to 8 hold the low byte and
-// characters 10 to 12 the high byte, each a whole number from 0 to 255 as the controller
-// writes numbers (" 18", "+18" and "018" are all 18; "-0" and "1.0" are whole too). A reply
-// with no number in a field, a fraction, a negative value, a value above 255, anything but
-// blanks after the number, or too short for both fields (a late reply to another command,
-// line noise) carries no word.
+// characters 10 to 12 the high byte, each read by the number rule as the controller reads it
+// (" 18", "+18", "018", "18x", "1.0" and "-0" are whole numbers; blanks, letters and a field
+// past the end of the reply read as 0). A field whose value is not a whole number from 0 to
+// 255 ("1.5", "-01", "256") would make another word of the reply: such a reply carries none.
 std::optional<quint16> TableReplyWord(const QByteArray& reply);
 
 // A live reading as the display shows it: NUL bytes become blanks, the controller's degree

@@ -1,12 +1,11 @@
 #include "link/transact.h"
 
+#include "codec/escaped_bytes.h"
 #include "codec/message_number.h"
 #include "platform/logging.h"
 #include "platform/message_box.h"
 #include "platform/pdq.h"
 #include "platform/waits.h"
-
-#include <QScopeGuard>
 
 namespace devicelink {
 
@@ -16,30 +15,6 @@ constexpr int kTransmitPollLimit = 20000;
 constexpr int kPassesPerAttempt = 3;
 
 int reopenHolds = 0;
-// True while PrepareExchange runs: the exchanges of its identity check are not prepared again.
-bool preparing = false;
-// What the layer above checks before each exchange; none until it says.
-ExchangeCheck exchangeCheck = nullptr;
-
-// Control and non-ASCII bytes written as escapes, so the trace stays one readable line.
-QString escaped(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b == '\r')
-            out += QLatin1String("\\r");
-        else if (b == '\n')
-            out += QLatin1String("\\n");
-        else if (b == '\\')
-            out += QLatin1String("\\\\");
-        else if (b < 0x20 || b >= 0x7F)
-            out += QStringLiteral("\\x%1").arg(b, 2, 16, QLatin1Char('0'));
-        else
-            out += QLatin1Char(char(b));
-    }
-    return out;
-}
 
 // One pass of the reply wait sleeps by the expected length; the modes -1, -2 and -3 turn
 // it into the length the later passes use.
@@ -61,10 +36,25 @@ void sleepOnePass(int& expectedLength) {
     }
 }
 
-} // namespace
+// The wait mode of the controller program for each way of waiting.
+qint16 waitMode(ReplyWait wait) {
+    switch (wait) {
+    case ReplyWait::IdentityBlock:
+        return 22;
+    case ReplyWait::TableLine:
+        return -3;
+    case ReplyWait::OneSecond:
+        return -2;
+    case ReplyWait::TenthOfASecond:
+        return 0;
+    case ReplyWait::FiveSeconds:
+        return -1;
+    }
+    return 0; // not reached: every way of waiting has its line above
+}
 
-void Transact(const QString& command, QByteArray& reply, qint16& status, QString& errorText) {
-    PrepareExchange();
+// One exchange, the wait mode in `status` on the way in, the status on the way out.
+void exchange(const QString& command, QByteArray& reply, qint16& status, QString& errorText) {
     auto& comm = platform::PDQ().Comm1();
     auto& w = platform::waits();
     const qint64 started = w.nowMs();
@@ -86,10 +76,10 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
             errorText = QLatin1String(kRetryErrorText);
             reply.clear();
             qCInfo(lcLink).noquote()
-                << "could not send" << escaped(line) << ":" << comm.lastError();
+                << "could not send" << codec::EscapedBytes(line) << ":" << comm.lastError();
             return;
         }
-        qCDebug(lcLink).noquote() << "sent" << escaped(line) << "mode" << status;
+        qCDebug(lcLink).noquote() << "sent" << codec::EscapedBytes(line) << "mode" << status;
 
         // Transmit wait: a bounded poll, no sleep. Reaching the bound is not an error; a
         // count that cannot be read ends the poll.
@@ -129,36 +119,36 @@ void Transact(const QString& command, QByteArray& reply, qint16& status, QString
         ++iRetryCount;
         if (status == 0)
             break;
-        qCDebug(lcLink).noquote() << "no complete reply, got" << escaped(reply) << "- resending";
+        qCDebug(lcLink).noquote() << "no complete reply, got" << codec::EscapedBytes(reply)
+                                  << "- resending";
     }
-    qCDebug(lcLink).noquote() << "received" << escaped(reply) << "status" << status << "after"
-                              << (w.nowMs() - started) << "ms";
+    qCDebug(lcLink).noquote() << "received" << codec::EscapedBytes(reply) << "status" << status
+                              << "after" << (w.nowMs() - started) << "ms";
 }
 
-void PrepareExchange() {
-    if (preparing)
-        return;
-    preparing = true;
-    const auto done = qScopeGuard([] { preparing = false; });
+} // namespace
+
+ExchangeResult Exchange(const QString& command, ReplyWait wait) {
+    ExchangeResult result;
+    result.status = waitMode(wait);
+    exchange(command, result.reply, result.status, result.errorText);
+    return result;
+}
+
+void Transact(const QString& command, QByteArray& reply, qint16& status, QString& errorText) {
+    ReopenLostDevice();
+    exchange(command, reply, status, errorText);
+}
+
+bool ReopenLostDevice() {
     auto& comm = platform::PDQ().Comm1();
-
-    if (reopenHolds > 0)
-        return;
-    // A device that went away (adapter pulled) may be back: one attempt to open it again per
-    // exchange, never a loop, so the tool works again without a restart.
-    bool reopened = false;
-    if (comm.deviceLost()) {
-        reopened = comm.reopenLostDevice();
-        qCInfo(lcLink).noquote() << "device lost; reopening"
-                                 << (reopened ? QStringLiteral("succeeded")
-                                              : QStringLiteral("failed: ") + comm.lastError());
-    }
-    if (exchangeCheck)
-        exchangeCheck(reopened);
-}
-
-void SetExchangeCheck(ExchangeCheck check) {
-    exchangeCheck = check;
+    if (reopenHolds > 0 || !comm.deviceLost())
+        return false;
+    const bool reopened = comm.reopenLostDevice();
+    qCInfo(lcLink).noquote() << "device lost; reopening"
+                             << (reopened ? QStringLiteral("succeeded")
+                                          : QStringLiteral("failed: ") + comm.lastError());
+    return reopened;
 }
 
 LostDeviceHold::LostDeviceHold() {
@@ -167,6 +157,10 @@ LostDeviceHold::LostDeviceHold() {
 
 LostDeviceHold::~LostDeviceHold() {
     --reopenHolds;
+}
+
+bool LostDeviceHold::held() {
+    return reopenHolds > 0;
 }
 
 void ReportCommError(qint16 status, const QString& errorText) {

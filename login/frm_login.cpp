@@ -28,11 +28,7 @@ namespace login {
 
 namespace {
 
-template <typename W> W* named(W* widget, const QString& name) {
-    widget->setObjectName(name);
-    widget->setAccessibleDescription(name);
-    return widget;
-}
+using shell::named;
 
 constexpr int kUserNameBufferLength = 10;
 

@@ -32,9 +32,7 @@ QLabel* namedLabel(const QString& name, const QString& text) {
     auto* label = new QLabel(text);
     // Some lines carry the controller's own identity text: shown as it is, never as markup.
     label->setTextFormat(Qt::PlainText);
-    label->setObjectName(name);
-    label->setAccessibleDescription(name);
-    return label;
+    return named(label, name);
 }
 
 QPixmap bannerPicture() {

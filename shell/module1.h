@@ -1,4 +1,5 @@
-// Program-wide state shared by the screens and the device link.
+// The program-wide variables of the screens, under their legacy names. The device link keeps
+// none of its state here: an exchange takes its command and hands back its reply and status.
 #pragma once
 
 #include <QByteArray>
@@ -17,31 +18,11 @@ extern QString vReleaseDate;
 // Serial port number chosen at login, 1 to 9.
 extern int iComPort;
 
-// Command transaction: command line in, raw reply bytes out, wait mode in / status out.
-extern QString sCommand;
-extern QByteArray sReply;
-extern qint16 iStatus;
-extern QString vErrorText;
-
-// Controller identity block. The display board date holds either the controller's own
-// date text (QString) or a substitute date (QDate).
+// Controller identity block, written by workbench::ControllerIdentity. The display board date
+// holds either the controller's own date text (QString) or a substitute date (QDate).
 extern QVariant vDisplayMicroDate;
 extern QString vDisplayMicroInfo;
 extern QString sTerminalMicroDate;
-
-// Whether the controller now answering is the one the identity fields name. The identity is
-// unconfirmed from a failed identity read, a live reading that got no reply at all or a
-// reopened port, until an identity read succeeds; the calibration log then names no controller.
-extern bool bIdentityUnconfirmed;
-// An identity read is owed before the next command goes on (after a silence or a reopen).
-extern bool bIdentityReadDue;
-// The identity fields hold a block a controller sent whole; only such a block is compared
-// with a later one.
-extern bool bIdentityKnown;
-// How often another controller was found answering, and the identity it replaced until the
-// operator has been told (empty once told).
-extern int iControllerChanges;
-extern QString sReplacedIdentity;
 
 // Channel on display: index 16 to 29, empty until the first channel load.
 extern std::optional<int> vChannelIndex;

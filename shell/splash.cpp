@@ -13,10 +13,7 @@ namespace shell {
 
 namespace {
 QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setAccessibleDescription(name);
-    return label;
+    return named(new QLabel(text, parent), name);
 }
 } // namespace
 

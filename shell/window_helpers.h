@@ -5,8 +5,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-
-class QWidget;
+#include <QWidget>
 
 namespace platform {
 class StatusBar;
@@ -24,5 +23,13 @@ void CenterForm(QWidget& form);
 // Writes `text` into panel `panelIndex` (from 1) of the status bar, unless the panel shows
 // the time, the date or a key state by itself.
 void SetStatusText(platform::StatusBar& statusBar, qint16 panelIndex, const QString& text);
+
+// Gives a control its name as object name and as accessible description, so that support
+// staff, test automation and screen readers can tell which control is which.
+template <typename Control> Control* named(Control* control, const QString& name) {
+    control->setObjectName(name);
+    control->setAccessibleDescription(name);
+    return control;
+}
 
 } // namespace shell

@@ -2,6 +2,7 @@
 // controller, on which port, with which setpoints, and what became of the write and the record.
 #include "workbench/calibration_log.h"
 
+#include "codec/escaped_bytes.h"
 #include "link/identity_block.h"
 #include "link/protocol.h"
 #include "platform/file_append.h"
@@ -11,6 +12,7 @@
 #include "platform/signed_in_user.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 
 #include <QCryptographicHash>
@@ -66,11 +68,6 @@ const QString kKeptPendingText =
 // log cannot, %2 the pending file's full name, %3 why it cannot.
 const QString kNotKeptReason =
     QStringLiteral("%1\r\nNor can it be kept in %2: %3. The Accept is NOT recorded.");
-
-ReportOutcomeCapture*& innermostCapture() {
-    static ReportOutcomeCapture* capture = nullptr;
-    return capture;
-}
 
 // Local time in ISO 8601 with its offset from UTC, to the second: 2024-03-05T14:07:09+01:00.
 // The offset is written out even at UTC, so every line reads the same way.
@@ -315,7 +312,7 @@ CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted) {
 
 void noteControllerIdentity(CalibrationLogEntry& entry) {
     // Never the name of a controller that has not answered for itself.
-    if (Module1::bIdentityUnconfirmed) {
+    if (ControllerIdentity::instance().unconfirmed()) {
         entry.displayMicroDate = kIdentityUnconfirmed;
         entry.displayMicroInfo = kIdentityUnconfirmed;
         entry.terminalMicroDate = kIdentityUnconfirmed;
@@ -349,19 +346,7 @@ QString writeRepliesText(const std::vector<QByteArray>& replies) {
     for (size_t i = 0; i < replies.size(); ++i) {
         if (i > 0)
             text += QLatin1Char('|');
-        for (const char c : replies[i]) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (c == '\r')
-                text += QStringLiteral("\\r");
-            else if (c == '\n')
-                text += QStringLiteral("\\n");
-            else if (c == '\\')
-                text += QStringLiteral("\\\\");
-            else if (byte >= 0x20 && byte < 0x7F && c != '|')
-                text += QLatin1Char(c);
-            else
-                text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-        }
+        text += codec::EscapedBytes(replies[i], '|');
     }
     return text;
 }
@@ -565,24 +550,6 @@ LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry, LogFailureBox 
                                  kNotKeptReason.arg(reason, pendingName, pendingReason)),
         platform::vbOKOnly);
     return outcome;
-}
-
-ReportOutcomeCapture::ReportOutcomeCapture() : m_outer(innermostCapture()) {
-    innermostCapture() = this;
-}
-
-ReportOutcomeCapture::~ReportOutcomeCapture() {
-    innermostCapture() = m_outer;
-}
-
-QString ReportOutcomeCapture::text() const {
-    // Never "stored" without the record update's word for it.
-    return m_result ? reportOutcomeText(*m_result) : QStringLiteral("not stored");
-}
-
-void noteReportOutcome(const RecordResult& result) {
-    if (ReportOutcomeCapture* capture = innermostCapture())
-        capture->m_result = result;
 }
 
 } // namespace workbench

@@ -13,7 +13,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <optional>
 #include <vector>
 
 namespace workbench {
@@ -72,7 +71,7 @@ inline const QString kIdentityUnconfirmed = QStringLiteral("unconfirmed");
 // kIdentityUnconfirmed in all three while the controller now answering has not said who it is.
 void noteControllerIdentity(CalibrationLogEntry& entry);
 
-// The write's outcome for a failed write: "status 3: RS-232 Retry Error", and why after a
+// The write's outcome for a failed write: "status 4: RS-232 Retry Error", and why after a
 // colon when a reason is given.
 QString writeFailureText(qint16 status, const QString& errorText,
                          const QString& reason = QString());
@@ -167,27 +166,5 @@ struct CalibrationLogSession {
 LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry,
                                 LogFailureBox box = LogFailureBox::Shown,
                                 CalibrationLogSession* session = nullptr);
-
-// Catches what became of the report file's record while it lives: the record update hands its
-// outcome to the innermost capture. An Accept opens one around its record update, so that the
-// update keeps its boxes, its result and its callers as they are.
-class ReportOutcomeCapture {
-  public:
-    ReportOutcomeCapture();
-    ~ReportOutcomeCapture();
-    ReportOutcomeCapture(const ReportOutcomeCapture&) = delete;
-    ReportOutcomeCapture& operator=(const ReportOutcomeCapture&) = delete;
-
-    // "stored" only when the record update said so; "not stored" when none reported.
-    QString text() const;
-
-  private:
-    friend void noteReportOutcome(const RecordResult& result);
-    std::optional<RecordResult> m_result;
-    ReportOutcomeCapture* m_outer = nullptr;
-};
-
-// Called by the record update with its final outcome; nothing happens without a capture.
-void noteReportOutcome(const RecordResult& result);
 
 } // namespace workbench

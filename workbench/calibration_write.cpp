@@ -10,6 +10,7 @@
 #include "shell/module1.h"
 #include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,15 +30,13 @@ bool holdsNumber(const QString& text) {
     return false;
 }
 
-// Sends one write command and keeps the controller's reply as received; the status of the
-// exchange.
-qint16 sendWriteCommand(const QString& line, std::vector<QByteArray>& replies) {
-    using namespace Module1;
-    sCommand = line;
-    iStatus = -2;
-    devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
-    replies.push_back(sReply);
-    return iStatus;
+// Sends one write command and keeps the controller's reply as received. The Accept holds a
+// lost device lost meanwhile (LostDeviceHold), so no identity read comes between its commands.
+devicelink::ExchangeResult sendWriteCommand(const QString& line, std::vector<QByteArray>& replies) {
+    devicelink::ExchangeResult written =
+        devicelink::Exchange(line, devicelink::ReplyWait::OneSecond);
+    replies.push_back(written.reply);
+    return written;
 }
 
 // Why a write command could not be sent, when the device is lost; empty otherwise.
@@ -73,7 +72,7 @@ AcceptSnapshot frmCalibrateSensor::TakeAcceptSnapshot() const {
 void frmCalibrateSensor::cmdAccept_Click() {
     // During a load the fields are about to be replaced, so the press is dropped; during a
     // live reading it runs as soon as the reading has ended.
-    if (deferIfBusy(Deferred::Accept))
+    if (deferIfBusy(Request::Accept))
         return;
     const AcceptSnapshot accepted = TakeAcceptSnapshot();
     if (accepted.channel == nullptr)
@@ -114,7 +113,7 @@ void frmCalibrateSensor::cmdAccept_Click() {
     // Before the first write command: a lost device is tried once more and an identity read
     // that is owed is made, so the Accept knows which controller it writes to. Should another
     // controller answer than the one the channel was loaded from, the Accept sends nothing.
-    devicelink::PrepareExchange();
+    ControllerIdentity::instance().recheckBeforeCommand();
     if (NoticeAnotherController(true))
         return;
     workbench::noteControllerIdentity(logged);
@@ -134,14 +133,14 @@ void frmCalibrateSensor::cmdAccept_Click() {
     std::vector<QByteArray> replies;
     for (const QString& line : {devicelink::protocol::CalibrationOnCommand(), calibration,
                                 devicelink::protocol::CalibrationOffCommand()}) {
-        using namespace Module1;
-        if (sendWriteCommand(line, replies) > 0 && !failureShown) {
+        const devicelink::ExchangeResult written = sendWriteCommand(line, replies);
+        if (written.failed() && !failureShown) {
             failureShown = true;
-            logged.controllerWrite =
-                workbench::writeFailureText(iStatus, vErrorText, notSentReason(lostBeforeWrite));
+            logged.controllerWrite = workbench::writeFailureText(written.status, written.errorText,
+                                                                 notSentReason(lostBeforeWrite));
             platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") +
-                                 codec::MessageNumberText(iStatus) + QStringLiteral(", ") +
-                                 vErrorText,
+                                 codec::MessageNumberText(written.status) + QStringLiteral(", ") +
+                                 written.errorText,
                              platform::vbOKOnly, QStringLiteral("Communications Error"));
         }
     }
@@ -153,9 +152,10 @@ void frmCalibrateSensor::cmdAccept_Click() {
     ReadAnalogValues();
     logged.readingAfter = cboAnalogData->text();
 
-    workbench::ReportOutcomeCapture reportOutcome;
-    const bool reportWritable = UpdateReportFile(accepted, !failureShown);
-    logged.reportFile = reportOutcome.text();
+    const ReportUpdate report = UpdateReportFile(accepted, !failureShown);
+    if (report.record)
+        logged.reportFile = workbench::reportOutcomeText(*report.record);
+    const bool reportWritable = report.workbenchStaysOpen;
     // Logged whatever became of the write and the record, the failures above all. A line the
     // log cannot take is kept in its pending file, or failing that not recorded; each is told
     // in a box once a session, and holds nothing up. After the report file's "Click OK to

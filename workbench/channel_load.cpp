@@ -11,6 +11,7 @@
 #include "platform/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 #include "workbench/range_format.h"
 
 #include <QComboBox>
@@ -25,11 +26,12 @@ void frmCalibrateSensor::GetSensorValue() {
         vChannelIndex = channel->index;
     }
     QByteArray unusedLine;
-    SendData(oAddress, sReadReply, unusedLine);
+    const bool read = SendData(oAddress, sReadReply, unusedLine);
 
-    // Only a reply in the table layout is decoded. Any other (the read failed and was
-    // reported) is shown as a read that got nothing: the word 0.
-    const quint16 word = devicelink::protocol::TableReplyWord(sReadReply).value_or(0);
+    // Only a reply that was read whole and carries a setup word is decoded. Any other (the
+    // read failed and was reported) is shown as a read that got nothing: the word 0.
+    const quint16 word =
+        read ? devicelink::protocol::TableReplyWord(sReadReply).value_or(0) : quint16(0);
     sValueText = codec::Num2Bin(word);
     const int type = codec::Bin2Num(sValueText.mid(0, 4));
     const int unit = codec::Bin2Num(sValueText.mid(4, 4));
@@ -66,8 +68,8 @@ void frmCalibrateSensor::LoadChannel() {
     cboAnalogData->clear();
     // A lost device opened again and an identity read owed come before the setup word, so the
     // whole load comes from the controller now answering, and the load knows which one.
-    devicelink::PrepareExchange();
-    m_loadedChanges = iControllerChanges;
+    ControllerIdentity::instance().recheckBeforeCommand();
+    m_loadedFromReplacedController = false;
     GetSensorValue();
     GetSensorData();
 

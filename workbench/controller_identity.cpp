@@ -1,14 +1,17 @@
 // Another controller behind the same port: the operator is told once, and the channel on display
 // is read again from the controller now answering, so that what is shown, sent and logged all
 // belong to one controller.
-#include "workbench/frm_calibrate_sensor.h"
+#include "workbench/controller_identity.h"
 
 #include "link/identity_block.h"
 #include "link/protocol.h"
 #include "link/transact.h"
 #include "platform/message_box.h"
 #include "shell/module1.h"
-#include "workbench/controller_identity.h"
+#include "workbench/frm_calibrate_sensor.h"
+
+#include <optional>
+#include <utility>
 
 namespace workbench {
 
@@ -26,119 +29,136 @@ const QString kAnotherControllerText =
 const QString kAcceptStoppedText =
     QStringLiteral("\r\nThe Accept has sent nothing; check the setpoints and press Accept again.");
 
-void adopt(const devicelink::IdentityValues& values) {
-    using namespace Module1;
-    vDisplayMicroDate = values.displayMicroDate;
-    vDisplayMicroInfo = values.displayMicroInfo;
-    sTerminalMicroDate = values.terminalMicroDate;
-    bIdentityKnown = true;
-    bIdentityUnconfirmed = false;
-}
-
-// Before each exchange (see WatchControllerIdentity).
-void checkIdentityBeforeExchange(bool reopened) {
-    using namespace Module1;
-    // Whatever answers on a reopened port has not said who it is yet.
-    if (reopened) {
-        bIdentityUnconfirmed = true;
-        bIdentityReadDue = true;
-    }
-    if (bIdentityReadDue)
-        ReadIdentityAgain();
-}
-
 } // namespace
 
-void ReadIdentityBlock(QVariant& vDisplayMicroDate, QString& vDisplayMicroInfo,
-                       QString& sTerminalMicroDate) {
-    using namespace Module1;
-    WatchControllerIdentity();
-    sCommand = devicelink::protocol::IdentityReadCommand();
-    iStatus = 22;
-    devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
-    const bool read = iStatus == 0;
-    if (!read)
-        devicelink::ReportCommError(iStatus, vErrorText);
+ControllerIdentity& ControllerIdentity::instance() {
+    static ControllerIdentity identity;
+    return identity;
+}
 
-    const devicelink::IdentityValues values = devicelink::CutIdentity(sReply);
+void ControllerIdentity::ReadIdentityBlock(QVariant& vDisplayMicroDate, QString& vDisplayMicroInfo,
+                                           QString& sTerminalMicroDate) {
+    recheckBeforeCommand();
+    const devicelink::ExchangeResult block = devicelink::Exchange(
+        devicelink::protocol::IdentityReadCommand(), devicelink::ReplyWait::IdentityBlock);
+    const bool read = !block.failed();
+    if (!read)
+        devicelink::ReportCommError(block.status, block.errorText);
+
+    const devicelink::IdentityValues values = devicelink::CutIdentity(block.reply);
     vDisplayMicroDate = values.displayMicroDate;
     vDisplayMicroInfo = values.displayMicroInfo;
     sTerminalMicroDate = values.terminalMicroDate;
     // Fields cut from a failed read name no controller: unconfirmed, and read again before the
     // next command goes on.
-    bIdentityKnown = read;
-    bIdentityUnconfirmed = !read;
-    bIdentityReadDue = !read;
+    m_known = read;
+    m_readOwed = !read;
+    setUnconfirmed(!read);
 }
 
-void ReadIdentityAgain() {
+void ControllerIdentity::recheckBeforeCommand() {
+    if (devicelink::LostDeviceHold::held())
+        return;
+    // Whatever answers on a reopened port has not said who it is yet.
+    if (devicelink::ReopenLostDevice()) {
+        m_readOwed = true;
+        setUnconfirmed(true);
+    }
+    if (m_readOwed)
+        readAgain();
+}
+
+void ControllerIdentity::noteSilence() {
+    m_readOwed = true;
+    setUnconfirmed(true);
+}
+
+QString ControllerIdentity::takeReplacedIdentity() {
+    return std::exchange(m_replaced, QString());
+}
+
+QString ControllerIdentity::text() const {
     using namespace Module1;
+    return devicelink::IdentityText(vDisplayMicroDate, vDisplayMicroInfo, sTerminalMicroDate);
+}
+
+void ControllerIdentity::reset() {
+    m_unconfirmed = false;
+    m_readOwed = false;
+    m_known = false;
+    m_changes = 0;
+    m_replaced.clear();
+}
+
+void ControllerIdentity::readAgain() {
     using devicelink::IdentityValues;
-    bIdentityReadDue = false;
+    m_readOwed = false;
     const std::optional<IdentityValues> first = devicelink::ReadIdentityOnce();
     if (!first) {
-        bIdentityUnconfirmed = true;
+        setUnconfirmed(true);
         return;
     }
-    const QString before = IdentityText();
+    const QString before = text();
     const auto textOf = [](const IdentityValues& values) {
         return devicelink::IdentityText(values);
     };
     // Nothing to compare with (the start-up read failed), or the same controller.
-    if (!bIdentityKnown || textOf(*first) == before) {
+    if (!m_known || textOf(*first) == before) {
         adopt(*first);
         return;
     }
     const std::optional<IdentityValues> second = devicelink::ReadIdentityOnce();
     if (!second || (textOf(*second) != before && textOf(*second) != textOf(*first))) {
         // Two answers that disagree name no controller.
-        bIdentityUnconfirmed = true;
+        setUnconfirmed(true);
         return;
     }
     if (textOf(*second) == before) {
         // The first answer was disturbed; the controller is the one read before.
-        bIdentityUnconfirmed = false;
+        setUnconfirmed(false);
         return;
     }
     // Another controller. When the operator has not yet been told of an earlier change, the
     // identity to tell of is still the one before that.
-    if (sReplacedIdentity.isEmpty())
-        sReplacedIdentity = before;
+    if (m_replaced.isEmpty())
+        m_replaced = before;
     adopt(*second);
-    ++iControllerChanges;
+    ++m_changes;
     // Back to the controller the operator last heard of: nothing to tell.
-    if (sReplacedIdentity == IdentityText())
-        sReplacedIdentity.clear();
+    if (m_replaced == text())
+        m_replaced.clear();
+    emit anotherControllerAnswers();
 }
 
-void NoteSilence() {
-    Module1::bIdentityUnconfirmed = true;
-    Module1::bIdentityReadDue = true;
-}
-
-QString IdentityText() {
+void ControllerIdentity::adopt(const devicelink::IdentityValues& values) {
     using namespace Module1;
-    return devicelink::IdentityText(vDisplayMicroDate, vDisplayMicroInfo, sTerminalMicroDate);
+    vDisplayMicroDate = values.displayMicroDate;
+    vDisplayMicroInfo = values.displayMicroInfo;
+    sTerminalMicroDate = values.terminalMicroDate;
+    m_known = true;
+    setUnconfirmed(false);
 }
 
-void WatchControllerIdentity() {
-    devicelink::SetExchangeCheck(&checkIdentityBeforeExchange);
+void ControllerIdentity::setUnconfirmed(bool unconfirmed) {
+    if (m_unconfirmed == unconfirmed)
+        return;
+    m_unconfirmed = unconfirmed;
+    emit confirmationChanged(unconfirmed);
 }
 
 bool frmCalibrateSensor::NoticeAnotherController(bool acceptStopped) {
-    using namespace Module1;
-    if (!sReplacedIdentity.isEmpty()) {
-        QString text = kAnotherControllerText.arg(sReplacedIdentity, IdentityText());
+    const QString replaced = ControllerIdentity::instance().takeReplacedIdentity();
+    if (!replaced.isEmpty()) {
+        QString text = kAnotherControllerText.arg(replaced, ControllerIdentity::instance().text());
         if (acceptStopped)
             text += kAcceptStoppedText;
         // Told once: the next change is told of again.
-        sReplacedIdentity.clear();
         platform::MsgBox(text, platform::vbOKOnly, kAnotherControllerTitle);
     }
-    if (iControllerChanges == m_loadedChanges)
+    if (!m_loadedFromReplacedController)
         return false;
     // The sensor type, unit and limits on display are the previous controller's.
-    defer(Deferred::Reload);
+    defer(Request::Reload);
     return true;
 }
 

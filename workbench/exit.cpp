@@ -11,7 +11,7 @@ namespace workbench {
 
 void frmCalibrateSensor::cmdCancel_Click() {
     // Never torn down in the middle of a transaction: asked again once it has ended.
-    if (deferIfBusy(Deferred::Exit))
+    if (deferIfBusy(Request::Exit))
         return;
     const int answer = platform::MsgBox(QStringLiteral("Are You SURE you want to EXIT?"),
                                         platform::vbYesNo, QStringLiteral("Exit Program"));
@@ -23,7 +23,7 @@ void frmCalibrateSensor::cmdCancel_Click() {
 }
 
 void frmCalibrateSensor::closeEvent(QCloseEvent* event) {
-    if (deferIfBusy(Deferred::CloseNow)) {
+    if (deferIfBusy(Request::CloseNow)) {
         event->ignore();
         return;
     }

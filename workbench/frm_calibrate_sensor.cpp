@@ -31,13 +31,8 @@ namespace workbench {
 
 namespace {
 
-// Every control carries its name as object name and as accessible description, so that support
-// staff, test automation and screen readers can tell which control is which.
-template <typename Control> Control* named(Control* control, const QString& name) {
-    control->setObjectName(name);
-    control->setAccessibleDescription(name);
-    return control;
-}
+// Every control carries its name (shell::named).
+using shell::named;
 
 QLabel* label(const QString& name, const QString& caption, QWidget* parent) {
     return named(new QLabel(caption, parent), name);
@@ -89,8 +84,10 @@ frmCalibrateSensor::frmCalibrateSensor(QWidget* parent) : QDialog(parent) {
     connectHandlers();
     connectSetpointFields();
     watchHeldControls();
-    // Every exchange made while the workbench is open first checks who answers.
-    WatchControllerIdentity();
+    // A channel on display that came from the controller another one has replaced is read
+    // again (NoticeAnotherController).
+    connect(&ControllerIdentity::instance(), &ControllerIdentity::anotherControllerAnswers, this,
+            [this] { m_loadedFromReplacedController = true; });
     Form_Load();
 }
 
@@ -277,200 +274,6 @@ void frmCalibrateSensor::connectHandlers() {
                 if (form == this)
                     Form_Activate();
             });
-}
-
-frmCalibrateSensor::DeferRule frmCalibrateSensor::deferRule(Deferred action) {
-    // One line per action: what becomes of it while other work runs, and how it runs once
-    // that has ended. A deferred Accept presses the button, so that it runs only if the button
-    // is on by then.
-    using F = frmCalibrateSensor;
-    switch (action) {
-    case Deferred::Reload:
-        return {WhenBusy::DeferredMove, [](F& f) { f.cboChannelNumber_Click(); }};
-    case Deferred::StepNext:
-        return {WhenBusy::DeferredMove, [](F& f) { f.cmdNextChannel_Click(); }};
-    case Deferred::StepPrev:
-        return {WhenBusy::DeferredMove, [](F& f) { f.cmdPrevChannel_Click(); }};
-    case Deferred::Accept:
-        return {WhenBusy::DroppedDuringLoad, [](F& f) { f.cmdAccept->click(); }};
-    case Deferred::Exit:
-        return {WhenBusy::Deferred, [](F& f) { f.cmdCancel_Click(); }};
-    case Deferred::CloseNow:
-        return {WhenBusy::Deferred, [](F& f) { f.close(); }};
-    case Deferred::About:
-        return {WhenBusy::Deferred, [](F& f) { f.cmdAbout_Click(); }};
-    case Deferred::LiveReading:
-        return {WhenBusy::Dropped, nullptr};
-    }
-    return {WhenBusy::Dropped, nullptr}; // not reached: every action has its line above
-}
-
-bool frmCalibrateSensor::deferIfBusy(Deferred action) {
-    if (!isBusy())
-        return false;
-    switch (deferRule(action).whenBusy) {
-    case WhenBusy::Deferred:
-    case WhenBusy::DeferredMove:
-        defer(action);
-        break;
-    case WhenBusy::DroppedDuringLoad:
-        if (m_loadDepth == 0)
-            defer(action);
-        break;
-    case WhenBusy::Dropped:
-        break;
-    }
-    return true;
-}
-
-void frmCalibrateSensor::defer(Deferred action) {
-    const auto isMove = [](Deferred a) { return deferRule(a).whenBusy == WhenBusy::DeferredMove; };
-    if (isMove(action))
-        std::erase_if(m_deferred, isMove);
-    if (std::find(m_deferred.begin(), m_deferred.end(), action) == m_deferred.end())
-        m_deferred.push_back(action);
-}
-
-void frmCalibrateSensor::runDeferredWork() {
-    if (isBusy() || m_unloading || m_deferred.empty())
-        return;
-    const Deferred next = m_deferred.front();
-    m_deferred.pop_front();
-    if (const auto run = deferRule(next).run)
-        run(*this);
-    // Whatever is left runs after this, unless this started work of its own (which then
-    // picks the rest up when it ends).
-    if (!m_deferred.empty() && !isBusy())
-        QTimer::singleShot(0, this, [this] { runDeferredWork(); });
-}
-
-std::vector<QWidget*> frmCalibrateSensor::heldControls() const {
-    return {cboChannelNumber, medSensorRangeLo, medSensorRangeHi, medSensorLoVolts,
-            medSensorHiVolts};
-}
-
-void frmCalibrateSensor::watchHeldControls() {
-    for (QWidget* control : heldControls())
-        control->installEventFilter(this);
-}
-
-namespace {
-
-// Everything by which an operator changes a control: keys (paste included), the mouse and its
-// wheel, input methods, drag and drop, the context menu with its Paste.
-bool isOperatorInput(QEvent::Type type) {
-    switch (type) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::InputMethod:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
-bool frmCalibrateSensor::eventFilter(QObject* watched, QEvent* event) {
-    if (isInputHeld() && isOperatorInput(event->type())) {
-        event->accept();
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void frmCalibrateSensor::holdInput() {
-    if (m_inputHeld++ > 0)
-        return;
-    // No focus either: a click or Tab cannot move into them, so no field check starts.
-    m_heldFocusPolicies.clear();
-    for (QWidget* control : heldControls()) {
-        m_heldFocusPolicies.emplace_back(control, control->focusPolicy());
-        control->setFocusPolicy(Qt::NoFocus);
-    }
-}
-
-void frmCalibrateSensor::releaseInput() {
-    if (m_inputHeld > 1) {
-        --m_inputHeld;
-        return;
-    }
-    // Input that arrived during the last wait is still queued: it is delivered now, while
-    // it is still swallowed, instead of reaching a field once the work has ended.
-    platform::waits().yield();
-    m_inputHeld = 0;
-    for (const auto& [control, policy] : m_heldFocusPolicies)
-        control->setFocusPolicy(policy);
-    m_heldFocusPolicies.clear();
-}
-
-frmCalibrateSensor::ControllerWork::ControllerWork(frmCalibrateSensor& form, Kind kind,
-                                                   QWidget* focusWhenDone)
-    : m_form(form), m_kind(kind), m_focusWhenDone(focusWhenDone) {
-    ++m_form.m_busyDepth;
-    m_form.Timer1->stop();
-    if (m_kind == Kind::LiveReading)
-        return;
-    if (m_kind == Kind::Load)
-        ++m_form.m_loadDepth;
-    // Held before the buttons are turned off, so that the focus they give up cannot land in a
-    // setpoint field. Only the first of nested works changes the buttons and the cursor.
-    m_form.holdInput();
-    if (m_form.m_inputHeld > 1)
-        return;
-    m_form.cmdNextChannel->setEnabled(false);
-    m_form.cmdPrevChannel->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_kind == Kind::Accept)
-        m_form.cmdAccept->setEnabled(false);
-}
-
-frmCalibrateSensor::ControllerWork::~ControllerWork() {
-    if (m_kind != Kind::LiveReading) {
-        // Still busy, and still a load, while the input the waits held back is delivered and
-        // swallowed: nothing it asks for starts now.
-        const bool lastHold = m_form.m_inputHeld == 1;
-        m_form.releaseInput();
-        if (m_kind == Kind::Load)
-            --m_form.m_loadDepth;
-        if (lastHold) {
-            m_form.cmdNextChannel->setEnabled(true);
-            m_form.cmdPrevChannel->setEnabled(true);
-            QApplication::restoreOverrideCursor();
-            if (m_kind == Kind::Accept)
-                m_form.cmdAccept->setEnabled(true);
-        }
-    }
-    if (!m_form.m_unloading) {
-        if (m_form.m_busyDepth == 1)
-            m_form.Timer1->start();
-        // A keyboard user goes on from the control that started the work.
-        if (m_focusWhenDone != nullptr)
-            m_focusWhenDone->setFocus(Qt::OtherFocusReason);
-    }
-    if (--m_form.m_busyDepth == 0 && !m_form.m_deferred.empty())
-        QTimer::singleShot(0, &m_form, [form = &m_form] { form->runDeferredWork(); });
-}
-
-frmCalibrateSensor::ProgramSetsChannel::ProgramSetsChannel(frmCalibrateSensor& form)
-    : m_form(form), m_before(form.iChannelButton) {
-    m_form.iChannelButton = true;
-}
-
-frmCalibrateSensor::ProgramSetsChannel::~ProgramSetsChannel() {
-    m_form.iChannelButton = m_before;
 }
 
 } // namespace workbench

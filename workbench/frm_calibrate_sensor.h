@@ -21,12 +21,14 @@
 #pragma once
 
 #include "workbench/calibration_log.h"
+#include "workbench/report_file.h"
 
 #include <QDialog>
 #include <QString>
 #include <QtGlobal>
 
 #include <deque>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -66,10 +68,20 @@ struct AcceptSnapshot {
     QString reading;
 };
 
+// What became of an Accept's record in the report file.
+struct ReportUpdate {
+    // The record's outcome; none when no channel had been loaded, and nothing was recorded.
+    std::optional<RecordResult> record;
+    // False when the file could not be opened even after making it: the workbench is closed.
+    bool workbenchStaysOpen = true;
+};
+
 class frmCalibrateSensor : public QDialog {
     Q_OBJECT
 
   public:
+    // --- Building the window (frm_calibrate_sensor.cpp) ---
+
     // Builds the controls and runs Form_Load.
     explicit frmCalibrateSensor(QWidget* parent = nullptr);
 
@@ -77,18 +89,26 @@ class frmCalibrateSensor : public QDialog {
     // loading it, and disables the sensor type and unit fields.
     void Form_Load();
 
+    // --- The sensor catalogue (catalogue.cpp) ---
+
     // Turns the setup code of the channel on display (`Module1::vChannelIndex`,
     // `Module1::sChannelSetup`) into the sensor type and unit texts, the default range values
     // and voltages, and the state of the two voltage fields; then repaints the form. Leaves the
     // four setpoint texts alone.
     void GetSensorData();
 
+    // --- Channel load (channel_load.cpp) ---
+
     // Loads and shows the channel the list shows: setup word, sensor type and unit, the
     // setpoint defaults, one live reading.
     void LoadChannel();
 
+    // --- Live analog readout (live_readout.cpp) ---
+
     // One refresh of the live reading; dropped while other work runs.
     void Timer1_Timer();
+
+    // --- Setpoint entry and validation (setpoint_entry.cpp) ---
 
     // Each gets the event's cancel flag and leaves it false: a wrong entry is replaced and
     // the operator told, never held.
@@ -97,19 +117,28 @@ class frmCalibrateSensor : public QDialog {
     void medSensorRangeHi_Validate(bool& Cancel);
     void medSensorRangeLo_Validate(bool& Cancel);
 
+    // --- Calibration write (calibration_write.cpp) ---
+
     void cmdAccept_Click();
     // The channel on display, what is shown for it, and the four setpoint texts as they stand
     // now.
     AcceptSnapshot TakeAcceptSnapshot() const;
-    // Records the accepted setpoints in the accepted channel's row of the report file; false
-    // when the file could not be opened even after creating it (the workbench is then closed).
-    // `controllerWritten` tells whether the three write commands went through, so that a box
-    // about the record says truly what became of the controller.
-    bool UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
+    // --- The report file's record (report_file.cpp) ---
+
+    // Records the accepted setpoints in the accepted channel's row of the report file and
+    // says what became of the record, and whether the workbench stays open (it is closed when
+    // the file could not be opened even after making it). `controllerWritten` tells whether the
+    // three write commands went through, so that a box about the record says truly what became
+    // of the controller.
+    ReportUpdate UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
+
+    // --- Work on the controller (controller_work.cpp) ---
 
     // True while a channel load, an accept or a live reading runs. They share the one link
     // and the program-wide state, so nothing else may start until they end.
     bool isBusy() const { return m_busyDepth > 0; }
+
+    // --- What the last channel load left (catalogue.cpp, channel_load.cpp) ---
 
     // What the sensor type of the channel on display sets as defaults: the low range value
     // (0, 5, -15 or -40) and the low and high sensor voltages.
@@ -124,29 +153,30 @@ class frmCalibrateSensor : public QDialog {
     qint32 lastAddress() const { return oAddress; }
 
   protected:
-    // Swallows the operator's input to the channel list and the setpoint fields while a load
-    // or an accept runs.
+    // Swallows the operator's input (controller_work.cpp) to the channel list and the setpoint
+    // fields while a load or an accept runs.
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Esc presses the Exit button instead of closing the window.
+    // Esc presses the Exit button instead of closing the window (frm_calibrate_sensor.cpp).
     void keyPressEvent(QKeyEvent* event) override;
-    // Closing from the title bar ends the workbench without a question.
+    // Closing from the title bar ends the workbench without a question (exit.cpp).
     void closeEvent(QCloseEvent* event) override;
     // However the workbench ends, Accepts kept pending join the calibration log if it can be
     // written now.
     void done(int result) override;
 
   private:
-    // --- Work on the controller ---
+    // --- Work on the controller (controller_work.cpp) ---
 
     // What the operator (or the window) can ask for while other work runs. Each has one line
-    // in deferRule(), which says what becomes of it then and how it is run afterwards.
-    enum class Deferred { Reload, StepNext, StepPrev, Accept, Exit, CloseNow, About, LiveReading };
+    // in deferRule(), which says what becomes of it then (it waits, or is dropped) and how it is
+    // run afterwards.
+    enum class Request { Reload, StepNext, StepPrev, Accept, Exit, CloseNow, About, LiveReading };
     enum class WhenBusy {
         // Runs once the work has ended.
-        Deferred,
+        Waits,
         // A channel move: runs once the work has ended, replacing any move asked for before it
         // (the last pick wins).
-        DeferredMove,
+        WaitsAsLastMove,
         // Dropped while a channel load runs (the fields are about to be replaced); deferred
         // while any other work runs.
         DroppedDuringLoad,
@@ -158,11 +188,11 @@ class frmCalibrateSensor : public QDialog {
         // Runs it once the work has ended; nullptr for what is only ever dropped.
         void (*run)(frmCalibrateSensor&);
     };
-    static DeferRule deferRule(Deferred action);
+    static DeferRule deferRule(Request action);
     // The gate at the start of every entry point: true when other work runs, and `action` has
     // been deferred or dropped as its rule says; false when the caller may go ahead.
-    bool deferIfBusy(Deferred action);
-    void defer(Deferred action);
+    bool deferIfBusy(Request action);
+    void defer(Request action);
     void runDeferredWork();
 
     // One piece of work on the controller, for the life of the object. It marks the workbench
@@ -182,6 +212,9 @@ class frmCalibrateSensor : public QDialog {
         ControllerWork& operator=(const ControllerWork&) = delete;
 
       private:
+        // The buttons this work turns off while it runs, and turns on again when it ends.
+        std::vector<QWidget*> buttonsTurnedOff() const;
+
         frmCalibrateSensor& m_form;
         const Kind m_kind;
         QWidget* const m_focusWhenDone;
@@ -212,7 +245,8 @@ class frmCalibrateSensor : public QDialog {
     void holdInput();
     void releaseInput();
 
-    // --- Building the window ---
+    // --- Building the window (frm_calibrate_sensor.cpp; the setpoint fields' handlers are
+    // connected in setpoint_entry.cpp) ---
 
     void createControls();
     void layOutControls();
@@ -220,20 +254,21 @@ class frmCalibrateSensor : public QDialog {
     void connectHandlers();
     void connectSetpointFields();
 
-    // --- Controller table read and channel load ---
+    // --- Controller table read and channel load (table_read.cpp, channel_load.cpp) ---
 
     // Reads the controller table lines `oAddress` and `oAddress` + 1 and returns both replies
-    // whole; one communications error box when either read failed.
-    void SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
+    // whole; one communications error box when either read failed. True when the first line
+    // was read and carries a setup word.
+    bool SendData(const qint32& oAddress, QByteArray& sLineNo, QByteArray& sLineNo2);
     // Reads the setup word of the channel the list shows and stores its setup code.
     void GetSensorValue();
 
-    // --- Live analog readout ---
+    // --- Live analog readout (live_readout.cpp) ---
 
     // Takes and shows one live reading of the channel on display.
     void ReadAnalogValues();
 
-    // --- Channel navigation ---
+    // --- Channel navigation (navigation.cpp) ---
 
     void Form_Activate();
     void cboChannelNumber_Click();
@@ -241,7 +276,7 @@ class frmCalibrateSensor : public QDialog {
     void cmdPrevChannel_Click();
     void stepChannel(int direction);
 
-    // --- Setpoint entry and validation ---
+    // --- Setpoint entry and validation (setpoint_entry.cpp) ---
 
     void onFocusChanged(QWidget* old, QWidget* now);
     void medSensorHiVolts_GotFocus();
@@ -249,7 +284,7 @@ class frmCalibrateSensor : public QDialog {
     void medSensorRangeHi_GotFocus();
     void medSensorRangeLo_GotFocus();
 
-    // --- Calibration write, exit, about box ---
+    // --- Calibration write, exit, about box (setpoint_entry.cpp, exit.cpp, about_box.cpp) ---
 
     // Refuses an Accept whose low voltage is above its high voltage, or whose low range value
     // is above its high one: the high field's own message, the focus in that field. True when
@@ -258,7 +293,7 @@ class frmCalibrateSensor : public QDialog {
     void cmdCancel_Click();
     void cmdAbout_Click();
 
-    // --- Another controller behind the same port ---
+    // --- Another controller behind the same port (controller_identity.cpp) ---
 
     // Tells the operator once, in a box, when another controller was found answering (the
     // identity before and now, and that the report file may hold rows of the previous one);
@@ -321,15 +356,14 @@ class frmCalibrateSensor : public QDialog {
     int m_loadDepth = 0;
     int m_inputHeld = 0;
     std::vector<std::pair<QWidget*, Qt::FocusPolicy>> m_heldFocusPolicies;
-    // What the operator asked for while other work ran; it runs, in order, once that has
-    // ended.
-    std::deque<Deferred> m_deferred;
+    // What the operator asked for while other work ran, and waits; it runs, in order, once
+    // that has ended.
+    std::deque<Request> m_waiting;
     // The setpoint field the operator is working in (validated when the focus leaves it).
     QWidget* m_fieldBeingEdited = nullptr;
     bool m_unloading = false;
-    // The count of controllers found answering (Module1::iControllerChanges) when the channel
-    // on display was loaded.
-    int m_loadedChanges = 0;
+    // Another controller has answered since the channel on display was loaded.
+    bool m_loadedFromReplacedController = false;
     // What the session keeps of the calibration log: one workbench is one session, and each
     // box about the log is shown once in it.
     CalibrationLogSession m_logSession;

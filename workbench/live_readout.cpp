@@ -23,20 +23,21 @@ void frmCalibrateSensor::ReadAnalogValues() {
     if (!command)
         return; // no channel loaded yet: nothing is sent, the field stays as it is
     const ControllerWork work(*this, ControllerWork::Kind::LiveReading);
-    sCommand = *command;
-    iStatus = -2;
-    devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
+    ControllerIdentity& identity = ControllerIdentity::instance();
+    identity.recheckBeforeCommand();
+    const devicelink::ExchangeResult reading =
+        devicelink::Exchange(*command, devicelink::ReplyWait::OneSecond);
     // A reading that got no reply at all: whoever answers next is asked who it is first.
-    if (sReply.isEmpty())
-        NoteSilence();
+    if (reading.reply.isEmpty())
+        identity.noteSilence();
     // Blanks for NULs, the degree sign for the controller's 0xDF; shown as plain text.
-    cboAnalogData->setText(devicelink::protocol::LiveReadingText(sReply));
+    cboAnalogData->setText(devicelink::protocol::LiveReadingText(reading.reply));
     cboAnalogData->repaint();
 }
 
 void frmCalibrateSensor::Timer1_Timer() {
-    if (deferIfBusy(Deferred::LiveReading))
-        return; // a load or an accept is talking to the controller
+    if (deferIfBusy(Request::LiveReading))
+        return; // other work is talking to the controller; the next tick comes by itself
     const ControllerWork work(*this, ControllerWork::Kind::LiveReading);
     ReadAnalogValues();
     // The reading may have found another controller (after a reopen or a silence).

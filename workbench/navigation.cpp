@@ -29,7 +29,7 @@ int steppedChannel(int channel, int direction) {
 } // namespace
 
 void frmCalibrateSensor::Form_Activate() {
-    if (deferIfBusy(Deferred::Reload))
+    if (deferIfBusy(Request::Reload))
         return;
     LoadChannel();
     repaint();
@@ -39,19 +39,19 @@ void frmCalibrateSensor::cboChannelNumber_Click() {
     // A selection the program makes itself does not load the channel.
     if (iChannelButton)
         return;
-    if (deferIfBusy(Deferred::Reload))
+    if (deferIfBusy(Request::Reload))
         return;
     LoadChannel();
 }
 
 void frmCalibrateSensor::cmdNextChannel_Click() {
-    if (deferIfBusy(Deferred::StepNext))
+    if (deferIfBusy(Request::StepNext))
         return;
     stepChannel(+1);
 }
 
 void frmCalibrateSensor::cmdPrevChannel_Click() {
-    if (deferIfBusy(Deferred::StepPrev))
+    if (deferIfBusy(Request::StepPrev))
         return;
     stepChannel(-1);
 }

@@ -6,7 +6,6 @@
 #include "platform/masked_edit.h"
 #include "platform/message_box.h"
 #include "platform/report_files.h"
-#include "workbench/calibration_log.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 
@@ -91,16 +90,6 @@ bool reportRowTakesRecord(qint64 fileSize, const ChannelInfo& channel,
            labelBytes == reportRowLabel(channel);
 }
 
-std::optional<QByteArray> reportWithRecord(const QByteArray& file, const ChannelInfo& channel,
-                                           const QByteArray& record) {
-    QByteArray updated = file.isEmpty() ? reportTemplate() : file;
-    const qint64 labelAt = channel.reportOffset - kReportDataColumn;
-    if (!reportRowTakesRecord(updated.size(), channel, updated.mid(labelAt, kReportDataColumn)))
-        return std::nullopt;
-    updated.replace(channel.reportOffset, record.size(), record);
-    return updated;
-}
-
 RecordResult storeReportRecord(const QString& fileName, const ChannelInfo& channel,
                                const QByteArray& record) {
     qint32 handle = platform::kNoFile;
@@ -158,7 +147,8 @@ void setReportDirectoryForTests(const QString& directory) {
     reportDirectoryOverride() = directory;
 }
 
-bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten) {
+ReportUpdate frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted,
+                                                  bool controllerWritten) {
     // The four texts as the fields held them when the Accept started, the same ones the
     // controller was sent.
     const QByteArray record = workbench::reportRecord(accepted.loVolts, accepted.hiVolts,
@@ -169,7 +159,7 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool c
     // The row is the accepted channel's, whatever the channel list shows by now. Without a
     // channel nothing is recorded and no file is opened or made.
     if (accepted.channel == nullptr)
-        return true;
+        return {};
     oAddress = accepted.channel->reportOffset;
 
     const workbench::ChannelInfo& channel = *accepted.channel;
@@ -184,18 +174,16 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool c
         platform::FCreate(fileName, workbench::reportTemplate());
         result = workbench::storeReportRecord(fileName, channel, record);
         if (result.outcome == workbench::RecordOutcome::CannotOpen) {
-            workbench::noteReportOutcome(result);
             platform::MsgBox(QStringLiteral("Error!  Cannot Open ") + shownName +
                                  QStringLiteral(" File.\r\nClick OK to EXIT"),
                              platform::vbOKOnly);
             Timer1->stop();
             // Closing the workbench ends the program; nothing more of the Accept runs.
             done(QDialog::Rejected);
-            return false;
+            return {result, false};
         }
     }
 
-    workbench::noteReportOutcome(result);
     // The controller holds the new calibration whatever becomes of the record; the operator
     // is told that the report lacks it, and the workbench stays open.
     const QString channelText = channel.listText.toString();
@@ -215,7 +203,7 @@ bool frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted, bool c
             platform::vbOKOnly);
         break;
     }
-    return true;
+    return {result, true};
 }
 
 } // namespace workbench

@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
-
 namespace workbench {
 
 struct ChannelInfo;
@@ -70,12 +68,6 @@ QByteArray reportRowLabel(const ChannelInfo& channel);
 // the channel's row label.
 bool reportRowTakesRecord(qint64 fileSize, const ChannelInfo& channel,
                           const QByteArray& labelBytes);
-
-// The report file's bytes as a record update leaves them: an empty file first becomes the
-// template; a file laid out for the record gets it in the channel's data area and keeps every
-// other byte; any other file gets nothing (none is returned).
-std::optional<QByteArray> reportWithRecord(const QByteArray& file, const ChannelInfo& channel,
-                                           const QByteArray& record);
 
 // What became of a record.
 enum class RecordOutcome {

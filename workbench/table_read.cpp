@@ -3,52 +3,50 @@
 
 #include "link/protocol.h"
 #include "link/transact.h"
-#include "shell/module1.h"
+#include "workbench/controller_identity.h"
 
 namespace workbench {
 
 namespace {
 
 // One table read: ">(00TRX nnn)" with the address in three digits, waiting for the
-// controller's 13-character reply.
-qint16 readTableLine(qint32 address, QByteArray& reply, QString& errorText) {
-    using namespace Module1;
-    sCommand = devicelink::protocol::TableReadCommand(address);
-    iStatus = -3;
-    devicelink::Transact(sCommand, sReply, iStatus, vErrorText);
-    reply = sReply;
-    errorText = vErrorText;
-    return iStatus;
+// controller's 13-character reply, once the controller's identity has been read again if
+// that is owed.
+devicelink::ExchangeResult readTableLine(qint32 address) {
+    ControllerIdentity::instance().recheckBeforeCommand();
+    return devicelink::Exchange(devicelink::protocol::TableReadCommand(address),
+                                devicelink::ReplyWait::TableLine);
 }
 
-// A reply that holds no setup word in the table layout (a late reply to an earlier command,
-// line noise) is a failed read, exactly as one that never came.
-void failUnlessSetupWord(const QByteArray& reply, qint16& status, QString& errorText) {
-    if (status != 0 || devicelink::protocol::TableReplyWord(reply))
+// A reply that carries no setup word (a byte field that reads as no byte) is a failed read,
+// exactly as one that never came.
+void failUnlessSetupWord(devicelink::ExchangeResult& read) {
+    if (read.failed() || devicelink::protocol::TableReplyWord(read.reply))
         return;
-    status = devicelink::kRetryErrorStatus;
-    errorText = QString::fromLatin1(devicelink::kRetryErrorText);
+    read.status = devicelink::kRetryErrorStatus;
+    read.errorText = QString::fromLatin1(devicelink::kRetryErrorText);
 }
 
 } // namespace
 
-void frmCalibrateSensor::SendData(const qint32& oAddress, QByteArray& sLineNo,
+bool frmCalibrateSensor::SendData(const qint32& oAddress, QByteArray& sLineNo,
                                   QByteArray& sLineNo2) {
-    QString firstError;
-    QString secondError;
-    qint16 firstStatus = readTableLine(oAddress, sLineNo, firstError);
-    failUnlessSetupWord(sLineNo, firstStatus, firstError);
+    devicelink::ExchangeResult first = readTableLine(oAddress);
+    sLineNo = first.reply;
+    failUnlessSetupWord(first);
     // The second line is read as the controller expects, but its content is never used
     // (its layout is not the same on every address), so only a read that failed outright
     // counts.
-    const qint16 secondStatus = readTableLine(oAddress + 1, sLineNo2, secondError);
+    const devicelink::ExchangeResult second = readTableLine(oAddress + 1);
+    sLineNo2 = second.reply;
     // One report per call. A failed first read is reported too: its reply is the setup word
     // the channel is shown with, and without a report the technician would see a made-up
     // sensor type.
-    if (secondStatus > 0)
-        devicelink::ReportCommError(secondStatus, secondError);
-    else if (firstStatus > 0)
-        devicelink::ReportCommError(firstStatus, firstError);
+    if (second.failed())
+        devicelink::ReportCommError(second.status, second.errorText);
+    else if (first.failed())
+        devicelink::ReportCommError(first.status, first.errorText);
+    return !first.failed();
 }
 
 } // namespace workbench

@@ -12,6 +12,7 @@
 #include "platform/program_end.h"
 #include "shell/module1.h"
 #include "sim_process.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
 
@@ -119,6 +120,7 @@ class EndToEndTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         workbench::setReportDirectoryForTests(reportDir.path());
         platform::setProgramEndHook([this](int) { ++programEnds; });
     }

@@ -9,6 +9,7 @@
 #include "shell/module1.h"
 #include "shell/splash.h"
 #include "sim_process.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 
 #include <QApplication>
@@ -52,6 +53,7 @@ class StartupTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         platform::setProgramEndHook([this](int) { ++programEnds; });
     }
     void TearDown() override {

@@ -1,4 +1,5 @@
-// Setup word binary texts and byte replacement.
+// Setup word binary texts, byte replacement and bytes written as one line of text.
+#include "codec/escaped_bytes.h"
 #include "codec/utility.h"
 
 #include <gtest/gtest.h>
@@ -47,4 +48,24 @@ TEST(CodecBinaryText, ReplaceCharCoversTheWholeLength) {
     QByteArray toNul("a b");
     ReplaceChar(toNul, ' ', '\0');
     EXPECT_EQ(toNul, QByteArray("a\0b", 3));
+}
+
+TEST(CodecEscapedBytes, EveryByteReadsBackFromOneLine) {
+    struct Row {
+        QByteArray bytes;
+        char alsoEscaped;
+        QString text;
+    };
+    const Row rows[] = {
+        {QByteArray(">(00T ON)\r\n"), '\0', QStringLiteral(">(00T ON)\\r\\n")},
+        {QByteArray("a\\b"), '\0', QStringLiteral("a\\\\b")},
+        {QByteArray("\0\x1f\x7f\x80\xff", 5), '\0', QStringLiteral("\\x00\\x1f\\x7f\\x80\\xff")},
+        {QByteArray("OK|\r"), '|', QStringLiteral("OK\\x7c\\r")},
+        {QByteArray("OK|\r"), '\0', QStringLiteral("OK|\\r")},
+        {QByteArray(), '|', QString()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.bytes.toHex().toStdString());
+        EXPECT_EQ(codec::EscapedBytes(row.bytes, row.alsoEscaped), row.text);
+    }
 }

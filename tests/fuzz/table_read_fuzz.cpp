@@ -3,8 +3,8 @@
 // 11-8), and the range layout and limits the range table gives that setup code on each of the
 // fourteen channels.
 //
-// Property: nothing crashes; a reply whose two byte fields each hold a whole number from 0 to
-// 255 as the controller writes it (blanks, a sign, digits, blanks) carries the word
+// Property: nothing crashes; a reply whose two byte fields each read, by the number rule, as a
+// whole number from 0 to 255 (a field without a number reads as 0) carries the word
 // low + 256 * high and any other reply carries none; the digits are the
 // word's bits; and every channel gets a row whose mask and display format have the same
 // length and the point in the same place, whose lower limit lies below the upper one, and
@@ -24,32 +24,37 @@
 
 namespace {
 
-// The byte in the three characters starting at `from` (counted from 1): the field without
-// its outer blanks is an optional sign, at least one digit and, after a digit, at most one
-// point followed by digits; all digits after the point are 0, and the value lies in 0 to 255
-// (a minus sign only before a zero).
+// The byte in the three characters starting at `from` (counted from 1), the characters past
+// the end of the input left out: after blanks, an optional sign, then digits with at most one
+// point; without a digit the field reads as 0. A value with a fraction other than zeros, below
+// 0 or above 255 is no byte.
 std::optional<int> byteField(const std::uint8_t* data, std::size_t size, std::size_t from) {
-    if (size < from + 2)
-        return std::nullopt;
-    std::string field(reinterpret_cast<const char*>(data) + from - 1, 3);
-    while (!field.empty() && field.back() == ' ')
-        field.pop_back();
+    std::string field;
+    for (std::size_t at = from - 1; at < from + 2 && at < size; ++at)
+        field += char(data[at]);
     std::size_t i = field.find_first_not_of(' ');
     if (i == std::string::npos)
-        return std::nullopt;
+        return 0;
     bool negative = false;
     if (field[i] == '+' || field[i] == '-')
         negative = field[i++] == '-';
-    const std::size_t point = field.find('.', i);
-    const std::string whole =
-        field.substr(i, point == std::string::npos ? std::string::npos : point - i);
-    const std::string fraction = point == std::string::npos ? "" : field.substr(point + 1);
-    const auto allOf = [](const std::string& text, const char* set) {
-        return text.find_first_not_of(set) == std::string::npos;
-    };
-    if (whole.empty() || !allOf(whole, "0123456789") || !allOf(fraction, "0"))
+    std::string whole;
+    std::string fraction;
+    bool point = false;
+    for (; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c >= '0' && c <= '9')
+            (point ? fraction : whole) += c;
+        else if (c == '.' && !point)
+            point = true;
+        else
+            break;
+    }
+    if (whole.empty() && fraction.empty())
+        return 0;
+    if (fraction.find_first_not_of('0') != std::string::npos)
         return std::nullopt;
-    const int value = std::stoi(whole);
+    const int value = whole.empty() ? 0 : std::stoi(whole);
     if (value > 255 || (negative && value != 0))
         return std::nullopt;
     return value;

@@ -22,6 +22,7 @@ class IdentityBlockTest : public ::testing::Test {
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
     }
     void TearDown() override { QLocale::setDefault(QLocale::system()); }
 
@@ -31,7 +32,10 @@ class IdentityBlockTest : public ::testing::Test {
         };
     }
 
-    void read() { workbench::ReadIdentityBlock(displayDate, displayInfo, terminalDate); }
+    void read() {
+        workbench::ControllerIdentity::instance().ReadIdentityBlock(displayDate, displayInfo,
+                                                                    terminalDate);
+    }
 
     testsupport::FakeLink link;
     FakeWaits& waits = link.waits;

@@ -3,9 +3,7 @@
 #include "link/transact.h"
 #include "platform/pdq.h"
 #include "platform/pdq_comm.h"
-#include "shell/module1.h"
 #include "sim_process.h"
-#include "workbench/controller_identity.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -112,7 +110,6 @@ TEST_F(LinkSimTest, ControllerThatHangsUpLeavesTheLinkQuietAndClosable) {
 }
 
 TEST_F(LinkSimTest, ALostDeviceIsOpenedAgainOnceItIsBack) {
-    workbench::WatchControllerIdentity();
     SimProcess sim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
     ASSERT_TRUE(sim.start());
     attach(sim);
@@ -125,14 +122,15 @@ TEST_F(LinkSimTest, ALostDeviceIsOpenedAgainOnceItIsBack) {
     EXPECT_EQ(errorText, QStringLiteral("RS-232 Retry Error"));
 
     // The same port comes back (a new pty behind the same COM1): the next exchange opens it,
-    // and asks who answers there before its own command goes on.
+    // and its own command goes on (the workbench asks who answers first; see
+    // workbench_identity_recheck_test).
     ASSERT_TRUE(testsupport::waitUntil([&] { return sim.exitCode() == 0; }));
     SimProcess back({}, 1, sim.directory());
     ASSERT_TRUE(back.start()) << back.error().toStdString();
     EXPECT_EQ(transact(kIdentityCommand, 22), 0);
     EXPECT_EQ(reply, QByteArray("11/03/00 V2.1 10/27/00"));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return back.commands().size() >= 2; }));
-    EXPECT_EQ(back.commands(), (std::vector<QByteArray>{">(00F00 RX 22)", ">(00F00 RX 22)"}));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !back.commands().empty(); }));
+    EXPECT_EQ(back.commands(), (std::vector<QByteArray>{">(00F00 RX 22)"}));
 }
 
 } // namespace

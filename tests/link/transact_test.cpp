@@ -3,8 +3,6 @@
 #include "link/serial_port.h"
 #include "link/transact.h"
 #include "platform/pdq.h"
-#include "shell/module1.h"
-#include "workbench/controller_identity.h"
 
 #include <gtest/gtest.h>
 
@@ -240,9 +238,7 @@ TEST_F(TransactTest, ALostDeviceThatIsBackIsOpenedAgainByTheNextExchange) {
     EXPECT_EQ(port->reopenAttempts, 2);
 }
 
-TEST_F(TransactTest, AHeldLostDeviceStaysLostAndTheNextExchangeAsksWhoAnswers) {
-    Module1::ResetSharedState();
-    workbench::WatchControllerIdentity();
+TEST_F(TransactTest, AHeldLostDeviceStaysLostUntilTheHoldEnds) {
     answerEveryCommand(kIdentityReply, 5);
     port->loseDevice();
     port->deviceBack = true;
@@ -253,14 +249,56 @@ TEST_F(TransactTest, AHeldLostDeviceStaysLostAndTheNextExchangeAsksWhoAnswers) {
         EXPECT_EQ(port->reopenAttempts, 0);
         EXPECT_TRUE(waits.sleeps.empty()) << "failed at once";
     }
-    // The hold has ended: the device opens again, and the identity is read before the command.
+    // The hold has ended: the device opens again, and the command goes on by itself (who
+    // answers is the workbench's question, asked before it calls).
     EXPECT_EQ(run(QStringLiteral(">(0140A RX 11)\r\n"), -2), 0);
     EXPECT_EQ(port->reopenAttempts, 1);
-    EXPECT_EQ(port->sent, (std::vector<QByteArray>{kIdentityCommand.toLatin1(),
-                                                   QByteArray(">(0140A RX 11)\r\n")}));
-    EXPECT_FALSE(Module1::bIdentityUnconfirmed);
-    EXPECT_FALSE(Module1::bIdentityReadDue);
-    Module1::ResetSharedState();
+    EXPECT_EQ(port->sent, (std::vector<QByteArray>{QByteArray(">(0140A RX 11)\r\n")}));
+}
+
+TEST_F(TransactTest, TheExchangeCallWaitsAsItsNamedWaitSays) {
+    // Each named wait is the controller program's wait mode of the same name in the table
+    // above: the same sleeps, the same sends and the same status when nothing comes.
+    struct Case {
+        devicelink::ReplyWait wait;
+        std::vector<int> sleeps;
+        qint16 status;
+        int sends;
+    };
+    using devicelink::ReplyWait;
+    const std::vector<Case> cases = {
+        {ReplyWait::IdentityBlock, {110, 110, 110, 110, 110, 110}, 4, 2},
+        {ReplyWait::TableLine, {200, 65, 65, 65, 65, 65}, 4, 2},
+        {ReplyWait::OneSecond, {1000}, 0, 1},
+        {ReplyWait::TenthOfASecond, {100}, 0, 1},
+        {ReplyWait::FiveSeconds, {5000}, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.wait));
+        waits.sleeps.clear();
+        port->sent.clear();
+        const devicelink::ExchangeResult result = devicelink::Exchange(kIdentityCommand, c.wait);
+        EXPECT_EQ(waits.sleeps, c.sleeps);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.failed(), c.status != 0);
+        EXPECT_EQ(result.errorText,
+                  c.status != 0 ? QStringLiteral("RS-232 Retry Error") : QString());
+        EXPECT_EQ(int(port->sent.size()), c.sends);
+    }
+    // A reply is handed back byte for byte.
+    answerEveryCommand(kIdentityReply, 5);
+    const devicelink::ExchangeResult read =
+        devicelink::Exchange(kIdentityCommand, ReplyWait::IdentityBlock);
+    EXPECT_FALSE(read.failed());
+    EXPECT_EQ(read.reply, kIdentityReply);
+    // Unlike the controller program's call, the exchange call never opens a lost device again.
+    port->loseDevice();
+    port->deviceBack = true;
+    port->reopenAttempts = 0;
+    EXPECT_TRUE(devicelink::Exchange(kIdentityCommand, ReplyWait::IdentityBlock).failed());
+    EXPECT_EQ(port->reopenAttempts, 0);
+    EXPECT_TRUE(devicelink::ReopenLostDevice());
+    EXPECT_FALSE(devicelink::Exchange(kIdentityCommand, ReplyWait::IdentityBlock).failed());
 }
 
 TEST(ReportCommError, ShowsTheStandardBox) {

@@ -30,8 +30,8 @@ struct Shown {
 
 class CatalogueTest : public ::testing::Test {
   protected:
-    void SetUp() override { Module1::ResetSharedState(); }
-    void TearDown() override { Module1::ResetSharedState(); }
+    void SetUp() override { testsupport::resetProgramState(); }
+    void TearDown() override { testsupport::resetProgramState(); }
 
     // Shows the setup code as a channel load does: the channel index and its setup code are set,
     // the two texts cleared, then the code is turned into the display.

@@ -126,22 +126,16 @@ TEST_F(ChannelLoadTest, ReadsTheChannelsOwnAddressesAndLiveCommand) {
 }
 
 TEST_F(ChannelLoadTest, RepliesWithoutASetupWordAreFailedReadsShownAsTheFallbackChannel) {
-    // Each reply has the length of a table reply (or is cut short), but characters 6-8 and
-    // 10-12 do not both hold a whole number from 0 to 255.
+    // Each reply is cut short (the read fails for want of characters), or one of its byte
+    // fields, characters 6-8 and 10-12, reads as a number no byte has.
     const QByteArray replies[] = {
         QByteArray(),
         QByteArray(">11"),
-        QByteArray(13, '\0'),
-        QByteArray(">112:abc,x9z\r"),
         QByteArray(">112:000,300\r"), // a high byte above 255
         QByteArray(">112:999,018\r"),
         QByteArray(">112:000,-01\r"),
         QByteArray(">112:-12,-99\r"),
-        QByteArray("11/03/00 V2.1 10/27/00"), // a late identity block
-        QByteArray("  41.9\xDF"
-                   "F\0\0\0\r\n",
-                   13), // a late reading's tail
-        QByteArray("\xff\xfe\x80\x81\x00garbage more than thirteen characters", 40),
+        QByteArray(">112:1.5,018\r"), // a low byte with a fraction
     };
     const QString retryError = QStringLiteral("Communication ERROR Occurred. iStatus =  4, "
                                               "RS-232 Retry Error\r\nMake sure TQ-8400 is "
@@ -186,15 +180,32 @@ TEST_F(ChannelLoadTest, ByteFieldsReadByTheNumberRuleAndOnlyTheUsedReplyIsChecke
         {">112:+0 ,255\r", QStringLiteral("1515")},
         {">112:000,1.0\r", QStringLiteral("01")},
         {">112:000,-0 \r", QStringLiteral("00")},
+        // The number rule reads the longest number a field begins with, and a field without
+        // one as 0: a low field of blanks or letters leaves the high byte as it is.
+        {">112:000,18x\r", QStringLiteral("12")},
+        {">112:000,1 8\r", QStringLiteral("01")},
+        {">112:000,+ 1\r", QStringLiteral("00")},
+        {">112:000,   \r", QStringLiteral("00")},
+        {">112:abc,018\r", QStringLiteral("12")},
+        {">112:   ,018\r", QStringLiteral("12")},
+        {">112:x1y,144\r", QStringLiteral("90")},
+        {">112:abc,x9z\r", QStringLiteral("00")},
+        {QByteArray(13, '\0'), QStringLiteral("00")},
+        {"11/03/00 V2.1 10/27/00", QStringLiteral("00")}, // a late identity block
+        {QByteArray("  41.9\xDF"
+                    "F\0\0\0\r\n",
+                    13),
+         QStringLiteral("00")}, // a late reading's tail
+        {QByteArray("\xff\xfe\x80\x81\x00garbage more than thirteen characters", 40),
+         QStringLiteral("00")},
+        // Only a value that would change the word is a failed read.
         {">112:000,-01\r", QString()},
         {">112:000,1.5\r", QString()},
         {">112:000,256\r", QString()},
         {">112:000,.18\r", QString()},
-        {">112:000,1 8\r", QString()},
-        {">112:000,18x\r", QString()},
-        {">112:000,+ 1\r", QString()},
-        {">112:000,   \r", QString()},
-        {">112:abc,018\r", QString()},
+        {">112:1.5,018\r", QString()},
+        {">112:256,018\r", QString()},
+        {">112:-1 ,018\r", QString()},
         {">112:000,01", QString()}, // cut short
     };
     for (const Row& row : rows) {

@@ -16,7 +16,8 @@
 //    once its first write command has gone), in vain here, since the simulated controller has
 //    gone for good.
 //  - The identity read and a channel load show the communications box on status 4, a load at
-//    most once; a table reply without the three-digit byte fields is a failed read too.
+//    most once; a table reply whose byte fields read as no byte (a fraction, below 0, above
+//    255) is a failed read too.
 //  - An Accept shows at most one box, when a write command could not be sent, and writes the
 //    channel's row to the report file whatever became of the writes.
 #include "fakes.h"
@@ -31,6 +32,7 @@
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
+#include "workbench_harness.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -257,10 +259,11 @@ const Cell kCells[] = {
     {Partial, TOff, {1}, {}},
 
     // Garbage of the right length: every exchange is complete at its first attempt, one send.
-    // Only a table read looks inside: no three-digit byte fields make it a failed read, one box
-    // for the load. The identity block is cut into fields whatever it holds: no box.
+    // Only a table read looks inside, and reads its byte fields by the number rule: this
+    // garbage holds no number there that no byte has, so no box. The identity block is cut into
+    // fields whatever it holds: no box.
     {Garbage, Identity, {1}, {}},
-    {Garbage, Table, {1, 1}, {kLink}},
+    {Garbage, Table, {1, 1}, {}},
     {Garbage, Live, {1}, {}},
     {Garbage, TOn, {1}, {}},
     {Garbage, TC, {1}, {}},
@@ -335,16 +338,12 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         // The program's own waits: real time, the event loop running.
         platform::setWaits(nullptr);
         ASSERT_NE(dynamic_cast<platform::EventLoopWaits*>(&platform::waits()), nullptr);
 
-        ASSERT_TRUE(reportDir.isValid());
-        workbench::setReportDirectoryForTests(reportDir.path());
-        QFile file(workbench::reportFilePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(reportDir));
 
         ASSERT_TRUE(sim.start()) << sim.error().toStdString();
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
@@ -358,6 +357,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
         platform::PDQ().replaceComm1(nullptr);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
     }
 
     // Shows the workbench; its activation loads channel 30. Returns once the load has ended.
@@ -413,8 +413,8 @@ TEST_P(FaultMatrix, Cell) {
     QElapsedTimer clock;
     if (cell.kind == Identity) {
         clock.start();
-        workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
-                                     Module1::sTerminalMicroDate);
+        workbench::ControllerIdentity::instance().ReadIdentityBlock(
+            Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo, Module1::sTerminalMicroDate);
     } else if (!isWrite(cell.kind)) {
         clock.start();
         showAndLoad();
@@ -535,19 +535,15 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         platform::setWaits(nullptr);
-        ASSERT_TRUE(reportDir.isValid());
-        workbench::setReportDirectoryForTests(reportDir.path());
-        QFile file(workbench::reportFilePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(reportDir));
 
         ASSERT_TRUE(first.start()) << first.error().toStdString();
         platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(first.directory()));
         ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
-        workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
-                                     Module1::sTerminalMicroDate);
+        workbench::ControllerIdentity::instance().ReadIdentityBlock(
+            Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo, Module1::sTerminalMicroDate);
         form = std::make_unique<frmCalibrateSensor>();
         ui.emplace(*form);
         form->show();
@@ -565,6 +561,7 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
         platform::PDQ().replaceComm1(nullptr);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
     }
 
     // The lines of the calibration log after its header.
@@ -682,7 +679,7 @@ TEST_P(SwapOnTheLine, OneAcceptReachesOneControllerAndTheNextIsToldOfTheOther) {
     // An Accept that sent nothing is not logged; the identity is the new controller's now.
     EXPECT_EQ(logLines().size(), 1);
     EXPECT_EQ(Module1::vDisplayMicroInfo, QStringLiteral("V3.0"));
-    EXPECT_FALSE(Module1::bIdentityUnconfirmed);
+    EXPECT_FALSE(workbench::ControllerIdentity::instance().unconfirmed());
 }
 
 INSTANTIATE_TEST_SUITE_P(Workbench, SwapOnTheLine, ::testing::ValuesIn(kSwaps),

@@ -31,8 +31,8 @@ namespace {
 
 class WorkbenchFormTest : public ::testing::Test {
   protected:
-    void SetUp() override { Module1::ResetSharedState(); }
-    void TearDown() override { Module1::ResetSharedState(); }
+    void SetUp() override { testsupport::resetProgramState(); }
+    void TearDown() override { testsupport::resetProgramState(); }
 
     // Shows the form as the active window with the focus in the given control.
     void showWithFocusIn(QWidget* control) {

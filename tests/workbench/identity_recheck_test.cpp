@@ -4,8 +4,13 @@
 // exactly what it always sent.
 #include "form_controls.h"
 #include "link/identity_block.h"
+#include "link/serial_port.h"
+#include "link/transact.h"
+#include "platform/pdq.h"
+#include "platform/pdq_comm.h"
 #include "shell/about.h"
 #include "shell/module1.h"
+#include "sim_process.h"
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
@@ -16,15 +21,18 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 using shell::frmAbout;
+using testsupport::SimProcess;
 
 using workbench::frmCalibrateSensor;
 
@@ -99,16 +107,11 @@ void PrintTo(const Recheck& recheck, std::ostream* out) {
 class IdentityRecheck : public ::testing::TestWithParam<Recheck> {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        workbench::setReportDirectoryForTests(dir.path());
-        QFile file(workbench::reportFilePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(dir));
         ui.Timer1->stop();
         // As start-up leaves it: the identity read, then channel 30 loaded.
-        workbench::ReadIdentityBlock(Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo,
-                                     Module1::sTerminalMicroDate);
+        workbench::ControllerIdentity::instance().ReadIdentityBlock(
+            Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo, Module1::sTerminalMicroDate);
         testsupport::loadChannel(form, QStringLiteral("30"));
     }
     void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
@@ -180,9 +183,76 @@ TEST_P(IdentityRecheck, NextCommandWaitsForTheIdentity) {
         form.Timer1_Timer();
         ui.Timer1->stop();
         EXPECT_EQ(harness.commands(), (std::vector<QByteArray>{kIdentity, kReading}));
-        EXPECT_FALSE(Module1::bIdentityUnconfirmed);
+        EXPECT_FALSE(workbench::ControllerIdentity::instance().unconfirmed());
         EXPECT_TRUE(harness.boxes.shown.empty());
     }
+}
+
+TEST(IdentityBeforeCommand, AHeldLostDeviceStaysLostAndTheNextCommandAsksWhoAnswers) {
+    testsupport::WorkbenchHarness harness;
+    workbench::ControllerIdentity& identity = workbench::ControllerIdentity::instance();
+    QSignalSpy confirmations(&identity, &workbench::ControllerIdentity::confirmationChanged);
+    harness.port->loseDevice();
+    harness.port->deviceBack = true;
+    {
+        const devicelink::LostDeviceHold hold;
+        identity.recheckBeforeCommand();
+        const devicelink::ExchangeResult off = devicelink::Exchange(
+            QStringLiteral(">(00T OFF)\r\n"), devicelink::ReplyWait::OneSecond);
+        EXPECT_EQ(off.status, 4);
+        EXPECT_EQ(off.errorText, QStringLiteral("RS-232 Retry Error"));
+        EXPECT_EQ(harness.port->reopenAttempts, 0);
+        EXPECT_TRUE(harness.waits.sleeps.empty()) << "failed at once";
+        EXPECT_TRUE(confirmations.isEmpty());
+    }
+    // The hold has ended: the device opens again, and the identity is read before the command.
+    identity.recheckBeforeCommand();
+    EXPECT_FALSE(
+        devicelink::Exchange(QStringLiteral(">(0140A RX 11)\r\n"), devicelink::ReplyWait::OneSecond)
+            .failed());
+    EXPECT_EQ(harness.port->reopenAttempts, 1);
+    EXPECT_EQ(harness.commands(), (std::vector<QByteArray>{kIdentity, kReading}));
+    EXPECT_FALSE(identity.unconfirmed());
+    EXPECT_FALSE(identity.readOwed());
+    // Unconfirmed by the reopen, confirmed by the identity read.
+    ASSERT_EQ(confirmations.size(), 2);
+    EXPECT_TRUE(confirmations[0][0].toBool());
+    EXPECT_FALSE(confirmations[1][0].toBool());
+}
+
+TEST(IdentityBeforeCommand, ALostDeviceBackOnTheLineIsAskedWhoAnswersFirst) {
+    workbench::ControllerIdentity::instance().reset();
+    SimProcess sim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
+    ASSERT_TRUE(sim.start());
+    platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
+    ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
+    const auto command = [](const QString& line, devicelink::ReplyWait wait) {
+        workbench::ControllerIdentity::instance().recheckBeforeCommand();
+        return devicelink::Exchange(line, wait);
+    };
+    const QString identityLine = QStringLiteral(">(00F00 RX 22)\r\n");
+    EXPECT_FALSE(command(identityLine, devicelink::ReplyWait::IdentityBlock).failed());
+    // The controller hangs up; while it is gone every exchange fails and none hangs.
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        return command(QStringLiteral(">(0140A RX 11)\r\n"), devicelink::ReplyWait::OneSecond)
+            .failed();
+    }));
+    EXPECT_TRUE(platform::PDQ().Comm1().deviceLost());
+
+    // The same port comes back (a new pty behind the same COM1): the next command opens it,
+    // and asks who answers there before it goes on.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return sim.exitCode() == 0; }));
+    SimProcess back({}, 1, sim.directory());
+    ASSERT_TRUE(back.start()) << back.error().toStdString();
+    const devicelink::ExchangeResult read =
+        command(identityLine, devicelink::ReplyWait::IdentityBlock);
+    EXPECT_FALSE(read.failed());
+    EXPECT_EQ(read.reply, QByteArray("11/03/00 V2.1 10/27/00"));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return back.commands().size() >= 2; }));
+    EXPECT_EQ(back.commands(), (std::vector<QByteArray>{">(00F00 RX 22)", ">(00F00 RX 22)"}));
+    devicelink::ClosePort();
+    platform::PDQ().replaceComm1(nullptr);
+    workbench::ControllerIdentity::instance().reset();
 }
 
 INSTANTIATE_TEST_SUITE_P(Workbench, IdentityRecheck, ::testing::ValuesIn(kRechecks),

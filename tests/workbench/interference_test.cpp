@@ -29,12 +29,7 @@ namespace {
 class InterferenceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        workbench::setReportDirectoryForTests(dir.path());
-        QFile file(dir.filePath(QStringLiteral("CalData.txt")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(workbench::reportTemplate());
-        file.close();
+        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(dir));
 
         harness.waits.runEventLoop = true;
         form.show();

@@ -10,6 +10,7 @@
 #include "report_update_child.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
+#include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/report_file.h"
 #include "workbench_harness.h"
@@ -55,6 +56,7 @@ class ReportFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
         ASSERT_TRUE(dir.isValid());
         workbench::setReportDirectoryForTests(dir.path());
         ui.Timer1->stop();
@@ -67,6 +69,7 @@ class ReportFileTest : public ::testing::Test {
         platform::setFileFailureForTests(platform::FileStep::Sync, 0);
         workbench::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
+        workbench::ControllerIdentity::instance().reset();
     }
 
     QString reportPath() const { return dir.path() + QStringLiteral("/CalData.txt"); }
@@ -104,7 +107,10 @@ class ReportFileTest : public ::testing::Test {
     // Accepts the channel with the fields as they stand; the update must succeed.
     void accept(const QString& channel) {
         selectChannel(channel);
-        ASSERT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot())) << qPrintable(channel);
+        const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
+        ASSERT_TRUE(update.workbenchStaysOpen) << qPrintable(channel);
+        ASSERT_TRUE(update.record && update.record->outcome == workbench::RecordOutcome::Stored)
+            << qPrintable(channel);
     }
 
     // A file of the given length whose every byte differs from its neighbours and from the
@@ -264,13 +270,15 @@ TEST_F(ReportFileTest, NoChannelInTheListRecordsNothing) {
     }
     Module1::vChannelIndex.reset();
 
-    EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
+    const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
+    EXPECT_TRUE(update.workbenchStaysOpen);
+    EXPECT_FALSE(update.record.has_value()) << "no record, so no outcome";
     EXPECT_EQ(readReport(), expectedTemplate());
     EXPECT_EQ(form.lastAddress(), 370);
 
     // Nor is a missing file made.
     ASSERT_TRUE(QFile::remove(reportPath()));
-    EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
+    EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()).workbenchStaysOpen);
     EXPECT_FALSE(QFile::exists(reportPath()));
     EXPECT_TRUE(boxes.shown.empty());
 }
@@ -295,7 +303,11 @@ TEST_F(ReportFileTest, AFileThatCannotBeMadeGivesTwoBoxesAndClosesTheWorkbench) 
     };
 
     selectChannel("37");
-    EXPECT_FALSE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
+    const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
+    EXPECT_FALSE(update.workbenchStaysOpen);
+    ASSERT_TRUE(update.record.has_value());
+    EXPECT_EQ(update.record->outcome, workbench::RecordOutcome::CannotOpen);
+    EXPECT_FALSE(update.record->reason.isEmpty());
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[0].style, 0);
@@ -329,7 +341,7 @@ TEST_F(ReportFileTest, AReportThatExistsButCannotBeOpenedIsNeverReplaced) {
     QSignalSpy finished(&form, &QDialog::finished);
 
     selectChannel("30");
-    EXPECT_FALSE(form.UpdateReportFile(form.TakeAcceptSnapshot()));
+    EXPECT_FALSE(form.UpdateReportFile(form.TakeAcceptSnapshot()).workbenchStaysOpen);
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_TRUE(boxes.shown[1].text.endsWith(" File.\r\nClick OK to EXIT"));
@@ -504,7 +516,7 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
         boxes.shown.clear();
         selectChannel(row.channel);
         platform::setFileFailureForTests(row.failing, row.osError);
-        const bool staysOpen = form.UpdateReportFile(form.TakeAcceptSnapshot());
+        const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
         platform::setFileFailureForTests(row.failing, 0);
 
         std::vector<QString> expected;
@@ -538,7 +550,23 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
         }
         EXPECT_EQ(texts, expected);
         // Only a file that cannot be opened even after making one closes the workbench.
-        EXPECT_EQ(staysOpen, row.boxes != Boxes::CannotOpen);
+        EXPECT_EQ(update.workbenchStaysOpen, row.boxes != Boxes::CannotOpen);
+        // The outcome handed back is the one the boxes told of.
+        const auto told = [](Boxes boxes) {
+            switch (boxes) {
+            case Boxes::None:
+                return workbench::RecordOutcome::Stored;
+            case Boxes::Layout:
+                return workbench::RecordOutcome::LayoutMismatch;
+            case Boxes::WriteFailed:
+                return workbench::RecordOutcome::WriteFailed;
+            case Boxes::CannotOpen:
+                break;
+            }
+            return workbench::RecordOutcome::CannotOpen;
+        };
+        ASSERT_TRUE(update.record.has_value());
+        EXPECT_EQ(update.record->outcome, told(row.boxes));
 
         const QFileInfo info(path);
         switch (row.make) {

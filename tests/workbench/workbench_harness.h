@@ -6,6 +6,12 @@
 #include "platform/pdq.h"
 #include "shell/module1.h"
 #include "sim/controller.h"
+#include "workbench/controller_identity.h"
+#include "workbench/report_file.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
@@ -13,10 +19,16 @@
 
 namespace testsupport {
 
+// The program's shared variables and the controller's identity as a run starts with them.
+inline void resetProgramState() {
+    Module1::ResetSharedState();
+    workbench::ControllerIdentity::instance().reset();
+}
+
 class WorkbenchHarness {
   public:
     WorkbenchHarness() {
-        Module1::ResetSharedState();
+        resetProgramState();
         port->responder = [this](const QByteArray& sent, int) {
             const QByteArray line = sent.endsWith("\r\n") ? sent.chopped(2) : sent;
             const auto scripted = replies.find(line);
@@ -30,7 +42,7 @@ class WorkbenchHarness {
             return std::vector<Delivery>{{replyAfterMs, response.bytes}};
         };
     }
-    ~WorkbenchHarness() { Module1::ResetSharedState(); }
+    ~WorkbenchHarness() { resetProgramState(); }
     WorkbenchHarness(const WorkbenchHarness&) = delete;
     WorkbenchHarness& operator=(const WorkbenchHarness&) = delete;
 
@@ -64,5 +76,15 @@ class WorkbenchHarness {
     bool silent = false;
     qint64 replyAfterMs = 20;
 };
+
+// Points the report file at `directory` and fills it with the template, as the technician's
+// folder holds it once the file has been made.
+inline void putReportTemplateIn(const QTemporaryDir& directory) {
+    ASSERT_TRUE(directory.isValid());
+    workbench::setReportDirectoryForTests(directory.path());
+    QFile file(workbench::reportFilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
+}
 
 } // namespace testsupport
