@@ -8,7 +8,10 @@
 #               of the folders, not even platform/)
 #   link/       the exchange with the controller and its wire protocol
 #   shell/      the program-wide state (Module1), window helpers, about box, splash, artwork
-#   login/, workbench/   the screens; neither includes the other
+#   records/    the calibration records: the verification of a channel against a reference
+#               (its points, errors, uncertainties and verdicts); below every screen, over
+#               codec/ and platform/ only
+#   login/, workbench/   the screens; neither includes the other; the workbench uses records/
 #   app/        start-up and main, over everything
 # Beside them: sim/ (the simulated controller) stands on its own; bench/ and tests/ may
 # include everything. A folder with sources that has no row here fails the check, so a new
@@ -16,17 +19,18 @@
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
-set(layers platform codec link shell login workbench app sim bench tests)
+set(layers platform codec link shell records login workbench app sim bench tests)
 set(below_platform "")
 set(below_codec "")
 set(below_link "codec;platform")
 set(below_shell "link;codec;platform")
+set(below_records "codec;platform")
 set(below_login "shell;link;codec;platform")
-set(below_workbench "shell;link;codec;platform")
-set(below_app "login;workbench;shell;link;codec;platform")
+set(below_workbench "records;shell;link;codec;platform")
+set(below_app "login;workbench;records;shell;link;codec;platform")
 set(below_sim "")
-set(below_bench "app;login;workbench;shell;link;codec;platform;sim")
-set(below_tests "bench;app;login;workbench;shell;link;codec;platform;sim")
+set(below_bench "app;login;workbench;records;shell;link;codec;platform;sim")
+set(below_tests "bench;app;login;workbench;records;shell;link;codec;platform;sim")
 
 if(SHOW_LAYERS)
     message("folder      may include (besides itself)")

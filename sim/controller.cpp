@@ -325,36 +325,45 @@ QByteArray Controller::calibrate(QByteArrayView body) {
     return QByteArrayLiteral("OK\r");
 }
 
-Response Controller::handle(QByteArrayView line) {
+std::optional<Command> parseCommand(QByteArrayView line) {
     if (line.endsWith('\r'))
         line.chop(1);
     if (line.size() < 3 || !line.startsWith(">(") || !line.endsWith(')'))
-        return {};
-    const QByteArray body = line.sliced(2, line.size() - 3).toByteArray();
-
-    CommandKind command;
-    int argument = 0;
+        return std::nullopt;
+    Command command;
+    command.body = line.sliced(2, line.size() - 3).toByteArray();
+    const QByteArray& body = command.body;
     if (body == "00F00 RX 22") {
-        command = CommandKind::Identity;
+        command.kind = CommandKind::Identity;
     } else if (body.startsWith("00TRX ") && allDigits(body.mid(6), 3)) {
-        command = CommandKind::TableRead;
-        argument = body.mid(6).toInt();
+        command.kind = CommandKind::TableRead;
+        command.argument = body.mid(6).toInt();
     } else if (body == "00T ON") {
-        command = CommandKind::WriteOn;
+        command.kind = CommandKind::WriteOn;
     } else if (body == "00T OFF") {
-        command = CommandKind::WriteOff;
+        command.kind = CommandKind::WriteOff;
     } else if (body == "00TC" || body.startsWith("00TC ")) {
-        command = CommandKind::Calibrate;
+        command.kind = CommandKind::Calibrate;
     } else {
-        argument = -1;
-        for (int slot = 0; slot < kChannelCount && argument < 0; ++slot) {
+        command.argument = -1;
+        for (int slot = 0; slot < kChannelCount && command.argument < 0; ++slot) {
             if (body == liveReadingBody(slot))
-                argument = slot;
+                command.argument = slot;
         }
-        if (argument < 0)
-            return {};
-        command = CommandKind::LiveReading;
+        if (command.argument < 0)
+            return std::nullopt;
+        command.kind = CommandKind::LiveReading;
     }
+    return command;
+}
+
+Response Controller::handle(QByteArrayView line) {
+    const std::optional<Command> parsed = parseCommand(line);
+    if (!parsed)
+        return {};
+    const CommandKind command = parsed->kind;
+    const int argument = parsed->argument;
+    const QByteArray& body = parsed->body;
 
     Response response;
     response.faulted = faultKinds_.contains(command);

@@ -53,6 +53,17 @@ int slotOfChannel(int channel);
 // Body of the live-reading command of a slot, e.g. "0140A RX 11" for slot 0.
 QByteArray liveReadingBody(int slot);
 
+// A command line the controller knows: its kind, its body (the text between ">(" and ")")
+// and the table address or slot it names (0 for the other kinds).
+struct Command {
+    CommandKind kind = CommandKind::Identity;
+    QByteArray body;
+    int argument = 0;
+};
+// The command of a line without its line end (a trailing CR is tolerated); nothing when the
+// line is not a command the controller knows.
+std::optional<Command> parseCommand(QByteArrayView line);
+
 // Sensor type and unit digits of a setup word (bits 15-12 and 11-8; the low byte is unused).
 inline int typeOfWord(quint16 word) {
     return word >> 12;

@@ -45,6 +45,16 @@ Until a calibration write a channel has the counts 409 and 3685 over 0 .. the ty
 high value (50, 100, 300, 500, 1000, 2000, 5000, 50 for types 0..7); temperature units
 use 5..300 F or -15..148.8 C (type 9: -40..572 F or -40..300 C).
 
+Input file: --input-file PATH applies sensor voltages while the program runs, as a
+reference standard would. PATH holds one CH=VOLTS a line (CH one of 30..37, 40..45, VOLTS
+0..5); blank lines and lines starting with # are skipped. It is read again before each live
+reply, so the reading follows the file from the next reply on (through the calibration held,
+as with --voltage, which it overrides for the channels it names). A channel the file does
+not name, a line that is not CH=VOLTS, a last line without a line end (it may be half
+written) and a file that cannot be read leave the voltage as it was; what is wrong is
+printed on stderr when it changes. A program that rewrites the file while the simulator
+runs can write it under another name and rename it over PATH.
+
 Setup words (bits 15-12 sensor type, 11-8 unit, low byte unused), by default:
   30 0x1200  31 0x9000  32 0x8135  33 0x0300  34 0x2807  35 0x3400  36 0x45FF
   37 0x5600  40 0x6280  41 0x7700  42 0x8001  43 0x9100  44 0x1340  45 0x0200
@@ -160,6 +170,10 @@ QList<QCommandLineOption> optionList() {
         {QStringLiteral("voltage"),
          QStringLiteral("Sensor voltage 0..5 of channel CH. Repeatable."),
          QStringLiteral("CH=VOLTS")},
+        {QStringLiteral("input-file"),
+         QStringLiteral("Read the sensor voltages of the channels from PATH (CH=VOLTS a line) "
+                        "again before each live reply; see \"Input file\" below."),
+         QStringLiteral("PATH")},
         {QStringLiteral("silent"), QStringLiteral("Never answer.")},
         {QStringLiteral("delay"), QStringLiteral("Wait MS milliseconds before each reply."),
          QStringLiteral("MS")},
@@ -236,6 +250,9 @@ std::optional<QString> readValues(const QCommandLineParser& parser, Options& res
             return QStringLiteral("--voltage '%1': volts must be 0..5").arg(text);
         result.voltages.emplace_back(assignment->first, volts);
     }
+    result.inputFilePath = value("input-file");
+    if (isSet("input-file") && result.inputFilePath.isEmpty())
+        return QStringLiteral("--input-file needs a file name");
     result.silent = isSet("silent");
     for (const QString& body : parser.values(QStringLiteral("ignore-first")))
         result.ignoreFirst.append(body.toLatin1());

@@ -31,6 +31,7 @@ struct Options {
     std::optional<QByteArray> identity;
     std::vector<std::pair<int, quint16>> setupWords; // slot, word, in the order given
     std::vector<std::pair<int, double>> voltages;    // slot, volts, in the order given
+    QString inputFilePath; // sensor voltages read again before each live reply; empty: none
 
     // Faults.
     CommandKinds faultKinds = CommandKinds::all();

@@ -68,7 +68,10 @@ bool installStopSignals() {
 
 Simulator::Simulator(Controller& controller, const Options& options)
     : controller_(controller), options_(options),
-      replies_(clock_, ReplyScheduler::Timing{options.delayMs, options.pace}) {}
+      replies_(clock_, ReplyScheduler::Timing{options.delayMs, options.pace}) {
+    if (!options.inputFilePath.isEmpty())
+        inputFile_.emplace(options.inputFilePath);
+}
 
 void Simulator::note(const QByteArray& text) {
     std::fprintf(stderr, "[%10.3f] %s\n", nowMs(), text.constData());
@@ -145,8 +148,10 @@ void Simulator::handleLine(const LineAssembler::Line& line) {
     Response response;
     if (replies_.hangupPending())
         response.kind = Response::Kind::Ignored; // arrived after the last command
-    else if (!line.overlong)
+    else if (!line.overlong) {
+        applyInputFile(line.text);
         response = controller_.handle(line.text);
+    }
     notes.ignored = response.kind == Response::Kind::Ignored;
     notes.unknown = response.kind == Response::Kind::Unknown;
     if (response.hasReply())
@@ -166,6 +171,22 @@ void Simulator::handleLine(const LineAssembler::Line& line) {
         hangupReason_ = "after " + QByteArray::number(options_.hangupAfter) + " commands";
         replies_.hangUpWhenSent();
     }
+}
+
+// Before a live reply the input file sets the voltages again; its problems are noted when they
+// change, not on every reading.
+void Simulator::applyInputFile(QByteArrayView line) {
+    if (!inputFile_)
+        return;
+    const std::optional<Command> command = parseCommand(line);
+    if (!command || command->kind != CommandKind::LiveReading)
+        return;
+    const QStringList problems = inputFile_->applyTo(controller_);
+    if (problems == inputProblems_)
+        return;
+    inputProblems_ = problems;
+    for (const QString& problem : problems)
+        note("input file: " + problem.toLocal8Bit());
 }
 
 // Takes one chunk of input, at most kReadChunk bytes; what else is waiting is read on the next

@@ -4,6 +4,7 @@
 
 #include "sim/controller.h"
 #include "sim/framing.h"
+#include "sim/input_file.h"
 #include "sim/options.h"
 #include "sim/pty_link.h"
 #include "sim/reply_scheduler.h"
@@ -11,8 +12,10 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace sim {
 
@@ -47,6 +50,7 @@ class Simulator {
     void record(Direction direction, QByteArrayView bytes, const LineNotes& notes = {});
     bool readInput();
     void handleLine(const LineAssembler::Line& line);
+    void applyInputFile(QByteArrayView line);
     bool sendDue();
 
     Controller& controller_;
@@ -55,6 +59,8 @@ class Simulator {
     ReplyScheduler replies_;
     LineAssembler assembler_;
     PtyLink link_;
+    std::optional<InputFile> inputFile_;
+    QStringList inputProblems_; // the last ones noted
     std::FILE* log_ = nullptr;
     QByteArray hangupReason_; // for the trace
     // 64 bits: no flood lasts long enough to wrap them.

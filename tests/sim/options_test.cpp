@@ -36,6 +36,7 @@ TEST(SimOptions, WrongOptionsAreToldAndRightOnesSetTheRun) {
         {{"--voltage", "30=5.01"}, "--voltage '30=5.01': volts must be 0..5"},
         {{"--voltage", "39=1"},
          "--voltage '39=1': expected CH=VALUE with CH one of 30..37, 40..45"},
+        {{"--input-file", ""}, "--input-file needs a file name"},
         {{"--partial", "-1"}, "--partial needs a whole number of at least 0, not '-1'"},
         {{"--seed", "-5"}, "--seed needs a whole number 0..4294967295"},
         {{"--delay", "x"}, "--delay needs a whole number of at least 0, not 'x'"},
@@ -57,7 +58,8 @@ TEST(SimOptions, WrongOptionsAreToldAndRightOnesSetTheRun) {
     const CommandLine help = parse({"--delay", "x", "--help"});
     EXPECT_EQ(help.action, CommandLine::Action::ShowHelp);
     for (const char* part : {"--fault-on <KIND>", "--hangup-in-reply <N>", "--ignore-first <TEXT>",
-                             "\nCommands and replies:\n", "\n--fault-on KIND confines "})
+                             "--input-file <PATH>", "\nCommands and replies:\n",
+                             "\n--fault-on KIND confines ", "\nInput file: --input-file PATH "})
         EXPECT_TRUE(help.text.contains(QLatin1String(part))) << part;
     const CommandLine version = parse({"--version"});
     EXPECT_EQ(version.action, CommandLine::Action::ShowVersion);
@@ -67,6 +69,7 @@ TEST(SimOptions, WrongOptionsAreToldAndRightOnesSetTheRun) {
     const CommandLine plain = parse({});
     ASSERT_EQ(plain.action, CommandLine::Action::Run) << qPrintable(plain.text);
     EXPECT_TRUE(plain.options.linkPath.isEmpty());
+    EXPECT_TRUE(plain.options.inputFilePath.isEmpty());
     EXPECT_FALSE(plain.options.identity.has_value());
     EXPECT_EQ(plain.options.faultKinds, CommandKinds::all());
     EXPECT_EQ(plain.options.delayMs, 0);
@@ -91,6 +94,8 @@ TEST(SimOptions, WrongOptionsAreToldAndRightOnesSetTheRun) {
                                     "45=513",
                                     "--voltage",
                                     "31=0.5",
+                                    "--input-file",
+                                    "/tmp/volts.txt",
                                     "--silent",
                                     "--ignore-first",
                                     "00T ON",
@@ -113,6 +118,7 @@ TEST(SimOptions, WrongOptionsAreToldAndRightOnesSetTheRun) {
     const sim::Options& o = full.options;
     EXPECT_EQ(o.linkPath, "/tmp/COM1");
     EXPECT_EQ(o.logPath, "/tmp/wire.jsonl");
+    EXPECT_EQ(o.inputFilePath, "/tmp/volts.txt");
     EXPECT_TRUE(o.verbose && o.pace && o.silent && o.garbage);
     EXPECT_EQ(o.seed, 7u);
     EXPECT_EQ(o.delayMs, 250);

@@ -215,6 +215,44 @@ TEST_F(SimProgram, OptionsSetIdentitySetupWordsAndVoltages) {
                                                                                        11));
 }
 
+TEST_F(SimProgram, InputFileIsReadAgainBeforeEachLiveReply) {
+    const QString input = dir_.filePath(QStringLiteral("volts.txt"));
+    // Written whole under another name and renamed over the file, as the help advises.
+    const auto apply = [&](const QByteArray& contents) {
+        QFile file(input + QStringLiteral(".part"));
+        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() &&
+               file.flush() && (QFile::remove(input) || !QFile::exists(input)) &&
+               file.rename(input);
+    };
+    ASSERT_TRUE(start({QStringLiteral("--input-file"), input})) << stdout_.constData();
+    const int fd = openPort(link_);
+    ASSERT_GE(fd, 0);
+    // Channel 30, 0 - 100 PSIG over 0.5 .. 4.5 V until a calibration write; 1.00 V at first,
+    // and still while the file is missing.
+    EXPECT_EQ(transact(fd, "0140A RX 11", 11), "  12.5 PSIG");
+    ASSERT_TRUE(apply("30=2.5\n"));
+    EXPECT_EQ(transact(fd, "0140A RX 11", 11), "  50.0 PSIG");
+    ASSERT_TRUE(apply("30=abc\n"));
+    EXPECT_EQ(transact(fd, "0140A RX 11", 11), "  50.0 PSIG");
+    ASSERT_TRUE(apply("30=4.5\n"));
+    EXPECT_EQ(transact(fd, "00T ON", 3), "OK\r");
+    EXPECT_EQ(transact(fd, "00TC 00 0409 +000.0 3685 +090.0", 3), "OK\r");
+    EXPECT_EQ(transact(fd, "00T OFF", 3), "OK\r");
+    EXPECT_EQ(transact(fd, "0140A RX 11", 11), "  90.0 PSIG");
+    ASSERT_TRUE(QFile::remove(input));
+    EXPECT_EQ(transact(fd, "0140A RX 11", 11), "  90.0 PSIG");
+    ::close(fd);
+
+    process_.terminate();
+    ASSERT_TRUE(process_.waitForFinished(kDeadlineMs));
+    EXPECT_EQ(process_.exitCode(), 0);
+    // Each problem is told once, when it appears, not on every reply.
+    const QByteArray told = process_.readAllStandardError();
+    EXPECT_EQ(told.count("input file: cannot read '" + QFile::encodeName(input) + "'"), 2)
+        << told.constData();
+    EXPECT_EQ(told.count("input file: line 1: '30=abc' is not CH=VOLTS"), 1) << told.constData();
+}
+
 TEST_F(SimProgram, IgnoredCommandIsLoggedThenHangupRemovesTheDevice) {
     ASSERT_TRUE(start({QStringLiteral("--ignore-first"), QStringLiteral("00F00 RX 22"),
                        QStringLiteral("--hangup-after"), QStringLiteral("3")}))
