@@ -80,17 +80,27 @@ workbench::CalibrationLogEntry accepted(const QString& channel, const QString& u
     return entry;
 }
 
-TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-        GTEST_SKIP() << "no pdftotext on this system to read the PDF back with (Debian package "
-                        "poppler-utils; a Windows program under Wine cannot run it)";
+// A certificate made and read back as text: the log is written into a folder of the test's
+// own, and the PDF read with pdftotext.
+class CertificateTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            GTEST_SKIP() << "no pdftotext on this system to read the PDF back with (Debian "
+                            "package poppler-utils; a Windows program under Wine cannot run it)";
+        ASSERT_TRUE(dir.isValid());
+        workbench::setReportDirectoryForTests(dir.path());
+    }
+    void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
+
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    workbench::setReportDirectoryForTests(dir.path());
-    const QStringList other = {QStringLiteral("01/02/99"), QStringLiteral("V1.0"),
-                               QStringLiteral("01/05/99")};
     const QStringList controller = {QStringLiteral("11/03/00"), QStringLiteral("V2.1"),
                                     QStringLiteral("10/27/00")};
+};
+
+TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
+    const QStringList other = {QStringLiteral("01/02/99"), QStringLiteral("V1.0"),
+                               QStringLiteral("01/05/99")};
     const QStringList unconfirmed(3, workbench::kIdentityUnconfirmed);
     // File line 2 is another controller's; lines 3 to 5 this one's, channel 30 twice; line 6
     // names no controller.
@@ -166,15 +176,7 @@ TEST(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
     EXPECT_EQ(file.readAll(), bytes); // the log is never written over
 }
 
-TEST(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOfItsChain) {
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-        GTEST_SKIP() << "no pdftotext on this system to read the PDF back with (Debian package "
-                        "poppler-utils; a Windows program under Wine cannot run it)";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    workbench::setReportDirectoryForTests(dir.path());
-    const QStringList controller = {QStringLiteral("11/03/00"), QStringLiteral("V2.1"),
-                                    QStringLiteral("10/27/00")};
+TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOfItsChain) {
     // Lines 2 and 3 in the log; then, while it was held, channel 31 again and channel 32 kept
     // pending, chained on from the log's last line as the tool keeps them.
     for (const auto& entry : {accepted(QStringLiteral("30"), QStringLiteral("pat"), controller,
