@@ -3,6 +3,7 @@
 #include "link/serial_port.h"
 #include "login/frm_login.h"
 #include "platform/program_end.h"
+#include "platform/still_buttons.h"
 #include "platform/waits.h"
 #include "shell/module1.h"
 #include "shell/splash.h"
@@ -25,6 +26,8 @@ int Main() {
     vReleaseDate = QStringLiteral("10/31/2000");
     vProgramVersion = QStringLiteral("1.0");
     QDir::setCurrent(QCoreApplication::applicationDirPath());
+    // A form that waits for the operator does not repaint by itself.
+    platform::keepDefaultButtonsStill();
 
     {
         shell::frmSplash splash;

@@ -6,6 +6,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QTimer>
+#include <QWinEventNotifier>
+
+#include <memory>
 
 namespace platform {
 
@@ -29,22 +32,37 @@ class Win32Comm final : public SerialControlBase {
     QString devicePath() const override;
 
   private:
+    struct LineWatch;
+
     bool isDeviceOpen() const override { return m_handle != nullptr; }
     bool openDevice(const QString& path) override;
     void closeDevice() override;
     bool applyLineSettings() override;
     void pullWaitingBytes();
-    // Reads what arrived and notices a device that went away, whenever the event loop runs.
+    // Asks the system to tell, through the line watch's event, when characters arrive or the
+    // line reports an error; a device that is gone then answers the request itself.
     void watchLine();
+    // The system told: takes what arrived, notices a device that went away and asks again.
+    void lineEvent();
+    // For a system that does not tell (see watchLine): the line is looked at from now on.
+    void lookInsteadOfWatching();
+    // Ends a pending request and waits until the system has let go of it.
+    void stopWatching();
     // Marks the device lost after a failed call, with the system's reason.
     void loseDevice(const char* call, unsigned long error);
 
     // The open port's handle (a Win32 HANDLE); null while closed.
     void* m_handle = nullptr;
     QString m_programDirectory;
-    // While the port is open, the line is watched as often as this: the Windows counterpart of
-    // a serial port's "data arrived" and "device gone" notices.
-    QTimer m_watch;
+    // The pending request and what the system writes into it.
+    std::unique_ptr<LineWatch> m_watch;
+    // Set when a read or write ends (a Win32 event handle).
+    void* m_transferDone;
+    QWinEventNotifier m_lineEvent;
+    // Requests in a row that the system ended without telling anything.
+    int m_untoldAnswers = 0;
+    // Where the system does not tell (see watchLine), the line is looked at this often instead.
+    QTimer m_look;
 };
 
 } // namespace platform

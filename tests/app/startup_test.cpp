@@ -12,14 +12,20 @@
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 using shell::frmSplash;
 
@@ -28,6 +34,29 @@ using login::frmLogin;
 using workbench::frmCalibrateSensor;
 
 namespace {
+
+// What of a form animates on its own: each running animation, named by what it animates.
+QStringList runningAnimations(const QWidget& form) {
+    QStringList running;
+    for (const QAbstractAnimation* animation : form.findChildren<QAbstractAnimation*>())
+        if (animation->state() == QAbstractAnimation::Running)
+            running << animation->parent()->objectName() + QLatin1Char(' ') +
+                           QLatin1String(animation->metaObject()->className());
+    return running;
+}
+
+// Whether the button's frame is drawn: some pixel of its left edge is not the form's
+// background. A default button whose pulse was held before its first frame would show only
+// its caption.
+bool frameDrawn(QWidget& button) {
+    const QImage image = button.grab().toImage();
+    const QColor background = button.palette().color(QPalette::Window);
+    for (int x = 0; x < qMin(3, image.width()); ++x)
+        for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y)
+            if (image.pixelColor(x, y) != background)
+                return true;
+    return false;
+}
 
 template <typename Form> Form* visibleForm() {
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -109,6 +138,75 @@ TEST_F(StartupTest, SplashLoginIdentityWorkbenchAndShutdown) {
     EXPECT_EQ(commands[1], QByteArray(">(00TRX 112)"));
     EXPECT_EQ(commands[2], QByteArray(">(00TRX 113)"));
     EXPECT_EQ(Module1::vDisplayMicroInfo, QStringLiteral("V2.1"));
+}
+
+// How long a form may take to come to rest once it is active: a button fading between two
+// looks ends well within it; a pulse never does.
+constexpr qint64 kRestMs = 3000;
+
+// What still runs in a form that has been the active window, painted as such, for a while.
+class RestWatch {
+  public:
+    // True once the form has come to rest, or kRestMs have passed (what still runs is then
+    // kept); false while the form is not yet active, or still moving.
+    bool settled(QWidget& form) {
+        if (m_result)
+            return true;
+        if (!form.isActiveWindow()) {
+            form.activateWindow();
+            return false;
+        }
+        if (!m_clock.isValid()) {
+            form.repaint();
+            m_clock.start();
+        }
+        const QStringList running = runningAnimations(form);
+        if (running.isEmpty() || m_clock.elapsed() > kRestMs)
+            m_result = running;
+        return m_result.has_value();
+    }
+    std::optional<QStringList> result() const { return m_result; }
+
+  private:
+    QElapsedTimer m_clock;
+    std::optional<QStringList> m_result;
+};
+
+// While a form only waits for the operator nothing in it moves: Windows' style would make the
+// default button (the login's OK, the workbench's first button) pulse, repainting the active
+// form many times a second. Held still, the default button is still drawn. The forms are drawn in
+// that style where there is one (the offscreen platform would pick another).
+TEST_F(StartupTest, TheLoginAndTheWorkbenchComeToRestWhileTheyWait) {
+    const QString usualStyle = QApplication::style()->name();
+    const auto restoreStyle = qScopeGuard([&] { QApplication::setStyle(usualStyle); });
+    if (QStyleFactory::keys().contains(QStringLiteral("windowsvista"), Qt::CaseInsensitive))
+        QApplication::setStyle(QStringLiteral("windowsvista"));
+    testsupport::SimProcess sim;
+    ASSERT_TRUE(sim.start());
+    platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
+
+    RestWatch login;
+    RestWatch workbench;
+    bool signedIn = false;
+    bool okDrawn = false;
+    Driver driver([&] {
+        if (auto* form = visibleForm<frmLogin>(); form && !signedIn && login.settled(*form)) {
+            signedIn = true;
+            okDrawn = frameDrawn(*form->cmdOK);
+            form->txtUserName->setText(QStringLiteral("tech"));
+            form->cmdOK->click();
+        }
+        if (auto* form = visibleForm<frmCalibrateSensor>();
+            form && !form->isBusy() && workbench.settled(*form))
+            form->close();
+    });
+    app::Main();
+
+    ASSERT_TRUE(login.result().has_value());
+    EXPECT_TRUE(login.result()->isEmpty()) << login.result()->join(u',').toStdString();
+    EXPECT_TRUE(okDrawn);
+    ASSERT_TRUE(workbench.result().has_value());
+    EXPECT_TRUE(workbench.result()->isEmpty()) << workbench.result()->join(u',').toStdString();
 }
 
 TEST_F(StartupTest, LoginClosedWithoutSuccessEndsWithoutAWorkbench) {
