@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 namespace {
 
 const QString kTool = QStringLiteral(TQ_CAL_PROGRAM);
@@ -93,6 +95,20 @@ class CertificateTest : public ::testing::Test {
     }
     void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
 
+    // Makes the certificate of `log` into `pdf`, expecting exit status 0 and every phrase in
+    // it; returns its text.
+    QString certificateWith(const QString& log, const QString& pdf,
+                            std::initializer_list<const char*> phrases) {
+        const Finished made =
+            run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
+        EXPECT_EQ(made.exitCode, 0) << qPrintable(made.err);
+        const QString text = pdfText(pdf);
+        for (const char* phrase : phrases)
+            EXPECT_TRUE(text.contains(QString::fromUtf8(phrase))) << phrase << "\n"
+                                                                  << qPrintable(text);
+        return text;
+    }
+
     QTemporaryDir dir;
     const QStringList controller = {QStringLiteral("11/03/00"), QStringLiteral("V2.1"),
                                     QStringLiteral("10/27/00")};
@@ -123,16 +139,11 @@ TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) 
     workbench::setReportDirectoryForTests(QString());
     const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
 
-    const Finished made =
-        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
-    ASSERT_EQ(made.exitCode, 0) << qPrintable(made.err);
-    const QString text = pdfText(pdf);
-    for (const char* phrase :
-         {"Calibration Certificate", "TQ-8400 Sensor Calibration 1.0", "11/03/00", "V2.1",
-          "10/27/00", "COM2 -> /dev/pts/7", "pat, -lee", "12.5 PSIG", "18.7 PSIG", "74.7\u00b0F",
-          "7.2\u00b0F", "Made from lines 3-5 of", "Chain intact", "Page 1 of 1"}) {
-        EXPECT_TRUE(text.contains(QString::fromUtf8(phrase))) << phrase << "\n" << qPrintable(text);
-    }
+    const QString text = certificateWith(
+        log, pdf,
+        {"Calibration Certificate", "TQ-8400 Sensor Calibration 1.0", "11/03/00", "V2.1",
+         "10/27/00", "COM2 -> /dev/pts/7", "pat, -lee", "12.5 PSIG", "18.7 PSIG", "74.7\u00b0F",
+         "7.2\u00b0F", "Made from lines 3-5 of", "Chain intact", "Page 1 of 1"});
     // Neither the other controller nor channel 30's earlier Accept; twelve channels without one.
     for (const char* phrase : {"V1.0", "kim", "OTHER", "OLD-", "BROKEN", "UNSURE", "unconfirmed"})
         EXPECT_FALSE(text.contains(QLatin1String(phrase))) << phrase;
@@ -209,16 +220,11 @@ TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOf
     writePending(waiting);
     const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
 
-    const Finished made =
-        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
-    ASSERT_EQ(made.exitCode, 0) << qPrintable(made.err);
-    const QString text = pdfText(pdf);
-    for (const char* phrase :
-         {"Made from lines 2-3 of", "and lines 2-3 of", "CalLog-pending.csv", "pending 2",
-          "pending 3", "pat, kim", "74.7\u00b0F", "1.5 PSIG", "12.5 PSIG",
-          "Chain intact: every line of the log and of its pending file follows"}) {
-        EXPECT_TRUE(text.contains(QString::fromUtf8(phrase))) << phrase << "\n" << qPrintable(text);
-    }
+    const QString text = certificateWith(
+        log, pdf,
+        {"Made from lines 2-3 of", "and lines 2-3 of", "CalLog-pending.csv", "pending 2",
+         "pending 3", "pat, kim", "74.7\u00b0F", "1.5 PSIG", "12.5 PSIG",
+         "Chain intact: every line of the log and of its pending file follows"});
     EXPECT_FALSE(text.contains(QStringLiteral("OLD-"))); // channel 31's Accept in the log
     EXPECT_EQ(text.count(QStringLiteral("not calibrated")), 11);
 
