@@ -58,12 +58,16 @@ std::optional<double> numberIn(const QString& text) {
     return value;
 }
 
-// The identity as a caption shows it: characters that cannot be shown become '?', and an '&'
-// is no mnemonic.
+// The identity as a caption shows it: control characters and line breaks become '?', and an
+// '&' is no mnemonic.
 QString captionText(const QString& identityText) {
     QString text;
-    for (const QChar c : identityText.trimmed())
-        text += c.isPrint() ? c : QLatin1Char('?');
+    for (const QChar c : identityText.trimmed()) {
+        const QChar::Category category = c.category();
+        const bool shown = category != QChar::Other_Control && category != QChar::Separator_Line &&
+                           category != QChar::Separator_Paragraph;
+        text += shown ? c : QLatin1Char('?');
+    }
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
@@ -76,7 +80,7 @@ JobDialog::JobDialog(records::JobStore& store, const QString& identityKey,
     : QDialog(parent), m_store(store), m_identityKey(identityKey) {
     named(this, QStringLiteral("frmJob"));
     setWindowTitle(QStringLiteral("Job"));
-    buildControls(identityText);
+    buildControls(identityText.trimmed().isEmpty() ? identityKey : identityText);
     showSettings(store.settings());
     showReferenceWarning();
 }
@@ -155,6 +159,9 @@ void JobDialog::buildControls(const QString& identityText) {
     layout->addWidget(reference);
     layout->addWidget(lblReferenceWarning);
     layout->addLayout(buttons);
+    // The window takes the size its contents need, also when the warning grows or shrinks
+    // (a wrapped text needs a height that depends on the width, which only this size follows).
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     QWidget* order[] = {txtOrganisation, txtAddress,          txtSite,        txtCustomer,
                         txtWorkOrder,    txtProcedure,        txtAmbient,     txtControllerTag,

@@ -10,6 +10,7 @@
 #include "records/job_store.h"
 #include "workbench/job_dialog.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QFile>
 #include <QLabel>
@@ -60,6 +61,18 @@ class JobDialogTest : public ::testing::Test {
         QPushButton* button = control<QPushButton>(*dialog, name);
         ASSERT_NE(button, nullptr);
         QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // The window has grown to what it shows: the whole warning, and no field over another.
+    void expectEverythingFits() {
+        QCoreApplication::sendPostedEvents();
+        QLabel* warning = control<QLabel>(*dialog, "lblReferenceWarning");
+        ASSERT_NE(warning, nullptr);
+        EXPECT_GE(warning->height(), warning->heightForWidth(warning->width()));
+        QWidget* address = control<QWidget>(*dialog, "txtAddress");
+        QWidget* site = control<QWidget>(*dialog, "txtSite");
+        ASSERT_TRUE(address && site);
+        EXPECT_GE(site->mapTo(dialog.get(), QPoint(0, 0)).y(),
+                  address->mapTo(dialog.get(), QPoint(0, address->height())).y());
     }
     // A reference any test may use.
     void enterFitReference() {
@@ -226,12 +239,15 @@ TEST_F(JobDialogTest, WarnsOfAReferenceNoTestMayUseWithoutBlockingOk) {
     QLabel* warning = control<QLabel>(*dialog, "lblReferenceWarning");
     ASSERT_NE(warning, nullptr);
     EXPECT_TRUE(warning->text().contains("Reference certificate number")); // empty dialog
+    expectEverythingFits();
     enterFitReference();
     EXPECT_EQ(warning->text(), QString());
+    expectEverythingFits();
     const QString yesterday = QDate::currentDate().addDays(-1).toString("yyyy-MM-dd");
     type("txtDueDate", yesterday);
     EXPECT_TRUE(warning->text().contains("was due for calibration on " + yesterday))
         << warning->text().toStdString();
+    expectEverythingFits();
     click("cmdOK");
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_FALSE(dialog->isVisible());
