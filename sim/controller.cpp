@@ -263,6 +263,15 @@ void Controller::setVoltage(int slot, double volts) {
         voltages_[slot] = volts;
 }
 
+void Controller::setRange(int slot, double loRange, double hiRange) {
+    if (!isSlot(slot))
+        return;
+    Calibration c;
+    c.loRange = loRange;
+    c.hiRange = hiRange;
+    calibrations_[slot] = c;
+}
+
 double Controller::voltage(int slot) const {
     return isSlot(slot) ? voltages_[slot] : 0.0;
 }

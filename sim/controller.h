@@ -126,6 +126,10 @@ class Controller {
     quint16 tableWord(int address) const;
 
     void setVoltage(int slot, double volts);
+    // The range values the channel's calibration holds at the default counts (409 and 3685),
+    // as a calibration written before would leave them; a later setup word or calibration
+    // command replaces it.
+    void setRange(int slot, double loRange, double hiRange);
     double voltage(int slot) const;
 
     Calibration calibration(int slot) const;

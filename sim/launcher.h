@@ -59,6 +59,8 @@ class Launcher {
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
 
+    // More arguments for the next start, e.g. naming a file in directory().
+    void addArguments(const QStringList& arguments) { m_extra += arguments; }
     // Starts the simulator and waits (at most ten seconds) until it reports its link ready.
     // On failure the reason is in error().
     bool start();

@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cmath>
+
 namespace sim {
 
 namespace {
@@ -170,6 +172,11 @@ QList<QCommandLineOption> optionList() {
         {QStringLiteral("voltage"),
          QStringLiteral("Sensor voltage 0..5 of channel CH. Repeatable."),
          QStringLiteral("CH=VOLTS")},
+        {QStringLiteral("range"),
+         QStringLiteral("Channel CH holds a calibration from before with the range values LOW "
+                        "and HIGH at counts 409 and 3685 (0.5 and 4.5 V), e.g. 30=0:90 for a "
+                        "channel calibrated wrongly. Repeatable; applied after --setup."),
+         QStringLiteral("CH=LOW:HIGH")},
         {QStringLiteral("input-file"),
          QStringLiteral("Read the sensor voltages of the channels from PATH (CH=VOLTS a line) "
                         "again before each live reply; see \"Input file\" below."),
@@ -249,6 +256,19 @@ std::optional<QString> readValues(const QCommandLineParser& parser, Options& res
         if (!ok || volts < 0.0 || volts > 5.0)
             return QStringLiteral("--voltage '%1': volts must be 0..5").arg(text);
         result.voltages.emplace_back(assignment->first, volts);
+    }
+    for (const QString& text : parser.values(QStringLiteral("range"))) {
+        const auto assignment = parseAssignment(QStringLiteral("range"), text, error);
+        if (!assignment)
+            return error;
+        const QStringList ends = assignment->second.split(QLatin1Char(':'));
+        bool lowOk = false;
+        bool highOk = false;
+        const double low = ends.size() == 2 ? ends[0].toDouble(&lowOk) : 0;
+        const double high = ends.size() == 2 ? ends[1].toDouble(&highOk) : 0;
+        if (!lowOk || !highOk || !std::isfinite(low) || !std::isfinite(high))
+            return QStringLiteral("--range '%1': expected CH=LOW:HIGH with two numbers").arg(text);
+        result.ranges.emplace_back(assignment->first, std::pair{low, high});
     }
     result.inputFilePath = value("input-file");
     if (isSet("input-file") && result.inputFilePath.isEmpty())
@@ -344,6 +364,8 @@ void configure(const Options& options, Controller& controller) {
         controller.setSetupWord(slot, word);
     for (const auto& [slot, volts] : options.voltages)
         controller.setVoltage(slot, volts);
+    for (const auto& [slot, range] : options.ranges)
+        controller.setRange(slot, range.first, range.second);
     controller.setFaultKinds(options.faultKinds);
     controller.setSilent(options.silent);
     for (const QByteArray& body : options.ignoreFirst)

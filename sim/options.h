@@ -31,6 +31,8 @@ struct Options {
     std::optional<QByteArray> identity;
     std::vector<std::pair<int, quint16>> setupWords; // slot, word, in the order given
     std::vector<std::pair<int, double>> voltages;    // slot, volts, in the order given
+    // slot, low and high range value of a calibration held from before, in the order given
+    std::vector<std::pair<int, std::pair<double, double>>> ranges;
     QString inputFilePath; // sensor voltages read again before each live reply; empty: none
 
     // Faults.

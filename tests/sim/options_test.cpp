@@ -36,6 +36,10 @@ TEST(SimOptions, WrongOptionsAreToldAndRightOnesSetTheRun) {
         {{"--voltage", "30=5.01"}, "--voltage '30=5.01': volts must be 0..5"},
         {{"--voltage", "39=1"},
          "--voltage '39=1': expected CH=VALUE with CH one of 30..37, 40..45"},
+        {{"--range", "30=0"}, "--range '30=0': expected CH=LOW:HIGH with two numbers"},
+        {{"--range", "30=0:x"}, "--range '30=0:x': expected CH=LOW:HIGH with two numbers"},
+        {{"--range", "29=0:90"},
+         "--range '29=0:90': expected CH=VALUE with CH one of 30..37, 40..45"},
         {{"--input-file", ""}, "--input-file needs a file name"},
         {{"--partial", "-1"}, "--partial needs a whole number of at least 0, not '-1'"},
         {{"--seed", "-5"}, "--seed needs a whole number 0..4294967295"},
@@ -94,6 +98,8 @@ TEST(SimOptions, WrongOptionsAreToldAndRightOnesSetTheRun) {
                                     "45=513",
                                     "--voltage",
                                     "31=0.5",
+                                    "--range",
+                                    "30=0:90",
                                     "--input-file",
                                     "/tmp/volts.txt",
                                     "--silent",
@@ -143,6 +149,10 @@ TEST(SimOptions, WrongOptionsAreToldAndRightOnesSetTheRun) {
     EXPECT_EQ(controller.setupWord(13), 513);
     EXPECT_EQ(controller.setupWord(1), sim::Controller::defaultSetupWord(1));
     EXPECT_DOUBLE_EQ(controller.voltage(1), 0.5);
+    // A range held from before, after the setup word: 4.5 V reads 90 where it would read 100.
+    EXPECT_DOUBLE_EQ(controller.calibration(0).hiRange, 90);
+    controller.setVoltage(0, 4.5);
+    EXPECT_DOUBLE_EQ(controller.engineeringValue(0), 90);
     EXPECT_EQ(controller.faultKinds(), kinds);
     // Silence reaches only the kinds named: the identity is answered, a table read is not.
     EXPECT_EQ(controller.handle(">(00F00 RX 22)").bytes, "SHORT");
