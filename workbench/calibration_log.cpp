@@ -1,5 +1,6 @@
 // The calibration log: every Accept adds one line saying who calibrated which channel of which
-// controller, on which port, with which setpoints, and what became of the write and the record.
+// controller, on which port, with which setpoints, and what became of the write and the record;
+// the Verify window adds its test points and verdicts, the Job dialog its changes.
 #include "workbench/calibration_log.h"
 
 #include "codec/escaped_bytes.h"
@@ -30,12 +31,14 @@ namespace {
 
 const char* const kColumns[] = {
     "date_time",
+    "record",
     "user",
     "port",
     "device",
     "display_micro_date",
     "display_micro_info",
     "terminal_micro_date",
+    "controller_tag",
     "channel",
     "sensor_type",
     "unit",
@@ -50,36 +53,48 @@ const char* const kColumns[] = {
     "reading_before",
     "reading_after",
     "write_replies",
+    "test_started",
+    "phase",
+    "mode",
+    "point",
+    "nominal",
+    "applied",
+    "expected",
+    "reading",
+    "readings",
+    "error",
+    "error_percent",
+    "uncertainty",
+    "uncertainty_percent",
+    "tolerance_percent",
+    "decision_rule",
+    "verdict",
+    "reason",
+    "reference_serial",
+    "reference_certificate",
+    "reference_uncertainty",
+    "setting",
+    "value_before",
+    "value_after",
     "chain",
 };
 
 constexpr char kLineEnd[] = "\r\n";
 
-// %1 the log's full name, %2 the channel, %3 the operating system's reason.
+// %1 the log's full name, %2 " of channel NN" (nothing for a line of no channel), %3 the operating
+// system's reason, %4 what the line records ("Accept", "test point"...).
 const QString kCannotLogText =
-    QStringLiteral("Error!  Cannot add the Accept of channel %2 to the calibration log %1.\r\n"
-                   "Reason: %3\r\nThe calibration goes on; only the log lacks this Accept.");
-// %1 to %3 as above, %4 the pending file's full name.
+    QStringLiteral("Error!  Cannot add the %4%2 to the calibration log %1.\r\n"
+                   "Reason: %3\r\nThe calibration goes on; only the log lacks this %4.");
+// %1 to %4 as above, %5 the pending file's full name.
 const QString kKeptPendingText =
-    QStringLiteral("Error!  Cannot add the Accept of channel %2 to the calibration log %1.\r\n"
-                   "Reason: %3\r\nThe Accept is kept in %4 and will be added to the log when "
+    QStringLiteral("Error!  Cannot add the %4%2 to the calibration log %1.\r\n"
+                   "Reason: %3\r\nThe %4 is kept in %5 and will be added to the log when "
                    "the log can be written again.");
 // The reason in kCannotLogText when the pending file cannot take the line either: %1 why the
 // log cannot, %2 the pending file's full name, %3 why it cannot.
 const QString kNotKeptReason =
-    QStringLiteral("%1\r\nNor can it be kept in %2: %3. The Accept is NOT recorded.");
-
-// Local time in ISO 8601 with its offset from UTC, to the second: 2024-03-05T14:07:09+01:00.
-// The offset is written out even at UTC, so every line reads the same way.
-QString isoLocalTime(const QDateTime& time) {
-    const int offset = time.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
-           (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
-           QStringLiteral("%1:%2")
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
+    QStringLiteral("%1\r\nNor can it be kept in %2: %3. The %4 is NOT recorded.");
 
 QString withReason(const QString& text, const QString& reason) {
     return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
@@ -274,6 +289,16 @@ QByteArray keepPending(const QString& logPath, const CalibrationLogEntry& entry,
 
 } // namespace
 
+QString logTimeText(const QDateTime& time) {
+    const int offset = time.offsetFromUtc();
+    const int minutes = qAbs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+           (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
 QByteArray calibrationLogHeader() {
     QStringList titles;
     for (const char* column : kColumns)
@@ -285,14 +310,7 @@ CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted) {
     CalibrationLogEntry entry;
     // The moment the Accept started, as the operator pressed it.
     entry.time = QDateTime::currentDateTime();
-    entry.user = platform::signedInUser();
-    entry.port = Module1::iComPort;
-    // The device the serial control opens for the port; a control that cannot tell gets the
-    // port's own mapping.
-    const QString controlDevice = platform::PDQ().Comm1().devicePath();
-    entry.device = platform::deviceText(platform::describeDevice(
-        controlDevice.isEmpty() ? platform::portDevicePath(entry.port) : controlDevice));
-    noteControllerIdentity(entry);
+    noteWhoAndWhere(entry);
     if (accepted.channel != nullptr)
         entry.channel = accepted.channel->listText.toString();
     // Shown for the channel last loaded, the snapshot's channel: the Accept holds the input,
@@ -307,7 +325,47 @@ CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted) {
     entry.rangeHi = accepted.rangeHi;
     entry.loCount = devicelink::protocol::ConverterCount(accepted.loVolts);
     entry.hiCount = devicelink::protocol::ConverterCount(accepted.hiVolts);
+    entry.reportFile = QStringLiteral("not stored");
     return entry;
+}
+
+QString logRecordName(LogRecord record) {
+    switch (record) {
+    case LogRecord::Accept:
+        return QStringLiteral("accept");
+    case LogRecord::Job:
+        return QStringLiteral("job");
+    case LogRecord::Point:
+        return QStringLiteral("point");
+    case LogRecord::Verdict:
+        return QStringLiteral("verdict");
+    }
+    return {};
+}
+
+QString logRecordDescription(LogRecord record) {
+    switch (record) {
+    case LogRecord::Accept:
+        return QStringLiteral("Accept");
+    case LogRecord::Job:
+        return QStringLiteral("change of the job details");
+    case LogRecord::Point:
+        return QStringLiteral("test point");
+    case LogRecord::Verdict:
+        return QStringLiteral("test verdict");
+    }
+    return {};
+}
+
+void noteWhoAndWhere(CalibrationLogEntry& entry) {
+    entry.user = platform::signedInUser();
+    entry.port = Module1::iComPort;
+    // The device the serial control opens for the port; a control that cannot tell gets the
+    // port's own mapping.
+    const QString controlDevice = platform::PDQ().Comm1().devicePath();
+    entry.device = platform::deviceText(platform::describeDevice(
+        controlDevice.isEmpty() ? platform::portDevicePath(entry.port) : controlDevice));
+    noteControllerIdentity(entry);
 }
 
 void noteControllerIdentity(CalibrationLogEntry& entry) {
@@ -386,16 +444,20 @@ QByteArray chainValue(const QByteArray& previousChain, const QByteArray& fieldsA
 }
 
 QByteArray calibrationLogLine(const CalibrationLogEntry& entry, const QByteArray& previousChain) {
-    // Free text (names, the controller's own texts, readings and replies) is made formula-safe;
-    // numbers, the catalogue's texts and the fixed-width setpoint texts are written as they are.
+    // Free text (names, the controller's own texts, readings and replies, a test's list of
+    // readings, reasons and reference texts) is made formula-safe; numbers, the catalogue's
+    // texts and the fixed-width setpoint texts are written as they are.
+    const TestLogFields& test = entry.test;
     const QString fields[] = {
-        isoLocalTime(entry.time),
+        logTimeText(entry.time),
+        logRecordName(entry.record),
         formulaSafe(entry.user),
         QString::number(entry.port),
         formulaSafe(entry.device),
         formulaSafe(entry.displayMicroDate),
         formulaSafe(entry.displayMicroInfo),
         formulaSafe(entry.terminalMicroDate),
+        formulaSafe(entry.controllerTag),
         entry.channel,
         entry.sensorType,
         entry.unit,
@@ -410,6 +472,29 @@ QByteArray calibrationLogLine(const CalibrationLogEntry& entry, const QByteArray
         formulaSafe(entry.readingBefore),
         formulaSafe(entry.readingAfter),
         formulaSafe(entry.writeReplies),
+        test.started,
+        test.phase,
+        test.mode,
+        test.point,
+        test.nominal,
+        test.applied,
+        test.expected,
+        test.reading,
+        formulaSafe(test.readings),
+        test.error,
+        test.errorPercent,
+        test.uncertainty,
+        test.uncertaintyPercent,
+        test.tolerancePercent,
+        formulaSafe(test.decisionRule),
+        test.verdict,
+        formulaSafe(test.reason),
+        formulaSafe(test.referenceSerial),
+        formulaSafe(test.referenceCertificate),
+        formulaSafe(test.referenceUncertainty),
+        entry.setting,
+        formulaSafe(entry.valueBefore),
+        formulaSafe(entry.valueAfter),
     };
     static_assert(std::size(fields) + 1 == std::size(kColumns), "the chain value comes last");
     QStringList quoted;
@@ -543,12 +628,15 @@ LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry, LogFailureBox 
         pendingReason.chop(1);
     const QString logName = QDir::toNativeSeparators(path);
     const QString pendingName = QDir::toNativeSeparators(pendingLogPath(path));
-    platform::MsgBox(
-        outcome == LogOutcome::Pending
-            ? kKeptPendingText.arg(logName, entry.channel, reason, pendingName)
-            : kCannotLogText.arg(logName, entry.channel,
-                                 kNotKeptReason.arg(reason, pendingName, pendingReason)),
-        platform::vbOKOnly);
+    const QString what = logRecordDescription(entry.record);
+    const QString ofChannel =
+        entry.channel.isEmpty() ? QString() : QStringLiteral(" of channel ") + entry.channel;
+    platform::MsgBox(outcome == LogOutcome::Pending
+                         ? kKeptPendingText.arg(logName, ofChannel, reason, what, pendingName)
+                         : kCannotLogText.arg(
+                               logName, ofChannel,
+                               kNotKeptReason.arg(reason, pendingName, pendingReason, what), what),
+                     platform::vbOKOnly);
     return outcome;
 }
 

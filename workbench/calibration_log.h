@@ -1,9 +1,10 @@
-// The calibration log "CalLog.csv": one line for every Accept, beside the report file, in
-// comma-separated values. Lines are only ever added; the file is never rewritten. Each line
-// ends in a chain value that ties it to the line before it, so that a line changed afterwards
-// shows. While the log cannot be written (a spreadsheet holding it open), the lines wait in
-// its pending file "CalLog-pending.csv", the chain going on over them, and join the log, in
-// order and byte for byte, once it can be written again.
+// The calibration log "CalLog.csv": one line for every Accept, every change of the job and
+// reference details, every recorded test point and every test's verdict, beside the report
+// file, in comma-separated values; the column "record" names what a line records. Lines are only
+// ever added; the file is never rewritten. Each line ends in a chain value that ties it to the line
+// before it, so that a line changed afterwards shows. While the log cannot be written (a
+// spreadsheet holding it open), the lines wait in its pending file "CalLog-pending.csv", the chain
+// going on over them, and join the log, in order and byte for byte, once it can be written again.
 #pragma once
 
 #include "workbench/report_file.h"
@@ -25,8 +26,46 @@ inline constexpr char kCalibrationLogFileName[] = "CalLog.csv";
 // The write's outcome when all three commands went through.
 inline const QString kWriteOk = QStringLiteral("ok");
 
-// What the log keeps of one Accept.
+// What a line of the log records, and the name its "record" column gives it.
+enum class LogRecord {
+    Accept,  // "accept": setpoints written to the controller
+    Job,     // "job": one job, reference or controller-tag setting changed
+    Point,   // "point": one test point recorded
+    Verdict, // "verdict": the verdict of a test (or its as-found marked not applicable)
+};
+QString logRecordName(LogRecord record);
+
+// What the log keeps of a point or a verdict of a test, as text. A test is one run of the
+// Verify window over a channel's points in one phase; its lines share `started`.
+struct TestLogFields {
+    QString started; // when the test began, as the log writes times
+    QString phase;   // "as-found" or "as-left"
+    QString mode;    // "V" or "EU"
+    QString point;   // % of span
+    QString nominal;
+    QString applied;
+    QString expected;
+    QString reading;  // the mean of the readings
+    QString readings; // each reading, separated by blanks
+    QString error;
+    QString errorPercent;
+    QString uncertainty;
+    QString uncertaintyPercent;
+    QString tolerancePercent;
+    QString decisionRule; // the rule's printed form
+    QString verdict;
+    QString reason; // why the phase was chosen, or why as-found is not applicable
+    // The reference that applied the value.
+    QString referenceSerial;
+    QString referenceCertificate;
+    QString referenceUncertainty; // expanded (k = 2), with its unit
+};
+
+// What the log keeps of one line. The identity, the channel and (for tests, the frozen
+// specification) the sensor type, unit and four setpoint texts are common; the rest belongs
+// to the record's own kind and stays empty on the others.
 struct CalibrationLogEntry {
+    LogRecord record = LogRecord::Accept;
     QDateTime time;
     QString user;
     int port = 0;
@@ -34,6 +73,8 @@ struct CalibrationLogEntry {
     QString displayMicroDate;
     QString displayMicroInfo;
     QString terminalMicroDate;
+    // The controller's tag or serial number, as given for its identity; empty until given.
+    QString controllerTag;
     QString channel;
     QString sensorType;
     QString unit;
@@ -46,14 +87,25 @@ struct CalibrationLogEntry {
     // kWriteOk, or the status and error text of the first of the three writes that failed.
     QString controllerWrite;
     // "stored", or why the record is not in the report file.
-    QString reportFile = QStringLiteral("not stored");
+    QString reportFile;
     // The Current Data text on display when the Accept began, and the reading taken after
     // T OFF, both as the workbench showed them.
     QString readingBefore;
     QString readingAfter;
     // The controller's replies to T ON, TC and T OFF as received (writeRepliesText).
     QString writeReplies;
+    // Point and verdict records.
+    TestLogFields test;
+    // Job records: the setting (as "section/key"), its value before and after.
+    QString setting;
+    QString valueBefore;
+    QString valueAfter;
 };
+
+// A time as the log writes it: local time in ISO 8601 with its offset from UTC, to the
+// second, 2024-03-05T14:07:09+01:00. The offset is written out even at UTC, so every line
+// reads the same way.
+QString logTimeText(const QDateTime& time);
 
 // The first line of the log: the column titles, ending in CR LF.
 QByteArray calibrationLogHeader();
@@ -66,6 +118,10 @@ CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted);
 
 // What the log says of a controller whose identity is unconfirmed, in each identity field.
 inline const QString kIdentityUnconfirmed = QStringLiteral("unconfirmed");
+
+// Puts the signed-in user, the port and its device and the controller's identity (see
+// noteControllerIdentity) into the entry.
+void noteWhoAndWhere(CalibrationLogEntry& entry);
 
 // Puts the controller's identity into the entry: the identity fields as read, or
 // kIdentityUnconfirmed in all three while the controller now answering has not said who it is.
@@ -135,6 +191,9 @@ PendingJoin joinPendingLines(const QByteArray& log, const QByteArray& pendingLin
 // only then is the pending file removed. True when no line is left waiting (none was, or the
 // log now holds them all); false, with why in `reason`, when the lines stay where they are.
 bool movePendingLines(const QString& logPath, QString* reason = nullptr);
+
+// What the boxes about a line the log cannot take call it: "Accept", "test point"...
+QString logRecordDescription(LogRecord record);
 
 // Whether a log that cannot take a line says so in a box.
 enum class LogFailureBox { Shown, Silent };

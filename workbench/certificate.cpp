@@ -165,12 +165,15 @@ std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
         return QStringList{cell(line, "display_micro_date"), cell(line, "display_micro_info"),
                            cell(line, "terminal_micro_date")};
     };
-    // Only lines with every column name a controller and a channel. A line written while the
-    // controller's identity was unconfirmed names no controller, so it is on no certificate.
+    // Only Accepts with every column name a controller and a channel. A line written while
+    // the controller's identity was unconfirmed names no controller, so it is on no
+    // certificate.
     const QStringList unconfirmed{kIdentityUnconfirmed, kIdentityUnconfirmed, kIdentityUnconfirmed};
+    const QString accept = logRecordName(LogRecord::Accept);
     std::vector<const LogLine*> complete;
     for (const LogLine& line : log.lines)
-        if (line.cells.size() == log.columns.size() && identity(line) != unconfirmed)
+        if (line.cells.size() == log.columns.size() && identity(line) != unconfirmed &&
+            cell(line, "record") == accept)
             complete.push_back(&line);
     if (complete.empty()) {
         error = QStringLiteral("%1 holds no calibration yet").arg(logPath);

@@ -106,8 +106,10 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     // The controller's own block, as the identity read after the first Accept's reading (which
     // could not be sent) finds it: the same fields.
     harness.controller.setIdentity("--------DB 1.205/02/00");
-    const QString session = QStringLiteral("\"O\"\"Neil, Pat\",4,") + device +
-                            QStringLiteral(",5/19/00,DB 1.2,05/02/00,");
+    const QString session = QStringLiteral("accept,\"O\"\"Neil, Pat\",4,") + device +
+                            QStringLiteral(",5/19/00,DB 1.2,05/02/00,,");
+    // An Accept leaves the columns of the other records empty.
+    const QString noTestOrJob = QString(23, QLatin1Char(','));
     const qint64 startedAt = QDateTime::currentSecsSinceEpoch();
 
     // Channel 30 with the line gone: every write fails, and the report file is made.
@@ -156,26 +158,32 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
         line.chop(1);
     }
     EXPECT_EQ(first.count('\n'), 2);
-    EXPECT_EQ(lines[0], QByteArray("date_time,user,port,device,display_micro_date,"
-                                   "display_micro_info,terminal_micro_date,channel,sensor_type,"
-                                   "unit,low_volts,high_volts,low_range,high_range,low_count,"
-                                   "high_count,controller_write,report_file,reading_before,"
-                                   "reading_after,write_replies,chain"));
+    EXPECT_EQ(lines[0],
+              QByteArray("date_time,record,user,port,device,display_micro_date,"
+                         "display_micro_info,terminal_micro_date,controller_tag,channel,"
+                         "sensor_type,unit,low_volts,high_volts,low_range,high_range,low_count,"
+                         "high_count,controller_write,report_file,reading_before,"
+                         "reading_after,write_replies,test_started,phase,mode,point,nominal,"
+                         "applied,expected,reading,readings,error,error_percent,uncertainty,"
+                         "uncertainty_percent,tolerance_percent,decision_rule,verdict,reason,"
+                         "reference_serial,reference_certificate,reference_uncertainty,"
+                         "setting,value_before,value_after,chain"));
 
     // The readings as the window showed them; the replies as they came, escaped.
     const QString expected[] = {
         session +
             QStringLiteral("30,0 - 50,PSIG,0.500,4.500,+000.0,+050.0,0409,3685,"
                            "status 4: RS-232 Retry Error,stored,") +
-            before30 + QStringLiteral(",,||"),
+            before30 + QStringLiteral(",,||") + noTestOrJob,
         session +
             QStringLiteral("40,0 - 5000,PSIG,0.500,4.500,+0000.,+5000.,0409,3685,ok,stored,") +
             before40 + QLatin1Char(',') + after40 +
-            QStringLiteral(",OK\\r\\n\\x07\\x7c\\\\\\xe9\\x00|ER\\r|OK\\r"),
+            QStringLiteral(",OK\\r\\n\\x07\\x7c\\\\\\xe9\\x00|ER\\r|OK\\r") + noTestOrJob,
         session +
             QStringLiteral("30,0 - 50,PSIG,0.500,4.500,+000.0,+050.0,0409,3685,ok,"
                            "not stored: the file does not have the CalData.txt layout,") +
-            before30again + QLatin1Char(',') + after30again + QStringLiteral(",OK\\r|OK\\r|OK\\r"),
+            before30again + QLatin1Char(',') + after30again + QStringLiteral(",OK\\r|OK\\r|OK\\r") +
+            noTestOrJob,
     };
     const QRegularExpression isoTime(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"));

@@ -626,7 +626,7 @@ TEST_P(SwapOnTheLine, OneAcceptReachesOneControllerAndTheNextIsToldOfTheOther) {
         titles.push_back(box.title.toStdString());
     QStringList log = logLines();
     ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log[0].contains(QStringLiteral(",11/03/00,V2.1,10/27/00,30,")))
+    EXPECT_TRUE(log[0].contains(QStringLiteral(",11/03/00,V2.1,10/27/00,,30,")))
         << qPrintable(log[0]);
     EXPECT_TRUE(log[0].contains(QStringLiteral(",stored,"))) << qPrintable(log[0]);
     if (swap.lostInTheWrite) {

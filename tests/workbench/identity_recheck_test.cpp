@@ -167,7 +167,7 @@ TEST_P(IdentityRecheck, NextCommandWaitsForTheIdentity) {
     const QStringList log = logLines();
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(
-        log[0].contains(QLatin1Char(',') + QLatin1String(recheck.logged) + QStringLiteral(",30,")))
+        log[0].contains(QLatin1Char(',') + QLatin1String(recheck.logged) + QStringLiteral(",,30,")))
         << qPrintable(log[0]);
     EXPECT_TRUE(log[0].contains(QStringLiteral(",ok,stored,"))) << qPrintable(log[0]);
     frmAbout about;
