@@ -117,6 +117,7 @@ void frmCalibrateSensor::cmdAccept_Click() {
     if (NoticeAnotherController(true))
         return;
     workbench::noteControllerIdentity(logged);
+    logged.controllerTag = CurrentControllerTag();
     // From the first write command to the end of the Accept a lost device stays lost: the rest
     // fails at once rather than going to whatever controller answers on the port by then.
     const devicelink::LostDeviceHold hold;
@@ -145,6 +146,9 @@ void frmCalibrateSensor::cmdAccept_Click() {
         }
     }
 
+    // The channel's setpoints may have changed from here, even after a failed write: its
+    // next test is an as-left test, of readings taken from now on.
+    m_verification.noteAccept(logged.channel, QDateTime::currentDateTime());
     if (!failureShown)
         logged.controllerWrite = workbench::kWriteOk;
     logged.writeReplies = workbench::writeRepliesText(replies);

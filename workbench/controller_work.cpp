@@ -35,6 +35,10 @@ frmCalibrateSensor::DeferRule frmCalibrateSensor::deferRule(Request action) {
         return {WhenBusy::Waits, [](F& f) { f.close(); }};
     case Request::About:
         return {WhenBusy::Waits, [](F& f) { f.cmdAbout_Click(); }};
+    case Request::Job:
+        return {WhenBusy::Waits, [](F& f) { f.cmdJob_Click(); }};
+    case Request::Verify:
+        return {WhenBusy::DroppedDuringLoad, [](F& f) { f.cmdVerify->click(); }};
     case Request::LiveReading:
         return {WhenBusy::Dropped, nullptr};
     }
@@ -170,7 +174,8 @@ frmCalibrateSensor::ControllerWork::ControllerWork(frmCalibrateSensor& form, Kin
         return;
     for (QWidget* button : buttonsTurnedOff())
         button->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_kind != Kind::Verify)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 frmCalibrateSensor::ControllerWork::~ControllerWork() {
@@ -184,7 +189,8 @@ frmCalibrateSensor::ControllerWork::~ControllerWork() {
         if (lastHold) {
             for (QWidget* button : buttonsTurnedOff())
                 button->setEnabled(true);
-            QApplication::restoreOverrideCursor();
+            if (m_kind != Kind::Verify)
+                QApplication::restoreOverrideCursor();
         }
     }
     if (!m_form.m_unloading) {
@@ -202,6 +208,10 @@ std::vector<QWidget*> frmCalibrateSensor::ControllerWork::buttonsTurnedOff() con
     std::vector<QWidget*> buttons{m_form.cmdNextChannel, m_form.cmdPrevChannel};
     if (m_kind == Kind::Accept)
         buttons.push_back(m_form.cmdAccept);
+    if (m_kind == Kind::Verify) {
+        buttons.push_back(m_form.cmdAccept);
+        buttons.push_back(m_form.cmdVerify);
+    }
     return buttons;
 }
 

@@ -135,6 +135,11 @@ void frmCalibrateSensor::createControls() {
         volts->setMask(QStringLiteral("#.###"));
     }
     cmdAccept = button(QStringLiteral("cmdAccept"), "Accept", Frame2);
+    // Tests against a reference, either side of Accept in its row.
+    cmdJob = button(QStringLiteral("cmdJob"), "&Job...", Frame2);
+    cmdJob->setToolTip(QStringLiteral("Job details, reference instrument and controller tag."));
+    cmdVerify = button(QStringLiteral("cmdVerify"), "&Verify", Frame2);
+    cmdVerify->setToolTip(QStringLiteral("Tests the channel against a reference."));
 
     cmdAbout = button(QStringLiteral("cmdAbout"), "Info", this);
     cmdPrevChannel = button(QStringLiteral("cmdPrevChannel"), "Previous &Channel", this);
@@ -181,10 +186,17 @@ void frmCalibrateSensor::layOutControls() {
     setpointGrid->addWidget(medSensorRangeHi, 2, 1);
     setpointGrid->addWidget(medSensorHiVolts, 2, 2);
 
+    // Job and Verify take the room either side of Accept, equally wide, so that Accept stays
+    // in the middle and the row no wider than the fields above it: nothing else moves.
     auto* acceptRow = new QHBoxLayout;
+    const int testButtonWidth = qMax(cmdJob->sizeHint().width(), cmdVerify->sizeHint().width());
+    cmdJob->setFixedWidth(testButtonWidth);
+    cmdVerify->setFixedWidth(testButtonWidth);
+    acceptRow->addWidget(cmdJob);
     acceptRow->addStretch(1);
     acceptRow->addWidget(cmdAccept);
     acceptRow->addStretch(1);
+    acceptRow->addWidget(cmdVerify);
 
     auto* setpoints = new QVBoxLayout(Frame2);
     setpoints->addLayout(currentRow);
@@ -212,9 +224,9 @@ void frmCalibrateSensor::layOutControls() {
 
 void frmCalibrateSensor::setUpTabOrder() {
     QWidget* const order[] = {
-        cboChannelNumber, cboSensor,        cboRange,         cboAnalogData, medSensorRangeLo,
-        medSensorLoVolts, medSensorRangeHi, medSensorHiVolts, cmdAccept,     cmdAbout,
-        cmdPrevChannel,   cmdNextChannel,   cmdCancel,
+        cboChannelNumber, cboSensor,        cboRange,         cboAnalogData,  medSensorRangeLo,
+        medSensorLoVolts, medSensorRangeHi, medSensorHiVolts, cmdAccept,      cmdVerify,
+        cmdJob,           cmdAbout,         cmdPrevChannel,   cmdNextChannel, cmdCancel,
     };
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
@@ -268,6 +280,9 @@ void frmCalibrateSensor::connectHandlers() {
     connect(cmdAccept, &QPushButton::clicked, this, &frmCalibrateSensor::cmdAccept_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmCalibrateSensor::cmdCancel_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &frmCalibrateSensor::cmdAbout_Click);
+    connect(cmdJob, &QPushButton::clicked, this, &frmCalibrateSensor::cmdJob_Click);
+    connect(cmdVerify, &QPushButton::clicked, this, &frmCalibrateSensor::cmdVerify_Click);
+    connect(&m_jobStore, &records::JobStore::changed, this, &frmCalibrateSensor::RecordJobChanges);
     platform::FormActivation::instance().track(this);
     connect(&platform::FormActivation::instance(), &platform::FormActivation::activated, this,
             [this](QWidget* form) {

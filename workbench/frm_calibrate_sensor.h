@@ -7,21 +7,24 @@
 // ends (the load and the accept take their own live reading inside them). Every handler that
 // would start work, or must not run in the middle of it, first passes deferIfBusy(): a pick in
 // the channel list, Next, Previous, the window coming back (a reload), Accept, Exit, the
-// title-bar close, Info, and the refresh tick. While work runs:
+// title-bar close, Info, Job, Verify, and the refresh tick. While work runs:
 //   - a channel move (pick, Next, Previous, reload) is deferred, and replaces any move
 //     deferred before it: the last one wins;
-//   - Exit, the title-bar close and Info are deferred;
-//   - Accept is dropped during a load (the fields are about to be replaced), deferred during
-//     other work;
+//   - Exit, the title-bar close, Info and Job are deferred;
+//   - Accept and Verify are dropped during a load (the fields are about to be replaced),
+//     deferred during other work;
 //   - the refresh tick is dropped.
-// What was deferred runs, in the order asked, once the work has ended. A load and an accept
-// hold the operator's input to the channel list and the four setpoint fields (no input, no
-// focus) from start to end, so that what they show is what is sent and recorded; a live
-// reading holds nothing. A selection the program makes in the list itself loads nothing.
+// What was deferred runs, in the order asked, once the work has ended. A load, an accept and a
+// test in the Verify window hold the operator's input to the channel list and the four
+// setpoint fields (no input, no focus) from start to end, so that what they show is what is
+// sent, tested and recorded; a live reading holds nothing. A selection the program makes in the
+// list itself loads nothing.
 #pragma once
 
+#include "records/job_store.h"
 #include "workbench/calibration_log.h"
 #include "workbench/report_file.h"
+#include "workbench/verification_session.h"
 
 #include <QDialog>
 #include <QString>
@@ -50,6 +53,7 @@ class MaskEdBox;
 namespace workbench {
 
 struct ChannelInfo;
+struct TestReference;
 
 // What an Accept works from, taken once when it starts: the channel on display, what is shown
 // for it, and the four setpoint texts as the fields held them. The calibration command, the
@@ -132,6 +136,16 @@ class frmCalibrateSensor : public QDialog {
     // of the controller.
     ReportUpdate UpdateReportFile(const AcceptSnapshot& accepted, bool controllerWritten = true);
 
+    // --- Job details and tests against a reference (verify_work.cpp) ---
+
+    // The Job dialog: the job, the reference instrument and this controller's tag.
+    void cmdJob_Click();
+    // A test of the channel on display in the Verify window, as a work on the controller.
+    void cmdVerify_Click();
+    // The job details and reference the tests use, read from the settings file beside the
+    // report file when the workbench is built.
+    records::JobStore& jobStore() { return m_jobStore; }
+
     // --- Work on the controller (controller_work.cpp) ---
 
     // True while a channel load, an accept or a live reading runs. They share the one link
@@ -170,7 +184,18 @@ class frmCalibrateSensor : public QDialog {
     // What the operator (or the window) can ask for while other work runs. Each has one line
     // in deferRule(), which says what becomes of it then (it waits, or is dropped) and how it is
     // run afterwards.
-    enum class Request { Reload, StepNext, StepPrev, Accept, Exit, CloseNow, About, LiveReading };
+    enum class Request {
+        Reload,
+        StepNext,
+        StepPrev,
+        Accept,
+        Exit,
+        CloseNow,
+        About,
+        Job,
+        Verify,
+        LiveReading,
+    };
     enum class WhenBusy {
         // Runs once the work has ended.
         Waits,
@@ -196,16 +221,17 @@ class frmCalibrateSensor : public QDialog {
     void runDeferredWork();
 
     // One piece of work on the controller, for the life of the object. It marks the workbench
-    // busy and stops Timer1; a load or an accept also holds the operator's input to the channel
-    // list and the setpoint fields, turns off the stepping buttons and shows the hourglass,
-    // and an accept turns off its own button. When the work ends, in this order: the input
+    // busy and stops Timer1; a load, an accept or a test also holds the operator's input to the
+    // channel list and the setpoint fields and turns off the stepping buttons; a load and an
+    // accept show the hourglass (a test has a window of its own), an accept turns off its own
+    // button and a test Accept and Verify. When the work ends, in this order: the input
     // held comes back (once the last work holding it ends), the buttons and the cursor come
     // back, Timer1 restarts (once the outermost work ends), `focusWhenDone` takes the focus,
     // and whatever was deferred meanwhile runs. Timer1 and the focus stay as they are once
     // the workbench is closing.
     class ControllerWork {
       public:
-        enum class Kind { Load, Accept, LiveReading };
+        enum class Kind { Load, Accept, Verify, LiveReading };
         ControllerWork(frmCalibrateSensor& form, Kind kind, QWidget* focusWhenDone = nullptr);
         ~ControllerWork();
         ControllerWork(const ControllerWork&) = delete;
@@ -265,8 +291,9 @@ class frmCalibrateSensor : public QDialog {
 
     // --- Live analog readout (live_readout.cpp) ---
 
-    // Takes and shows one live reading of the channel on display.
-    void ReadAnalogValues();
+    // Takes and shows one live reading of the channel on display; the text shown, or nothing
+    // when no channel is loaded or the controller did not answer.
+    std::optional<QString> ReadAnalogValues();
 
     // --- Channel navigation (navigation.cpp) ---
 
@@ -335,6 +362,8 @@ class frmCalibrateSensor : public QDialog {
     QPushButton* cmdNextChannel = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdAbout = nullptr;
+    QPushButton* cmdJob = nullptr;
+    QPushButton* cmdVerify = nullptr;
 
     // Refresh timer of the live reading, 1000 ms.
     QTimer* Timer1 = nullptr;
@@ -367,6 +396,26 @@ class frmCalibrateSensor : public QDialog {
     // What the session keeps of the calibration log: one workbench is one session, and each
     // box about the log is shown once in it.
     CalibrationLogSession m_logSession;
+    // The session's Accepts and frozen specifications, for the Verify window's phases.
+    VerificationSession m_verification;
+    records::JobStore m_jobStore;
+    // Whether the Job dialog has been shown in this session; the first test opens it.
+    bool m_jobShown = false;
+
+    // --- Job details and tests (verify_work.cpp) ---
+
+    class TestServices;
+    // The tag given for the controller now answering; empty when none is, or it has not said
+    // who it is.
+    QString CurrentControllerTag() const;
+    // Reads the job settings file on first use; false, after a box that says why, when it
+    // cannot be read.
+    bool JobSettingsRead();
+    bool m_jobRead = false;
+    // Adds a line for each changed job setting to the log.
+    void RecordJobChanges(const std::vector<records::JobChange>& changes);
+    // The reference a test may use, or nothing after a box that says why not.
+    std::optional<TestReference> ReferenceForTest();
 };
 
 } // namespace workbench

@@ -14,14 +14,14 @@
 
 namespace workbench {
 
-void frmCalibrateSensor::ReadAnalogValues() {
+std::optional<QString> frmCalibrateSensor::ReadAnalogValues() {
     using namespace Module1;
     const workbench::ChannelInfo* channel =
         vChannelIndex ? workbench::channelByIndex(*vChannelIndex) : nullptr;
     const std::optional<QString> command =
         channel ? devicelink::protocol::LiveReadCommand(channel->slot) : std::nullopt;
     if (!command)
-        return; // no channel loaded yet: nothing is sent, the field stays as it is
+        return std::nullopt; // no channel loaded yet: nothing is sent, the field stays as it is
     const ControllerWork work(*this, ControllerWork::Kind::LiveReading);
     ControllerIdentity& identity = ControllerIdentity::instance();
     identity.recheckBeforeCommand();
@@ -31,8 +31,12 @@ void frmCalibrateSensor::ReadAnalogValues() {
     if (reading.reply.isEmpty())
         identity.noteSilence();
     // Blanks for NULs, the degree sign for the controller's 0xDF; shown as plain text.
-    cboAnalogData->setText(devicelink::protocol::LiveReadingText(reading.reply));
+    const QString text = devicelink::protocol::LiveReadingText(reading.reply);
+    cboAnalogData->setText(text);
     cboAnalogData->repaint();
+    if (reading.reply.isEmpty())
+        return std::nullopt;
+    return text;
 }
 
 void frmCalibrateSensor::Timer1_Timer() {

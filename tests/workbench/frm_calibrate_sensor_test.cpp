@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -24,6 +25,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <map>
 
 using workbench::frmCalibrateSensor;
 
@@ -185,12 +188,45 @@ TEST_F(WorkbenchFormTest, CaptionlessFieldsHaveUniqueSpokenNamesAndCaptionsSpeak
         EXPECT_TRUE(w->accessibleName().isEmpty()) << qPrintable(w->objectName());
 }
 
-TEST_F(WorkbenchFormTest, TabOrderRunsThroughTheThirteenControls) {
+TEST_F(WorkbenchFormTest, TheTestButtonsBesideAcceptMoveNoOtherControl) {
+    // Every control's place in the window and its size, with Job and Verify there and
+    // without them: the same, and the window keeps its size.
+    form.show();
+    const auto places = [&] {
+        std::map<QString, QRect> at;
+        for (QWidget* w : form.findChildren<QWidget*>())
+            if (!w->objectName().isEmpty() && w->isVisible())
+                at[w->objectName()] = QRect(w->mapTo(&form, QPoint(0, 0)), w->size());
+        at[QStringLiteral("window")] = QRect(QPoint(0, 0), form.size());
+        return at;
+    };
+    std::map<QString, QRect> with = places();
+    auto* job = testsupport::control<QPushButton>(form, "cmdJob");
+    auto* verify = testsupport::control<QPushButton>(form, "cmdVerify");
+    ASSERT_TRUE(job && verify);
+    job->hide();
+    verify->hide();
+    form.layout()->activate();
+    QApplication::processEvents();
+    const std::map<QString, QRect> without = places();
+    ASSERT_EQ(with.erase(QStringLiteral("cmdJob")) + with.erase(QStringLiteral("cmdVerify")), 2u);
+    EXPECT_EQ(with, without);
+    // Side by side with Accept, as wide as each other, on its row.
+    job->show();
+    verify->show();
+    form.layout()->activate();
+    EXPECT_EQ(job->width(), verify->width());
+    EXPECT_EQ(job->y(), ui.cmdAccept->y());
+    EXPECT_LT(job->geometry().right(), ui.cmdAccept->x());
+    EXPECT_GT(verify->x(), ui.cmdAccept->geometry().right());
+}
+
+TEST_F(WorkbenchFormTest, TabOrderRunsThroughTheFifteenControls) {
     const QStringList expected = {
         "cboChannelNumber", "cboSensor",        "cboRange",         "cboAnalogData",
         "medSensorRangeLo", "medSensorLoVolts", "medSensorRangeHi", "medSensorHiVolts",
-        "cmdAccept",        "cmdAbout",         "cmdPrevChannel",   "cmdNextChannel",
-        "cmdCancel",
+        "cmdAccept",        "cmdVerify",        "cmdJob",           "cmdAbout",
+        "cmdPrevChannel",   "cmdNextChannel",   "cmdCancel",
     };
     QStringList chain;
     QWidget* w = ui.cboChannelNumber;
