@@ -1,7 +1,7 @@
 // The identity block read: scripted replies on a fake port, and the date rules.
 #include "fakes.h"
 #include "link/identity_block.h"
-#include "platform/pdq.h"
+#include "platform/serial/pdq.h"
 #include "shell/module1.h"
 #include "workbench/controller_identity.h"
 

@@ -1,8 +1,8 @@
 // The device link on a real pseudo-terminal against the simulated controller.
 #include "link/serial_port.h"
 #include "link/transact.h"
-#include "platform/pdq.h"
-#include "platform/pdq_comm.h"
+#include "platform/serial/pdq.h"
+#include "platform/serial/pdq_comm.h"
 #include "sim_process.h"
 
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
 // The login screen driven through its real widgets, on a fake port and clock.
 #include "fakes.h"
 #include "login/frm_login.h"
-#include "platform/error_text.h"
-#include "platform/pdq.h"
-#include "platform/port_info.h"
-#include "platform/port_path.h"
-#include "platform/program_end.h"
-#include "platform/signed_in_user.h"
-#include "platform/status_bar.h"
+#include "platform/serial/pdq.h"
+#include "platform/serial/port_info.h"
+#include "platform/serial/port_path.h"
+#include "platform/system/error_text.h"
+#include "platform/system/program_end.h"
+#include "platform/system/signed_in_user.h"
+#include "platform/widgets/status_bar.h"
 #include "shell/module1.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 // The masked entry field driven as the operator and the workbench drive it: masks of the range
 // table and the voltage fields, texts set and read back, typing, selection and focus.
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 
 #include <QApplication>
 #include <QSignalSpy>

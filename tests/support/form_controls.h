@@ -2,7 +2,7 @@
 // name. A control that is missing, or not of the kind asked for, fails the test.
 #pragma once
 
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 #include "workbench/frm_calibrate_sensor.h"
 
 #include <QComboBox>

@@ -5,8 +5,8 @@
 // written by a program killed meanwhile.
 #include "fakes.h"
 #include "form_controls.h"
-#include "platform/file_sync.h"
-#include "platform/masked_edit.h"
+#include "platform/files/file_sync.h"
+#include "platform/widgets/masked_edit.h"
 #include "report_update_child.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"

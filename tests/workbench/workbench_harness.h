@@ -3,7 +3,7 @@
 #pragma once
 
 #include "fakes.h"
-#include "platform/pdq.h"
+#include "platform/serial/pdq.h"
 #include "shell/module1.h"
 #include "sim/controller.h"
 #include "workbench/controller_identity.h"
