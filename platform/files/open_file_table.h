@@ -12,7 +12,9 @@ namespace platform {
 // Handle value that stands for "no file".
 inline constexpr qint32 kNoFile = -1;
 
-// The report file routines below return false when they failed; FError then gives the
+// The routines below keep the old program's names: `CSFOpen` opens an existing file for update
+// and hands out its number, `FCreate` makes a file, `FSeek`/`FPut`/`FGet`/`FLen`/`FClose` work
+// on a number `CSFOpen` handed out. They return false when they failed; FError then gives the
 // operating system's reason.
 
 // Opens an existing regular file (a symbolic link to one will do) for reading and writing at

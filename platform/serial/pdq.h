@@ -9,8 +9,10 @@ namespace platform {
 
 // Never shown; exists only to hold the serial control `Comm1`. Created on first use and kept
 // until the program ends.
+// Legacy name: `PDQ`, the old program's hidden form that carried the serial control.
 class PdqHost {
   public:
+    // Legacy name: `Comm1`, the program's one serial control, held by `PDQ`.
     SerialControl& Comm1();
     // Puts another control in place of the real one (a scripted port in tests). Passing
     // nullptr goes back to a fresh real serial port.
@@ -20,6 +22,7 @@ class PdqHost {
     std::unique_ptr<SerialControl> m_comm1;
 };
 
+// The one hidden host (legacy name `PDQ`), made on first use.
 PdqHost& PDQ();
 
 } // namespace platform

@@ -13,6 +13,7 @@
 
 namespace platform {
 
+// The real control that `PDQ().Comm1()` holds unless a test puts another in its place.
 #ifdef Q_OS_WIN
 using PdqComm = Win32Comm;
 #else

@@ -9,6 +9,8 @@ class QFocusEvent;
 
 namespace platform {
 
+// Legacy name: `MaskEdBox`, the old program's masked edit box control; Mask, Text, SelStart
+// and SelLength keep its property names.
 // A line edit laid out by an entry mask. In the mask "#" is a digit position (0 to 9), "&" a
 // position for any character (the sign of a range value), and every other character a literal
 // that stands in the text as it is, such as the decimal point. Positions that hold nothing read

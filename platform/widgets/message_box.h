@@ -7,6 +7,8 @@
 
 namespace platform {
 
+// Legacy names: `MsgBox` is the old program's message box call, `vb...` its names for the box
+// styles and the buttons, with the same numbers.
 // Box styles: which buttons the box offers. No icons are ever shown.
 enum MsgBoxStyle : int {
     vbOKOnly = 0,

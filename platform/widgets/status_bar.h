@@ -15,6 +15,8 @@ namespace platform {
 class StatusBar : public QStatusBar {
     Q_OBJECT
   public:
+    // Legacy names: `sbr...`, the old program's panel styles (text, Caps Lock, Num Lock,
+    // Insert, Scroll Lock, time, date), with the same numbers.
     enum PanelStyle : int {
         sbrText = 0,
         sbrCaps = 1,
