@@ -40,7 +40,7 @@ int Main() {
 
     auto login = std::make_unique<login::frmLogin>();
     login->exec();
-    if (!login->OK) {
+    if (!login->portOpened()) {
         // Cancelled or closed without success: no port is open, nothing more is shown.
         platform::endProgramNow(0);
         return 0;

@@ -182,9 +182,10 @@ TEST_F(EndToEndTest, CalibrateAllFourteenChannelsAndLeave) {
     bool scriptRan = false;
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (auto* login = visibleForm<frmLogin>(); login && !login->OK) {
-            QTest::keyClicks(login->txtUserName, QStringLiteral("tech"));
-            QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+        if (auto* login = visibleForm<frmLogin>(); login && !login->portOpened()) {
+            const testsupport::LoginControls ui(*login);
+            QTest::keyClicks(ui.txtUserName, QStringLiteral("tech"));
+            QTest::mouseClick(ui.cmdOK, Qt::LeftButton);
             return;
         }
         auto* form = visibleForm<frmCalibrateSensor>();
