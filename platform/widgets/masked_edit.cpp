@@ -1,6 +1,5 @@
 #include "platform/widgets/masked_edit.h"
 
-#include <QFocusEvent>
 #include <QValidator>
 
 #include <algorithm>
@@ -149,13 +148,6 @@ void MaskEdBox::setSelLength(int length) {
     const int start = SelStart();
     const int end = static_cast<int>(displayText().size());
     QLineEdit::setSelection(start, std::clamp(length, 0, end - start));
-}
-
-void MaskEdBox::focusInEvent(QFocusEvent* event) {
-    // The line edit places the cursor first (on the first entry position when tabbed into), so
-    // that a handler that selects the text has the last word.
-    QLineEdit::focusInEvent(event);
-    emit focusEntered();
 }
 
 } // namespace platform

@@ -5,8 +5,6 @@
 #include <QLineEdit>
 #include <QString>
 
-class QFocusEvent;
-
 namespace platform {
 
 // Legacy name: `MaskEdBox`, the old program's masked edit box control; Mask, Text, SelStart
@@ -17,6 +15,10 @@ namespace platform {
 // back as the prompt character "_". Callers set the mask first and the text after it. A text
 // shorter than the mask fills the first positions and leaves prompts in the rest, so an empty
 // text clears the field; a text that does not fit is refused rather than shifted into place.
+//
+// Tabbed into, the field places its cursor as a line edit does before the application reports
+// the focus change (QApplication::focusChanged), so a handler of that signal that selects the
+// text has the last word; the workbench prepares its setpoint fields so.
 //
 // setMask() and setText() deliberately hide QWidget::setMask() and QLineEdit::setText(); call
 // them through a MaskEdBox, not through a base class pointer. A ";" or a "_" cannot stand as a
@@ -51,13 +53,6 @@ class MaskEdBox : public QLineEdit {
     int SelLength() const;
     // Selects this many characters from SelStart() (clamped to the end of the text).
     void setSelLength(int length);
-
-  signals:
-    // The field has received the keyboard focus; emitted after the cursor has been placed.
-    void focusEntered();
-
-  protected:
-    void focusInEvent(QFocusEvent* event) override;
 
   private:
     class DigitPositions;
