@@ -160,7 +160,6 @@ ReportUpdate frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted
     // channel nothing is recorded and no file is opened or made.
     if (accepted.channel == nullptr)
         return {};
-    oAddress = accepted.channel->reportOffset;
 
     const workbench::ChannelInfo& channel = *accepted.channel;
     workbench::RecordResult result = workbench::storeReportRecord(fileName, channel, record);
