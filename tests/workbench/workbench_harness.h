@@ -9,7 +9,9 @@
 #include "workbench/controller_identity.h"
 #include "workbench/report_file.h"
 
+#include <QByteArray>
 #include <QFile>
+#include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -76,6 +78,20 @@ class WorkbenchHarness {
     bool silent = false;
     qint64 replyAfterMs = 20;
 };
+
+// Channel 30 as it loads from the simulated controller's factory setup word 0x1200 (0 - 100,
+// PSIG): 0.5 V and 4.5 V over 0 to 100, the counts 409 and 3685 of those voltages. The
+// calibration command an Accept of it sends, and the record it leaves in the report file.
+inline const QByteArray kCalibrationLine = ">(00TC 00 0409 +000.0 3685 +100.0)";
+inline const QByteArray kChannel30Record = "0.500    4.500    +000.0    +100.0";
+// Channel 30's data area: after the 44-character header, CR LF and the row's 9-character label.
+inline constexpr int kChannel30RecordAt = 55;
+
+// The communications box exactly as the operator sees it: its title, and its text when a
+// write command could not be sent.
+inline const QString kBoxTitle = QStringLiteral("Communications Error");
+inline const QString kWriteFailureText =
+    QStringLiteral("ERROR Occurred. iStatus =  4, RS-232 Retry Error");
 
 // Points the report file at `directory` and fills it with the template, as the technician's
 // folder holds it once the file has been made.

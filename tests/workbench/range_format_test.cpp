@@ -1,5 +1,6 @@
 // Range field masks, formats and limits by sensor type and unit, and the rewriting of range
-// value texts into the channel's display form.
+// value texts into the channel's display form (the workbench's SetRangeFormat over the range
+// table); last, random range values of every row come back in their format.
 #include "codec/number_text.h"
 #include "codec/range_table.h"
 #include "shell/module1.h"
@@ -7,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <string>
 
 using namespace Module1;
@@ -71,7 +74,29 @@ const Row& expectedRow(char type, char unit) {
 
 constexpr float kUntouched = -777.0f;
 
-class CodecRangeTable : public ::testing::Test {
+// Setup codes that reach all 33 rows of the range table.
+const char* const kRowCodes[] = {"06", "05", "03", "00", "16", "15", "13", "12", "26", "25", "23",
+                                 "24", "36", "35", "33", "38", "46", "45", "43", "40", "56", "55",
+                                 "53", "51", "66", "65", "63", "67", "77", "81", "80", "91", "92"};
+
+int decimalsOf(const QString& format) {
+    const qsizetype point = format.indexOf(QLatin1Char('.'));
+    return int(format.size() - point - 1);
+}
+
+int integerDigitsOf(const QString& format) {
+    return int(format.indexOf(QLatin1Char('.')));
+}
+
+// The display text of count / 10^decimals, built from the whole number alone.
+QString expectedText(qint64 count, int integerDigits, int decimals) {
+    const QString digits = QString::number(std::llabs(count))
+                               .rightJustified(integerDigits + decimals, QLatin1Char('0'));
+    return (count < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
+           digits.left(digits.size() - decimals) + QLatin1Char('.') + digits.right(decimals);
+}
+
+class RangeFormatTable : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetSharedState();
@@ -90,7 +115,7 @@ class CodecRangeTable : public ::testing::Test {
 
 } // namespace
 
-TEST_F(CodecRangeTable, EverySetupCodeTheControllerCanHold) {
+TEST_F(RangeFormatTable, EverySetupCodeTheControllerCanHold) {
     // Types and units 0 to 15 give codes of two to four characters ("102" is type 10, unit 2);
     // the first character picks the type, the last one the unit.
     for (int type = 0; type <= 15; ++type) {
@@ -112,7 +137,7 @@ TEST_F(CodecRangeTable, EverySetupCodeTheControllerCanHold) {
     }
 }
 
-TEST_F(CodecRangeTable, OneCharacterCodeAndNonDigitUnit) {
+TEST_F(RangeFormatTable, OneCharacterCodeAndNonDigitUnit) {
     // A one-character code is type and unit at once: "6" is type 6 in BAR.
     run(QStringLiteral("6"), QString());
     EXPECT_EQ(vRangeMax, 430.9);
@@ -123,7 +148,7 @@ TEST_F(CodecRangeTable, OneCharacterCodeAndNonDigitUnit) {
     EXPECT_EQ(vRangeMax, 625.0);
 }
 
-TEST_F(CodecRangeTable, TextsInAndOut) {
+TEST_F(RangeFormatTable, TextsInAndOut) {
     const struct {
         const char* code;
         const char* in;
@@ -160,7 +185,7 @@ TEST_F(CodecRangeTable, TextsInAndOut) {
     }
 }
 
-TEST_F(CodecRangeTable, ChannelLoadDefaults) {
+TEST_F(RangeFormatTable, ChannelLoadDefaults) {
     // Low and high defaults as the channel load passes them: empty call, then the fixed text.
     const struct {
         const char* code;
@@ -179,7 +204,7 @@ TEST_F(CodecRangeTable, ChannelLoadDefaults) {
     }
 }
 
-TEST_F(CodecRangeTable, NothingChangesWithoutALoadedChannel) {
+TEST_F(RangeFormatTable, NothingChangesWithoutALoadedChannel) {
     const auto expectUntouched = [this](const char* what) {
         vEntryMask = QStringLiteral("#.###");
         vDisplayFormat = QStringLiteral("0.000");
@@ -207,4 +232,65 @@ TEST_F(CodecRangeTable, NothingChangesWithoutALoadedChannel) {
     expectUntouched("empty code");
     sChannelSetup[4][1] = QStringLiteral("A6");
     expectUntouched("type not a digit");
+}
+
+TEST(RangeFormatRandomValues, ComeBackInTheirFormat) {
+    ResetSharedState();
+    vChannelIndex = 29;
+    std::mt19937 random(77031u);
+    int fitting = 0;
+    for (const char* code : kRowCodes) {
+        sChannelSetup[13][1] = QLatin1String(code);
+        QString empty;
+        SetRangeFormat(vEntryMask, vDisplayFormat, empty);
+        const QString format = vDisplayFormat;
+        const int decimals = decimalsOf(format);
+        const double scale = std::pow(10.0, decimals);
+        const double low = vRangeMin;
+        const double high = vRangeMax;
+        std::uniform_int_distribution<qint64> counts(std::llround(low * scale),
+                                                     std::llround(high * scale));
+        std::uniform_real_distribution<double> anywhere(low, high);
+        // 0 to 3 decimals, or 4 for a value with all the digits a single holds.
+        std::uniform_int_distribution<int> precision(0, 4);
+        for (int i = 0; i < 3000; ++i) {
+            // A value as it is typed through the mask: whole units of the last digit.
+            const qint64 count = counts(random);
+            const float typed = RoundToSingle(double(count) / scale);
+            QString text = NumberToFixedText(typed, 6);
+            ASSERT_EQ(text.size(), 6) << code << " " << typed;
+            SetRangeFormat(vEntryMask, vDisplayFormat, text);
+            ASSERT_EQ(text, expectedText(count, integerDigitsOf(format), decimals))
+                << code << " " << typed;
+            ASSERT_EQ(RoundToSingle(TextToNumber(text)), typed) << code;
+
+            // Any single-precision value of the range: the fixed text, with or without the
+            // "%" of a text too long for the width, is the value to 7 significant digits, and
+            // the channel's text is that value to the format's last digit.
+            const int places = precision(random);
+            const double drawn = anywhere(random);
+            const float value = RoundToSingle(
+                places > 3 ? drawn
+                           : std::round(drawn * std::pow(10.0, places)) / std::pow(10.0, places));
+            QString fixed = NumberToFixedText(value, 6);
+            QString digits = fixed.startsWith(QLatin1Char('%')) ? fixed.mid(1) : fixed;
+            ASSERT_LE(std::fabs(TextToNumber(digits) - double(value)),
+                      std::fabs(double(value)) * 5e-7)
+                << code << " " << fixed.toStdString();
+            if (fixed.startsWith(QLatin1Char('%')))
+                continue;
+            ++fitting;
+            ASSERT_EQ(fixed.size(), 6) << code << " " << value;
+            SetRangeFormat(vEntryMask, vDisplayFormat, fixed);
+            ASSERT_EQ(fixed.size(), 6) << code << " " << value;
+            ASSERT_EQ(fixed.indexOf(QLatin1Char('.')), vEntryMask.indexOf(QLatin1Char('.')));
+            const double shown = TextToNumber(fixed);
+            ASSERT_LE(std::fabs(shown - double(value)),
+                      0.5 / scale + std::fabs(double(value)) * 5e-7)
+                << code << " " << value;
+        }
+    }
+    // Most values with few decimals fit the width, so the rewriting above really ran.
+    EXPECT_GT(fitting, 33 * 3000 / 4);
+    ResetSharedState();
 }
