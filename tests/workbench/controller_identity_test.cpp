@@ -420,14 +420,7 @@ std::vector<std::string> readable(const std::vector<QByteArray>& lines) {
 class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
   protected:
     void SetUp() override {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-        platform::setWaits(nullptr);
-        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(reportDir));
-
-        ASSERT_TRUE(first.start()) << first.error().toStdString();
-        platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(first.directory()));
-        ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
+        ASSERT_NO_FATAL_FAILURE(testsupport::openRealLine(first, reportDir));
         workbench::ControllerIdentity::instance().ReadIdentityBlock(
             Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo, Module1::sTerminalMicroDate);
         form = std::make_unique<frmCalibrateSensor>();
@@ -443,11 +436,7 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
     void TearDown() override {
         ui.reset();
         form.reset();
-        devicelink::ClosePort();
-        platform::PDQ().replaceComm1(nullptr);
-        workbench::setReportDirectoryForTests(QString());
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
+        testsupport::closeRealLine();
     }
 
     // The lines of the calibration log after its header.

@@ -332,28 +332,12 @@ void PrintTo(const Cell& cell, std::ostream* out) {
 
 class FaultMatrix : public ::testing::TestWithParam<Cell> {
   protected:
-    void SetUp() override {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-        // The program's own waits: real time, the event loop running.
-        platform::setWaits(nullptr);
-        ASSERT_NE(dynamic_cast<platform::EventLoopWaits*>(&platform::waits()), nullptr);
-
-        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(reportDir));
-
-        ASSERT_TRUE(sim.start()) << sim.error().toStdString();
-        platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
-        ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(testsupport::openRealLine(sim, reportDir)); }
 
     void TearDown() override {
         ui.reset();
         form.reset();
-        devicelink::ClosePort();
-        platform::PDQ().replaceComm1(nullptr);
-        workbench::setReportDirectoryForTests(QString());
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
+        testsupport::closeRealLine();
     }
 
     // Shows the workbench; its activation loads channel 30. Returns once the load has ended.

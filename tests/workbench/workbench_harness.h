@@ -1,11 +1,16 @@
 // The workbench's surroundings in tests: a fake clock, a fake port answered by the
-// simulated controller's own logic, and an operator who answers every message box.
+// simulated controller's own logic, and an operator who answers every message box; or the
+// program's own waits and serial port, reaching the simulated controller program.
 #pragma once
 
 #include "fakes.h"
+#include "link/serial_port.h"
 #include "platform/serial/pdq.h"
+#include "platform/serial/pdq_comm.h"
+#include "platform/system/waits.h"
 #include "shell/module1.h"
 #include "sim/controller.h"
+#include "sim_process.h"
 #include "workbench/controller_identity.h"
 #include "workbench/report_file.h"
 
@@ -101,6 +106,28 @@ inline void putReportTemplateIn(const QTemporaryDir& directory) {
     QFile file(workbench::reportFilePath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
+}
+
+// The workbench's surroundings over a real line: the program's own waits (real time, the event
+// loop running) and its own serial port 1, reaching the simulated controller `sim` (started
+// here) over a pseudo-terminal; the report file in `reportDir`, made from the template.
+inline void openRealLine(SimProcess& sim, const QTemporaryDir& reportDir) {
+    resetProgramState();
+    platform::setWaits(nullptr);
+    ASSERT_NE(dynamic_cast<platform::EventLoopWaits*>(&platform::waits()), nullptr);
+    ASSERT_NO_FATAL_FAILURE(putReportTemplateIn(reportDir));
+    ASSERT_TRUE(sim.start()) << sim.error().toStdString();
+    platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
+    ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
+}
+
+// Ends what openRealLine began, once the workbench is gone: the port closed, a fresh real
+// serial control, the report file in its own place, the program's state as a run starts.
+inline void closeRealLine() {
+    devicelink::ClosePort();
+    platform::PDQ().replaceComm1(nullptr);
+    workbench::setReportDirectoryForTests(QString());
+    resetProgramState();
 }
 
 } // namespace testsupport
