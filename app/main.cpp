@@ -1,7 +1,7 @@
 // The calibration tool.
 #include "app/certificate_command.h"
 #include "app/startup.h"
-#include "platform/terminal.h"
+#include "platform/system/terminal.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -2,9 +2,9 @@
 
 #include "link/serial_port.h"
 #include "login/frm_login.h"
-#include "platform/program_end.h"
-#include "platform/still_buttons.h"
-#include "platform/waits.h"
+#include "platform/system/program_end.h"
+#include "platform/system/waits.h"
+#include "platform/widgets/still_buttons.h"
 #include "shell/module1.h"
 #include "shell/splash.h"
 #include "workbench/controller_identity.h"
@@ -40,7 +40,7 @@ int Main() {
 
     auto login = std::make_unique<login::frmLogin>();
     login->exec();
-    if (!login->OK) {
+    if (!login->portOpened()) {
         // Cancelled or closed without success: no port is open, nothing more is shown.
         platform::endProgramNow(0);
         return 0;

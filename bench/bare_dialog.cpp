@@ -4,7 +4,7 @@
 //   --still             its default button held still, as the tool's are
 //                       (platform::keepDefaultButtonsStill)
 //   --seconds SECONDS   closes itself after that long (by default it stays until closed)
-#include "platform/still_buttons.h"
+#include "platform/widgets/still_buttons.h"
 
 #include <QApplication>
 #include <QDialog>

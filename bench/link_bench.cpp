@@ -5,7 +5,7 @@
 
 #include "link/serial_port.h"
 #include "link/transact.h"
-#include "platform/pdq.h"
+#include "platform/serial/pdq.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

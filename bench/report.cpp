@@ -1,8 +1,8 @@
 #include "bench/report.h"
 
 #include "link/serial_port.h"
-#include "platform/pdq.h"
-#include "platform/pdq_comm.h"
+#include "platform/serial/pdq.h"
+#include "platform/serial/pdq_comm.h"
 
 #include <algorithm>
 #include <cstdio>

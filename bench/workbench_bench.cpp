@@ -8,9 +8,9 @@
 #include "bench/report.h"
 
 #include "link/serial_port.h"
-#include "platform/masked_edit.h"
-#include "platform/message_box.h"
-#include "platform/pdq.h"
+#include "platform/serial/pdq.h"
+#include "platform/widgets/masked_edit.h"
+#include "platform/widgets/message_box.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"

@@ -3,7 +3,8 @@
 # With -DSHOW_LAYERS=ON it also prints the table of what each folder may include.
 #
 # From the bottom:
-#   platform/   our stand-in for the legacy platform, over Qt and the operating system
+#   platform/   our stand-in for the legacy platform, over Qt and the operating system (in
+#               folders by topic: serial/, files/, widgets/, system/)
 #   codec/      pure texts and numbers: no state, no files, no devices (so it includes none
 #               of the folders, not even platform/)
 #   link/       the exchange with the controller and its wire protocol
@@ -15,7 +16,9 @@
 #   app/        start-up and main, over everything
 # Beside them: sim/ (the simulated controller) stands on its own; bench/ and tests/ may
 # include everything. A folder with sources that has no row here fails the check, so a new
-# folder is placed in the layers before it is built.
+# folder is placed in the layers before it is built. A row stands for a top-level folder with
+# all the folders inside it: every source below platform/ is platform's, and an include is
+# placed by the first folder of its path ("platform/serial/pdq.h" is platform).
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 

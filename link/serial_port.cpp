@@ -1,9 +1,9 @@
 #include "link/serial_port.h"
 
-#include "platform/logging.h"
-#include "platform/pdq.h"
-#include "platform/program_end.h"
-#include "platform/waits.h"
+#include "platform/serial/pdq.h"
+#include "platform/system/logging.h"
+#include "platform/system/program_end.h"
+#include "platform/system/waits.h"
 
 namespace devicelink {
 

@@ -2,10 +2,10 @@
 
 #include "codec/escaped_bytes.h"
 #include "codec/message_number.h"
-#include "platform/logging.h"
-#include "platform/message_box.h"
-#include "platform/pdq.h"
-#include "platform/waits.h"
+#include "platform/serial/pdq.h"
+#include "platform/system/logging.h"
+#include "platform/system/waits.h"
+#include "platform/widgets/message_box.h"
 
 namespace devicelink {
 

@@ -26,18 +26,7 @@ class frmLogin : public QDialog {
     explicit frmLogin(QWidget* parent = nullptr);
 
     // True only after the port opened; read by start-up once the form has closed.
-    bool OK = false;
-
-    QLabel* lblLabels;
-    QLineEdit* txtUserName;
-    QLabel* Label1;
-    QLabel* Label5;
-    QComboBox* cboComPort;
-    QPushButton* cmdOK;
-    QPushButton* cmdCancel;
-    platform::StatusBar* sbLogin;
-    QGroupBox* Frame1;
-    QGroupBox* Frame2;
+    bool portOpened() const { return OK; }
 
     // The name proposed for a login name: the login name fetched into a buffer of ten
     // characters with its closing zero, so names of ten or more characters are not proposed.
@@ -57,6 +46,20 @@ class frmLogin : public QDialog {
     void cmdCancel_Click();
 
   private:
+    bool OK = false;
+
+    // The controls; tests find them by their object names.
+    QLabel* lblLabels;
+    QLineEdit* txtUserName;
+    QLabel* Label1;
+    QLabel* Label5;
+    QComboBox* cboComPort;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    platform::StatusBar* sbLogin;
+    QGroupBox* Frame1;
+    QGroupBox* Frame2;
+
     void Form_Load();
     void buildControls();
     void selectUserName();

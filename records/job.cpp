@@ -1,6 +1,6 @@
 #include "records/job.h"
 
-#include "platform/whole_file.h"
+#include "platform/files/whole_file.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "shell/window_helpers.h"
 
-#include "platform/status_bar.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -95,7 +95,7 @@ QStringList cellsOf(const QByteArray& line) {
 
 } // namespace
 
-QString CalibrationLogReading::cell(const LogLine& line, const QString& column) const {
+QString logCell(const QStringList& columns, const LogLine& line, const QString& column) {
     const qsizetype at = columns.indexOf(column);
     if (at < 0 || at >= line.cells.size())
         return {};

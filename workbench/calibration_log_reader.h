@@ -25,6 +25,11 @@ struct LogLine {
     bool pending = false;
 };
 
+// The cell of `column` in `line` of a log whose header holds the column titles `columns`: empty
+// when the line is too short or there is no such column; a free-text cell with its
+// formula-safe apostrophe taken off.
+QString logCell(const QStringList& columns, const LogLine& line, const QString& column);
+
 struct CalibrationLogReading {
     // Why the log cannot be used at all (missing, unreadable, another header); empty otherwise.
     QString error;
@@ -34,9 +39,10 @@ struct CalibrationLogReading {
     // The pending file the lines marked pending come from; empty when none does.
     QString pendingPath;
 
-    // The cell of `column` in `line`, empty when the line is too short or there is no such
-    // column; a free-text cell with its formula-safe apostrophe taken off.
-    QString cell(const LogLine& line, const QString& column) const;
+    // The cell of `column` in `line` (logCell).
+    QString cell(const LogLine& line, const QString& column) const {
+        return logCell(columns, line, column);
+    }
     // File lines of the log's lines whose chain does not follow.
     std::vector<int> brokenFileLines() const;
     // File lines of the pending file's lines whose chain does not follow.

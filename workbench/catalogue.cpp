@@ -1,6 +1,6 @@
 // The sensor catalogue of the workbench: what a channel's setup code means on screen, and the
 // defaults its sensor type and unit set.
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"

@@ -46,36 +46,48 @@ const QColor kGridColour(0x80, 0x80, 0x80);
 const QColor kHeadShade(0xE4, 0xE4, 0xE4);
 const QColor kQuietColour(0x60, 0x60, 0x60);
 
+// A column of the table: its title, its share of the width, and the log's column it shows
+// (none for where the line stands in the log).
 struct Column {
     const char* title;
     double weight;
+    const char* logColumn;
 };
 const Column kTableColumns[] = {
-    {"Channel", 4.5},          {"Sensor type", 6.5},  {"Unit", 6.0},
-    {"Low volts", 4.5},        {"High volts", 4.5},   {"Low range", 5.0},
-    {"High range", 5.0},       {"Low count", 4.5},    {"High count", 4.5},
-    {"Controller write", 9.5}, {"Report file", 11.0}, {"Reading before", 7.5},
-    {"Reading after", 7.5},    {"Time", 13.0},        {"Log line", 6.0},
+    {"Channel", 4.5, "channel"},
+    {"Sensor type", 6.5, "sensor_type"},
+    {"Unit", 6.0, "unit"},
+    {"Low volts", 4.5, "low_volts"},
+    {"High volts", 4.5, "high_volts"},
+    {"Low range", 5.0, "low_range"},
+    {"High range", 5.0, "high_range"},
+    {"Low count", 4.5, "low_count"},
+    {"High count", 4.5, "high_count"},
+    {"Controller write", 9.5, "controller_write"},
+    {"Report file", 11.0, "report_file"},
+    {"Reading before", 7.5, "reading_before"},
+    {"Reading after", 7.5, "reading_after"},
+    {"Time", 13.0, "date_time"},
+    {"Log line", 6.0, nullptr},
 };
 constexpr int kTableColumnCount = int(std::size(kTableColumns));
 
-QStringList rowCells(const CertificateRow& row) {
-    return {row.channel,
-            row.sensorType,
-            row.unit,
-            row.lowVolts,
-            row.highVolts,
-            row.lowRange,
-            row.highRange,
-            row.lowCount,
-            row.highCount,
-            row.controllerWrite,
-            row.reportFile,
-            row.readingBefore,
-            row.readingAfter,
-            row.time,
-            (row.pending ? QStringLiteral("pending %1") : QStringLiteral("%1")).arg(row.fileLine) +
-                (row.chained ? QString() : QStringLiteral(" broken"))};
+// Where a line stands: "12" in the log, "pending 3" in its pending file; " broken" after it
+// when its chain value does not follow.
+QString logLineText(const LogLine& line) {
+    return (line.pending ? QStringLiteral("pending %1") : QStringLiteral("%1"))
+               .arg(line.firstFileLine) +
+           (line.chained ? QString() : QStringLiteral(" broken"));
+}
+
+// The cells of a calibrated row, read from its line of the log.
+QStringList rowCells(const Certificate& certificate, const CertificateRow& row) {
+    QStringList cells;
+    for (const Column& column : kTableColumns)
+        cells << (column.logColumn == nullptr
+                      ? logLineText(*row.accept)
+                      : logCell(certificate.columns, *row.accept, QLatin1String(column.logColumn)));
+    return cells;
 }
 
 QFont fontOf(double points, bool bold = false) {
@@ -219,30 +231,12 @@ std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
         addOnce(certificate.technicians, cell(*line, "user"));
         latest[cell(*line, "channel")] = line;
     }
+    certificate.columns = log.columns;
     for (const ChannelInfo& channel : channelTable()) {
         CertificateRow row;
         row.channel = channel.listText.toString();
-        const auto found = latest.find(row.channel);
-        if (found != latest.end()) {
-            const LogLine& line = *found->second;
-            row.calibrated = true;
-            row.sensorType = cell(line, "sensor_type");
-            row.unit = cell(line, "unit");
-            row.lowVolts = cell(line, "low_volts");
-            row.highVolts = cell(line, "high_volts");
-            row.lowRange = cell(line, "low_range");
-            row.highRange = cell(line, "high_range");
-            row.lowCount = cell(line, "low_count");
-            row.highCount = cell(line, "high_count");
-            row.controllerWrite = cell(line, "controller_write");
-            row.reportFile = cell(line, "report_file");
-            row.readingBefore = cell(line, "reading_before");
-            row.readingAfter = cell(line, "reading_after");
-            row.time = cell(line, "date_time");
-            row.fileLine = line.firstFileLine;
-            row.pending = line.pending;
-            row.chained = line.chained;
-        }
+        if (const auto found = latest.find(row.channel); found != latest.end())
+            row.accept = *found->second;
         certificate.rows.push_back(row);
     }
     return certificate;
@@ -334,8 +328,8 @@ bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
     const double restWidth = width - table.x[1] - 2 * pad;
     for (const CertificateRow& row : certificate.rows) {
         double rowHeight = 0;
-        if (row.calibrated) {
-            const QStringList cells = rowCells(row);
+        if (row.calibrated()) {
+            const QStringList cells = rowCells(certificate, row);
             for (int c = 0; c < kTableColumnCount; ++c)
                 rowHeight = std::max(rowHeight, page.heightOf(cells[c], body, cellWidth(c)));
         } else {
@@ -423,9 +417,9 @@ bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
         for (size_t r = pages[p].first; r < pages[p].second; ++r) {
             const CertificateRow& row = certificate.rows[r];
             const double rowHeight = table.rowHeight[r];
-            const QColor colour = row.chained ? QColor(Qt::black) : kBreakColour;
-            if (row.calibrated) {
-                const QStringList cells = rowCells(row);
+            const QColor colour = row.chained() ? QColor(Qt::black) : kBreakColour;
+            if (row.calibrated()) {
+                const QStringList cells = rowCells(certificate, row);
                 for (int c = 0; c < kTableColumnCount; ++c) {
                     page.box(QRectF(table.x[size_t(c)], y,
                                     table.x[size_t(c) + 1] - table.x[size_t(c)], rowHeight));

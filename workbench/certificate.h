@@ -16,25 +16,14 @@ namespace workbench {
 // One channel's row: its latest Accept, or nothing ("not calibrated").
 struct CertificateRow {
     QString channel;
-    bool calibrated = false;
-    QString sensorType;
-    QString unit;
-    QString lowVolts;
-    QString highVolts;
-    QString lowRange;
-    QString highRange;
-    QString lowCount;
-    QString highCount;
-    QString controllerWrite;
-    QString reportFile;
-    QString readingBefore;
-    QString readingAfter;
-    QString time;
-    // Where the Accept stands in the log (or in its pending file), and whether its chain value
-    // follows.
-    int fileLine = 0;
-    bool pending = false;
-    bool chained = true;
+    // The log's line of the channel's latest Accept, as read back: its cells, where it stands
+    // in the log (or in its pending file), and whether its chain value follows. None when the
+    // channel has not been calibrated.
+    std::optional<LogLine> accept;
+
+    bool calibrated() const { return accept.has_value(); }
+    // False for a row made from a line whose chain value does not follow.
+    bool chained() const { return !accept || accept->chained; }
 };
 
 struct Certificate {
@@ -49,8 +38,9 @@ struct Certificate {
     // Dates of the first and the last Accept it is made from (yyyy-MM-dd).
     QString firstDate;
     QString lastDate;
-    // The fourteen channels in list order.
+    // The fourteen channels in list order, and the log's column titles their cells are read by.
     std::vector<CertificateRow> rows;
+    QStringList columns;
     // The log and the lines of it the certificate is made from (0 when none of them is).
     QString logPath;
     int firstFileLine = 0;

@@ -8,7 +8,7 @@
 #include "codec/utility.h"
 #include "link/protocol.h"
 #include "link/transact.h"
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/controller_identity.h"

@@ -6,7 +6,7 @@
 #include "link/identity_block.h"
 #include "link/protocol.h"
 #include "link/transact.h"
-#include "platform/message_box.h"
+#include "platform/widgets/message_box.h"
 #include "shell/module1.h"
 #include "workbench/frm_calibrate_sensor.h"
 

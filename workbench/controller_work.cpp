@@ -2,8 +2,8 @@
 // what becomes of the operator's requests meanwhile (see the header's opening comment).
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "platform/masked_edit.h"
-#include "platform/waits.h"
+#include "platform/system/waits.h"
+#include "platform/widgets/masked_edit.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // Leaving the workbench: Exit asks first, the title-bar close does not.
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "platform/message_box.h"
+#include "platform/widgets/message_box.h"
 #include "workbench/calibration_log.h"
 
 #include <QCloseEvent>

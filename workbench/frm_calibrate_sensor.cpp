@@ -1,8 +1,8 @@
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "platform/form_activation.h"
-#include "platform/masked_edit.h"
-#include "platform/waits.h"
+#include "platform/system/waits.h"
+#include "platform/widgets/form_activation.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/window_helpers.h"
 #include "workbench/channel_table.h"
 #include "workbench/controller_identity.h"

@@ -162,8 +162,7 @@ class frmCalibrateSensor : public QDialog {
         double hiVolts = 0.0;
     };
     const SensorDefaults& sensorDefaults() const { return m_defaults; }
-    // The controller table address the last channel load read the setup word from; after an
-    // Accept, the report-file offset of the accepted channel.
+    // The controller table address the last channel load read the setup word from.
     qint32 lastAddress() const { return oAddress; }
 
   protected:
@@ -372,8 +371,7 @@ class frmCalibrateSensor : public QDialog {
 
     // Defaults of the sensor type on display, rebuilt by every channel load.
     SensorDefaults m_defaults;
-    // Setup-word address of the channel on display (112 to 125); after an accept the
-    // report-file offset of the channel.
+    // Setup-word address of the channel on display (112 to 125), set by each channel load.
     qint32 oAddress = 0;
     // Set while the program itself sets the channel list's selection, so that the selection
     // it raises does not load the channel a second time (ProgramSetsChannel).

@@ -1,6 +1,6 @@
 #include "workbench/job_dialog.h"
 
-#include "platform/message_box.h"
+#include "platform/widgets/message_box.h"
 #include "records/job.h"
 #include "records/job_store.h"
 #include "shell/window_helpers.h"

@@ -3,9 +3,9 @@
 // when there is none yet.
 #include "workbench/report_file.h"
 
-#include "platform/masked_edit.h"
-#include "platform/message_box.h"
-#include "platform/report_files.h"
+#include "platform/files/open_file_table.h"
+#include "platform/widgets/masked_edit.h"
+#include "platform/widgets/message_box.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 
@@ -160,7 +160,6 @@ ReportUpdate frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted
     // channel nothing is recorded and no file is opened or made.
     if (accepted.channel == nullptr)
         return {};
-    oAddress = accepted.channel->reportOffset;
 
     const workbench::ChannelInfo& channel = *accepted.channel;
     workbench::RecordResult result = workbench::storeReportRecord(fileName, channel, record);

@@ -8,8 +8,8 @@
 #include "codec/number_text.h"
 #include "codec/range_table.h"
 #include "codec/setpoint_rules.h"
-#include "platform/masked_edit.h"
-#include "platform/message_box.h"
+#include "platform/widgets/masked_edit.h"
+#include "platform/widgets/message_box.h"
 #include "shell/module1.h"
 #include "workbench/range_format.h"
 

@@ -1,7 +1,7 @@
 #include "workbench/verify_window.h"
 
 #include "codec/leading_value.h"
-#include "platform/message_box.h"
+#include "platform/widgets/message_box.h"
 #include "records/error_plot.h"
 #include "records/figure_text.h"
 #include "records/reading_value.h"

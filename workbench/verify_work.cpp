@@ -2,7 +2,7 @@
 // reference a test may use, and a test of the channel on display as a work on the controller.
 #include "workbench/frm_calibrate_sensor.h"
 
-#include "platform/message_box.h"
+#include "platform/widgets/message_box.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/controller_identity.h"

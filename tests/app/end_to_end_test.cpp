@@ -6,10 +6,10 @@
 #include "fakes.h"
 #include "form_controls.h"
 #include "login/frm_login.h"
-#include "platform/masked_edit.h"
-#include "platform/pdq.h"
-#include "platform/pdq_comm.h"
-#include "platform/program_end.h"
+#include "platform/serial/pdq.h"
+#include "platform/serial/pdq_comm.h"
+#include "platform/system/program_end.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/controller_identity.h"
@@ -182,9 +182,10 @@ TEST_F(EndToEndTest, CalibrateAllFourteenChannelsAndLeave) {
     bool scriptRan = false;
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (auto* login = visibleForm<frmLogin>(); login && !login->OK) {
-            QTest::keyClicks(login->txtUserName, QStringLiteral("tech"));
-            QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+        if (auto* login = visibleForm<frmLogin>(); login && !login->portOpened()) {
+            const testsupport::LoginControls ui(*login);
+            QTest::keyClicks(ui.txtUserName, QStringLiteral("tech"));
+            QTest::mouseClick(ui.cmdOK, Qt::LeftButton);
             return;
         }
         auto* form = visibleForm<frmCalibrateSensor>();

@@ -3,9 +3,9 @@
 #include "app/startup.h"
 #include "form_controls.h"
 #include "login/frm_login.h"
-#include "platform/pdq.h"
-#include "platform/pdq_comm.h"
-#include "platform/program_end.h"
+#include "platform/serial/pdq.h"
+#include "platform/serial/pdq_comm.h"
+#include "platform/system/program_end.h"
 #include "shell/module1.h"
 #include "shell/splash.h"
 #include "sim_process.h"
@@ -108,8 +108,9 @@ TEST_F(StartupTest, SplashLoginIdentityWorkbenchAndShutdown) {
             splashSeen = clock.elapsed();
         if (auto* login = visibleForm<frmLogin>(); login && loginSeen < 0) {
             loginSeen = clock.elapsed();
-            login->txtUserName->setText(QStringLiteral("tech"));
-            login->cmdOK->click();
+            const testsupport::LoginControls ui(*login);
+            ui.txtUserName->setText(QStringLiteral("tech"));
+            ui.cmdOK->click();
         }
         if (auto* workbench = visibleForm<frmCalibrateSensor>()) {
             workbenchSeen = true;
@@ -192,9 +193,10 @@ TEST_F(StartupTest, TheLoginAndTheWorkbenchComeToRestWhileTheyWait) {
     Driver driver([&] {
         if (auto* form = visibleForm<frmLogin>(); form && !signedIn && login.settled(*form)) {
             signedIn = true;
-            okDrawn = frameDrawn(*form->cmdOK);
-            form->txtUserName->setText(QStringLiteral("tech"));
-            form->cmdOK->click();
+            const testsupport::LoginControls ui(*form);
+            okDrawn = frameDrawn(*ui.cmdOK);
+            ui.txtUserName->setText(QStringLiteral("tech"));
+            ui.cmdOK->click();
         }
         if (auto* form = visibleForm<frmCalibrateSensor>();
             form && !form->isBusy() && workbench.settled(*form))

@@ -1,5 +1,6 @@
 // Fixed-width range value texts, reading field texts back, and display-format writing; every
-// case runs under the C locale and under a locale whose decimal point is ",".
+// case runs under the C locale and under a locale whose decimal point is ",". Last, a hundred
+// thousand random field texts read back as a technician reads them.
 #include "codec/number_text.h"
 
 #include <QLocale>
@@ -7,6 +8,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <random>
 #include <string>
 
 using namespace codec;
@@ -41,6 +43,30 @@ class CodecNumberText : public ::testing::TestWithParam<TestLocale> {
 
 INSTANTIATE_TEST_SUITE_P(Locales, CodecNumberText,
                          ::testing::Values(TestLocale::C, TestLocale::German));
+
+// Reads the text the way a technician would: the first "-" before any digit makes it
+// negative, the digits in order, the point where the first "." stands among them.
+double expectedReading(const QString& text) {
+    QString digits;
+    bool negative = false;
+    qsizetype pointAfter = -1;
+    for (const QChar c : text) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            digits += c;
+        else if (c == QLatin1Char('-') && digits.isEmpty())
+            negative = true;
+        else if (c == QLatin1Char('.') && pointAfter < 0)
+            pointAfter = digits.size();
+    }
+    if (digits.isEmpty())
+        return 0.0;
+    if (pointAfter >= 0 && pointAfter < digits.size())
+        digits.insert(pointAfter, QLatin1Char('.'));
+    if (digits.startsWith(QLatin1Char('.')))
+        digits.prepend(QLatin1Char('0'));
+    const double magnitude = QLocale::c().toDouble(digits);
+    return negative ? -magnitude : magnitude;
+}
 
 double readNumber(const char* text) {
     QString argument = QString::fromLatin1(text);
@@ -162,4 +188,23 @@ TEST_P(CodecNumberText, HalvesRoundAwayFromZeroAsTheDecimalTextReads) {
     EXPECT_EQ(FormatSingleWithDisplayFormat(148.8f, "000.0"), QStringLiteral("148.8"));
     EXPECT_EQ(FormatSingleWithDisplayFormat(1.0005f, "0.000"), QStringLiteral("1.001"));
     EXPECT_EQ(FormatSingleWithDisplayFormat(4.3f, "+00.00"), QStringLiteral("+04.30"));
+}
+
+TEST(CodecRandomValues, HundredThousandFieldTexts) {
+    std::mt19937 random(20240611u);
+    const QString alphabet =
+        QStringLiteral("0123456789-.+ _,%&#aZ\t") + QChar(0x0663) + QChar(0x00F8);
+    std::uniform_int_distribution<int> length(0, 16);
+    std::uniform_int_distribution<int> pick(0, int(alphabet.size()) - 1);
+    for (int i = 0; i < 100000; ++i) {
+        QString text;
+        for (int n = length(random); n > 0; --n)
+            text += alphabet.at(pick(random));
+        QString argument = text;
+        const double value = TextToNumber(argument);
+        ASSERT_TRUE(std::isfinite(value)) << text.toStdString();
+        ASSERT_EQ(value, expectedReading(text)) << text.toStdString();
+        ASSERT_FALSE(argument.startsWith(QLatin1Char(' ')) || argument.endsWith(QLatin1Char(' ')))
+            << text.toStdString();
+    }
 }

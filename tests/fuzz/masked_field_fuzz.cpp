@@ -14,7 +14,7 @@
 #include "codec/number_text.h"
 #include "codec/range_table.h"
 #include "codec/setpoint_rules.h"
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,8 +1,8 @@
 // The device link on a real pseudo-terminal against the simulated controller.
 #include "link/serial_port.h"
 #include "link/transact.h"
-#include "platform/pdq.h"
-#include "platform/pdq_comm.h"
+#include "platform/serial/pdq.h"
+#include "platform/serial/pdq_comm.h"
 #include "sim_process.h"
 
 #include <QElapsedTimer>
@@ -123,7 +123,7 @@ TEST_F(LinkSimTest, ALostDeviceIsOpenedAgainOnceItIsBack) {
 
     // The same port comes back (a new pty behind the same COM1): the next exchange opens it,
     // and its own command goes on (the workbench asks who answers first; see
-    // workbench_identity_recheck_test).
+    // workbench_controller_identity_test).
     ASSERT_TRUE(testsupport::waitUntil([&] { return sim.exitCode() == 0; }));
     SimProcess back({}, 1, sim.directory());
     ASSERT_TRUE(back.start()) << back.error().toStdString();

@@ -2,7 +2,7 @@
 #include "fakes.h"
 #include "link/serial_port.h"
 #include "link/transact.h"
-#include "platform/pdq.h"
+#include "platform/serial/pdq.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,14 @@
 // The login screen driven through its real widgets, on a fake port and clock.
 #include "fakes.h"
+#include "form_controls.h"
 #include "login/frm_login.h"
-#include "platform/error_text.h"
-#include "platform/pdq.h"
-#include "platform/port_info.h"
-#include "platform/port_path.h"
-#include "platform/program_end.h"
-#include "platform/signed_in_user.h"
-#include "platform/status_bar.h"
+#include "platform/serial/pdq.h"
+#include "platform/serial/port_info.h"
+#include "platform/serial/port_path.h"
+#include "platform/system/error_text.h"
+#include "platform/system/program_end.h"
+#include "platform/system/signed_in_user.h"
+#include "platform/widgets/status_bar.h"
 #include "shell/module1.h"
 
 #include <QComboBox>
@@ -25,6 +26,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 using login::frmLogin;
 
@@ -43,17 +45,19 @@ class LoginTest : public ::testing::Test {
         port->goodPorts = {1, 2};
         platform::setProgramEndHook([this](int) { ++programEnds; });
         login = std::make_unique<frmLogin>();
+        ui.emplace(*login);
         login->show();
     }
     void TearDown() override {
+        ui.reset();
         login.reset();
         platform::setProgramEndHook({});
     }
 
-    QString status() const { return login->sbLogin->panelText(1); }
+    QString status() const { return ui->sbLogin->panelText(1); }
     void pickPort(int index) {
-        login->cboComPort->setCurrentIndex(index);
-        emit login->cboComPort->activated(index);
+        ui->cboComPort->setCurrentIndex(index);
+        emit ui->cboComPort->activated(index);
     }
 
     testsupport::FakeLink link;
@@ -62,6 +66,7 @@ class LoginTest : public ::testing::Test {
     BoxAnswerer boxes;
     int programEnds = 0;
     std::unique_ptr<frmLogin> login;
+    std::optional<testsupport::LoginControls> ui;
 };
 
 TEST(LoginUserName, ProposalFollowsTheTenCharacterBuffer) {
@@ -73,91 +78,91 @@ TEST(LoginUserName, ProposalFollowsTheTenCharacterBuffer) {
 
 TEST_F(LoginTest, FormStartsWithPortOneAndNineItems) {
     EXPECT_EQ(login->windowTitle(), QStringLiteral("Login"));
-    ASSERT_EQ(login->cboComPort->count(), 9);
-    EXPECT_EQ(login->cboComPort->itemText(0), QStringLiteral("1"));
-    EXPECT_EQ(login->cboComPort->itemText(8), QStringLiteral("9"));
-    EXPECT_EQ(login->cboComPort->currentText(), QStringLiteral("1"));
+    ASSERT_EQ(ui->cboComPort->count(), 9);
+    EXPECT_EQ(ui->cboComPort->itemText(0), QStringLiteral("1"));
+    EXPECT_EQ(ui->cboComPort->itemText(8), QStringLiteral("9"));
+    EXPECT_EQ(ui->cboComPort->currentText(), QStringLiteral("1"));
     EXPECT_EQ(Module1::iComPort, 1);
     EXPECT_EQ(status(), QStringLiteral("Status"));
-    EXPECT_EQ(login->txtUserName->accessibleDescription(), QStringLiteral("txtUserName"));
-    EXPECT_FALSE(login->txtUserName->accessibleName().isEmpty());
+    EXPECT_EQ(ui->txtUserName->accessibleDescription(), QStringLiteral("txtUserName"));
+    EXPECT_FALSE(ui->txtUserName->accessibleName().isEmpty());
 }
 
 TEST_F(LoginTest, EmptyNameIsRefusedAndBlankNameAccepted) {
-    login->txtUserName->clear();
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    ui->txtUserName->clear();
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Login"));
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Invalid User Name, try again!"));
     EXPECT_EQ(boxes.shown[0].style, 0);
     EXPECT_EQ(status(), QStringLiteral("Error! Invalid User Name. Please Re-enter."));
     EXPECT_FALSE(port->open);
-    EXPECT_FALSE(login->OK);
+    EXPECT_FALSE(login->portOpened());
 
-    login->txtUserName->setText(QStringLiteral("   "));
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    ui->txtUserName->setText(QStringLiteral("   "));
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
     EXPECT_EQ(boxes.shown.size(), 1u);
-    EXPECT_TRUE(login->OK);
+    EXPECT_TRUE(login->portOpened());
     EXPECT_TRUE(port->open);
 }
 
 TEST_F(LoginTest, UntouchedListOpensPortOneWithTheExactStatusAndPause) {
-    login->txtUserName->setText(QStringLiteral("tech"));
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    ui->txtUserName->setText(QStringLiteral("tech"));
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
     EXPECT_EQ(port->portNumber, 1);
     EXPECT_TRUE(port->open);
     EXPECT_EQ(status(), QStringLiteral("ComPort 1 Opened Successfully!"));
     EXPECT_EQ(platform::signedInUser(), QStringLiteral("tech"));
     EXPECT_EQ(waits.sleeps, std::vector<int>({500}));
-    EXPECT_TRUE(login->OK);
+    EXPECT_TRUE(login->portOpened());
     EXPECT_FALSE(login->isVisible());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(LoginTest, TypedPortTextIsIgnoredAndThePickedItemUsed) {
-    login->txtUserName->setText(QStringLiteral("tech"));
+    ui->txtUserName->setText(QStringLiteral("tech"));
     pickPort(1); // "2"
-    login->cboComPort->setFocus();
-    login->cboComPort->lineEdit()->selectAll();
-    QTest::keyClicks(login->cboComPort->lineEdit(), QStringLiteral("7"));
-    EXPECT_EQ(login->cboComPort->currentText(), QStringLiteral("7"));
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    ui->cboComPort->setFocus();
+    ui->cboComPort->lineEdit()->selectAll();
+    QTest::keyClicks(ui->cboComPort->lineEdit(), QStringLiteral("7"));
+    EXPECT_EQ(ui->cboComPort->currentText(), QStringLiteral("7"));
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
     EXPECT_EQ(port->portNumber, 2);
     EXPECT_EQ(status(), QStringLiteral("ComPort 2 Opened Successfully!"));
 }
 
 TEST_F(LoginTest, BadPortThenGoodPort) {
-    login->txtUserName->setText(QStringLiteral("tech"));
+    ui->txtUserName->setText(QStringLiteral("tech"));
     pickPort(4); // "5" does not open
     boxes.answers = {platform::vbOK};
     boxes.onShow = [this](const testsupport::ShownBox&) {
         // The status changes only after the box is closed.
         EXPECT_EQ(status(), QStringLiteral("Status"));
     };
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Port is invalid, try again"));
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Login"));
     EXPECT_EQ(boxes.shown[0].style, 1);
     EXPECT_EQ(status(), QStringLiteral("Port is Invalid! "));
-    EXPECT_FALSE(login->OK);
+    EXPECT_FALSE(login->portOpened());
     EXPECT_TRUE(login->isVisible());
     EXPECT_EQ(programEnds, 0);
 
     boxes.onShow = nullptr;
     pickPort(0);
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
-    EXPECT_TRUE(login->OK);
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
+    EXPECT_TRUE(login->portOpened());
     EXPECT_TRUE(port->open);
 }
 
 TEST_F(LoginTest, CancelInTheFailureBoxEndsTheProgram) {
-    login->txtUserName->setText(QStringLiteral("tech"));
+    ui->txtUserName->setText(QStringLiteral("tech"));
     pickPort(8);
     boxes.answers = {platform::vbCancel};
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
     EXPECT_EQ(programEnds, 1);
-    EXPECT_FALSE(login->OK);
+    EXPECT_FALSE(login->portOpened());
     EXPECT_FALSE(port->open);
 }
 
@@ -186,10 +191,12 @@ TEST_F(LoginTest, PortToolTipsNameTheDeviceAndTheSecondPanelSaysWhyAPortDidNotOp
     });
     ASSERT_TRUE(QFile::link(there, com9));
 
+    ui.reset();
     login = std::make_unique<frmLogin>();
+    ui.emplace(*login);
     login->show();
     const auto tip = [this](int index) {
-        return login->cboComPort->itemData(index, Qt::ToolTipRole).toString();
+        return ui->cboComPort->itemData(index, Qt::ToolTipRole).toString();
     };
     EXPECT_EQ(tip(7), QStringLiteral("Port 8: ") + com8 + QStringLiteral(" -> ") + gone +
                           QStringLiteral(" (not present)"));
@@ -216,28 +223,28 @@ TEST_F(LoginTest, PortToolTipsNameTheDeviceAndTheSecondPanelSaysWhyAPortDidNotOp
 
     // The real serial control, on those devices.
     platform::PDQ().replaceComm1(nullptr);
-    login->txtUserName->setText(QStringLiteral("tech"));
-    auto* failurePanel = login->sbLogin->findChild<QLabel*>(QStringLiteral("Panel2"));
+    ui->txtUserName->setText(QStringLiteral("tech"));
+    auto* failurePanel = ui->sbLogin->findChild<QLabel*>(QStringLiteral("Panel2"));
     ASSERT_NE(failurePanel, nullptr);
     EXPECT_EQ(failurePanel->accessibleDescription(), QStringLiteral("Panel2"));
-    EXPECT_EQ(login->sbLogin->panelText(2), QString());
+    EXPECT_EQ(ui->sbLogin->panelText(2), QString());
     std::vector<QString> panelAtBox;
     boxes.onShow = [&](const testsupport::ShownBox&) {
-        panelAtBox.push_back(login->sbLogin->panelText(2));
+        panelAtBox.push_back(ui->sbLogin->panelText(2));
     };
 
     pickPort(7);
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
     EXPECT_EQ(platform::PDQ().Comm1().lastOpenErrorKind(), platform::PortErrorKind::Missing);
     // The reason in the system's own words, in whatever language it speaks.
     const QString missing =
         com8 + QStringLiteral(" -> ") + gone + QLatin1Char('\n') + platform::errorText(ENOENT);
-    EXPECT_EQ(login->sbLogin->panelText(2), missing);
+    EXPECT_EQ(ui->sbLogin->panelText(2), missing);
 
     // Administrators open any device: the refusal is the serial layer's, as the system gives it.
     pickPort(8);
     platform::setPortOpenFailureForTests(EACCES);
-    QTest::mouseClick(login->cmdOK, Qt::LeftButton);
+    QTest::mouseClick(ui->cmdOK, Qt::LeftButton);
     EXPECT_EQ(platform::PDQ().Comm1().lastOpenErrorKind(), platform::PortErrorKind::Permission);
     // The group to join is the device's own, or "dialout" for a device of root's.
     const QString owner = QFileInfo(there).group();
@@ -246,7 +253,7 @@ TEST_F(LoginTest, PortToolTipsNameTheDeviceAndTheSecondPanelSaysWhyAPortDidNotOp
     const QString refused = com9 + QStringLiteral(" -> ") + there + QLatin1Char('\n') +
                             platform::errorText(EACCES) +
                             QStringLiteral(" - join the \"%1\" group and log in again").arg(group);
-    EXPECT_EQ(login->sbLogin->panelText(2), refused);
+    EXPECT_EQ(ui->sbLogin->panelText(2), refused);
 
     // The first panel and the box are as they always were; the reason was on show with the box.
     ASSERT_EQ(boxes.shown.size(), 2u);
@@ -257,15 +264,15 @@ TEST_F(LoginTest, PortToolTipsNameTheDeviceAndTheSecondPanelSaysWhyAPortDidNotOp
     }
     EXPECT_EQ(panelAtBox, (std::vector<QString>{missing, refused}));
     EXPECT_EQ(status(), QStringLiteral("Port is Invalid! "));
-    EXPECT_FALSE(login->OK);
+    EXPECT_FALSE(login->portOpened());
     EXPECT_EQ(programEnds, 0);
     EXPECT_EQ(platform::signedInUser(), QString());
 }
 
 TEST_F(LoginTest, CancelButtonAndEscEndTheProgram) {
-    QTest::mouseClick(login->cmdCancel, Qt::LeftButton);
+    QTest::mouseClick(ui->cmdCancel, Qt::LeftButton);
     EXPECT_EQ(programEnds, 1);
-    EXPECT_FALSE(login->OK);
+    EXPECT_FALSE(login->portOpened());
     EXPECT_FALSE(port->open);
 
     login->show();

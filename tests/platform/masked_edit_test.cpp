@@ -1,15 +1,15 @@
 // The masked entry field driven as the operator and the workbench drive it: masks of the range
 // table and the voltage fields, texts set and read back, typing, selection and focus.
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 
 #include <QApplication>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <vector>
 
 using platform::MaskEdBox;
 
@@ -223,22 +223,35 @@ TEST_F(MaskedEditTest, SelectionReadsAndSetsInFieldPositions) {
     EXPECT_EQ(box.SelLength(), 2);
 }
 
-TEST_F(MaskedEditTest, FocusSignalComesAfterTheCursorIsPlaced) {
+TEST_F(MaskedEditTest, ASelectionMadeWhenTheFocusArrivesHasTheLastWord) {
+    // As the workbench prepares a setpoint field: on the application's focus change.
     next.setMask("&###.#");
     ASSERT_TRUE(next.setText("+050.0"));
-    QSignalSpy entered(&next, &MaskEdBox::focusEntered);
-    QSignalSpy first(&box, &MaskEdBox::focusEntered);
-    QObject::connect(&next, &MaskEdBox::focusEntered, &next, [this] {
-        next.setSelStart(0);
-        next.setSelLength(next.Text().size());
-    });
+    std::vector<QWidget*> entered;
+    const QMetaObject::Connection watch =
+        QObject::connect(qApp, &QApplication::focusChanged, &next, [&](QWidget*, QWidget* now) {
+            entered.push_back(now);
+            if (now == &next) {
+                next.setSelStart(0);
+                next.setSelLength(next.Text().size());
+            }
+        });
 
     QTest::keyClick(&box, Qt::Key_Tab);
     ASSERT_TRUE(next.hasFocus());
-    EXPECT_EQ(entered.count(), 1);
-    EXPECT_EQ(first.count(), 0);
+    EXPECT_EQ(entered, std::vector<QWidget*>{&next});
     EXPECT_EQ(next.SelStart(), 0);
     EXPECT_EQ(next.SelLength(), 6);
+    // Typing replaces the whole selected text.
+    QTest::keyClicks(&next, "-1");
+    EXPECT_EQ(next.Text(), "-1__._");
+
+    // Back with Shift+Tab: the field left keeps what was typed.
+    QTest::keyClick(&next, Qt::Key_Backtab);
+    ASSERT_TRUE(box.hasFocus());
+    EXPECT_EQ(next.Text(), "-1__._");
+    EXPECT_EQ(entered, (std::vector<QWidget*>{&next, &box}));
+    QObject::disconnect(watch);
 }
 
 } // namespace

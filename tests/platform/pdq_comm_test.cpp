@@ -1,6 +1,6 @@
 // The serial control on a real pseudo-terminal: the receive buffer holds what the control's
 // buffer holds and no more, and keeps working after it overflowed.
-#include "platform/pdq_comm.h"
+#include "platform/serial/pdq_comm.h"
 #include "sim_process.h"
 
 #include <QByteArray>

@@ -2,7 +2,7 @@
 // with nothing waiting returns at once, a long reply arrives whole and in order, what arrives
 // and a device that goes away are taken in while only the event loop runs, and a port opened
 // and closed again and again stays usable.
-#include "platform/pdq_comm.h"
+#include "platform/serial/pdq_comm.h"
 #include "sim_process.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 // The program's sleep: timers and painting go on, the operator's input waits for the next
 // yield.
-#include "platform/waits.h"
+#include "platform/system/waits.h"
 
 #include <QLineEdit>
 #include <QPaintEvent>

@@ -2,13 +2,13 @@
 // that is missing or held by another program, and the report and log files' creation,
 // appending, flushing and read-only mark. Run under Wine by scripts/test-windows; where Wine
 // behaves unlike Windows, the test says so.
-#include "platform/file_append.h"
-#include "platform/file_open.h"
-#include "platform/file_sync.h"
-#include "platform/pdq_comm.h"
-#include "platform/port_path.h"
-#include "platform/registry.h"
-#include "platform/user_name.h"
+#include "platform/files/file_append.h"
+#include "platform/files/file_open.h"
+#include "platform/files/file_sync.h"
+#include "platform/serial/pdq_comm.h"
+#include "platform/serial/port_path.h"
+#include "platform/system/registry.h"
+#include "platform/system/user_name.h"
 #include "sim_process.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // The job settings: the refusal of a reference unfit for a test, the job file written and read
 // back with awkward values and identities, a hand-edited file's own lines kept, files that
 // cannot be read or written, and the changes a store tells.
-#include "platform/error_text.h"
-#include "platform/file_sync.h"
+#include "platform/files/file_sync.h"
+#include "platform/system/error_text.h"
 #include "records/job.h"
 #include "records/job_store.h"
 

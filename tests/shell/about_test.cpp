@@ -1,7 +1,7 @@
 // The about box's lines and the search for the system information viewer.
 #include "fakes.h"
-#include "platform/programs.h"
-#include "platform/registry.h"
+#include "platform/system/programs.h"
+#include "platform/system/registry.h"
 #include "shell/about.h"
 #include "shell/module1.h"
 

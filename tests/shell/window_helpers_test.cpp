@@ -1,5 +1,5 @@
 // Centring forms on the work area and writing status-bar panels.
-#include "platform/status_bar.h"
+#include "platform/widgets/status_bar.h"
 #include "shell/window_helpers.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "fakes.h"
 
-#include "platform/pdq.h"
+#include "platform/serial/pdq.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

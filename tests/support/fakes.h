@@ -1,9 +1,9 @@
 // Fake clock, waits and serial port: timing logic tested fast and exactly.
 #pragma once
 
-#include "platform/message_box.h"
-#include "platform/serial_control.h"
-#include "platform/waits.h"
+#include "platform/serial/serial_control.h"
+#include "platform/system/waits.h"
+#include "platform/widgets/message_box.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,8 @@
 // name. A control that is missing, or not of the kind asked for, fails the test.
 #pragma once
 
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
+#include "platform/widgets/status_bar.h"
 #include "workbench/frm_calibrate_sensor.h"
 
 #include <QComboBox>
@@ -81,6 +82,30 @@ struct WorkbenchControls {
     QPushButton* cmdCancel;
     QPushButton* cmdAbout;
     QTimer* Timer1;
+};
+
+// The controls of the login, found by their names.
+struct LoginControls {
+    explicit LoginControls(QWidget& form)
+        : lblLabels(control<QLabel>(form, "lblLabels")),
+          txtUserName(control<QLineEdit>(form, "txtUserName")),
+          Label1(control<QLabel>(form, "Label1")), Label5(control<QLabel>(form, "Label5")),
+          cboComPort(control<QComboBox>(form, "cboComPort")),
+          cmdOK(control<QPushButton>(form, "cmdOK")),
+          cmdCancel(control<QPushButton>(form, "cmdCancel")),
+          sbLogin(control<platform::StatusBar>(form, "sbLogin")),
+          Frame1(control<QGroupBox>(form, "Frame1")), Frame2(control<QGroupBox>(form, "Frame2")) {}
+
+    QLabel* lblLabels;
+    QLineEdit* txtUserName;
+    QLabel* Label1;
+    QLabel* Label5;
+    QComboBox* cboComPort;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    platform::StatusBar* sbLogin;
+    QGroupBox* Frame1;
+    QGroupBox* Frame2;
 };
 
 // Loads `channel` as the operator does: picked in the channel list, which loads it; a channel

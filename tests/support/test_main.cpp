@@ -1,6 +1,6 @@
 // Test entry point: a QApplication exists for every test, so widgets, timers and the
 // serial port's notifiers work as they do in the program.
-#include "platform/message_box.h"
+#include "platform/widgets/message_box.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

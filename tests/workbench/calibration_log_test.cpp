@@ -2,9 +2,9 @@
 // Accept whatever became of the write and the record, quoted where a field needs it, and never
 // rewritten; each line chained to the one before it, free text kept from being a formula.
 #include "form_controls.h"
-#include "platform/file_hold.h"
-#include "platform/port_path.h"
-#include "platform/signed_in_user.h"
+#include "platform/files/file_hold.h"
+#include "platform/serial/port_path.h"
+#include "platform/system/signed_in_user.h"
 #include "shell/module1.h"
 #include "workbench/calibration_log.h"
 #include "workbench/calibration_log_reader.h"

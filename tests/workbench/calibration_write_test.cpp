@@ -1,7 +1,7 @@
 // Accept: the three write commands, the counts and texts they carry, the report row, and
 // leaving the workbench.
 #include "form_controls.h"
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"

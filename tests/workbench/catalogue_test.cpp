@@ -1,7 +1,7 @@
 // The sensor catalogue on the workbench: setup codes turned into the shown sensor type and unit,
 // the default range values and voltages and the state of the voltage fields.
 #include "form_controls.h"
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"

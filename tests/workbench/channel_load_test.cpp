@@ -1,8 +1,8 @@
 // Loading a channel from scripted controller replies; the live reading; moving between
 // channels.
 #include "form_controls.h"
-#include "platform/form_activation.h"
-#include "platform/masked_edit.h"
+#include "platform/widgets/form_activation.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"

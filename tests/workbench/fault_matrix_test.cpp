@@ -24,9 +24,9 @@
 #include "form_controls.h"
 #include "link/identity_block.h"
 #include "link/serial_port.h"
-#include "platform/pdq.h"
-#include "platform/pdq_comm.h"
-#include "platform/waits.h"
+#include "platform/serial/pdq.h"
+#include "platform/serial/pdq_comm.h"
+#include "platform/system/waits.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/controller_identity.h"
@@ -52,6 +52,11 @@
 #include <utility>
 #include <vector>
 
+using testsupport::kBoxTitle;
+using testsupport::kCalibrationLine;
+using testsupport::kChannel30Record;
+using testsupport::kChannel30RecordAt;
+using testsupport::kWriteFailureText;
 using workbench::frmCalibrateSensor;
 
 namespace {
@@ -78,20 +83,11 @@ struct Cell {
     std::vector<Box> boxes;
 };
 
-// Box titles and texts exactly as the operator sees them.
-const QString kBoxTitle = QStringLiteral("Communications Error");
+// The box when the line fails, exactly as the operator sees it (the box title and the write
+// failure's text are the harness's).
 const QString kLinkFailureText =
     QStringLiteral("Communication ERROR Occurred. iStatus =  4, RS-232 Retry Error\r\n"
                    "Make sure TQ-8400 is powered, and communication cable is connected!");
-const QString kWriteFailureText =
-    QStringLiteral("ERROR Occurred. iStatus =  4, RS-232 Retry Error");
-
-// Channel 30 as it loads from the simulated controller's factory setup word 0x1200 (0 - 100,
-// PSIG): 0.5 V and 4.5 V over 0 to 100, the counts 409 and 3685 of those voltages.
-const QByteArray kCalibrationLine = ">(00TC 00 0409 +000.0 3685 +100.0)";
-const QByteArray kChannel30Record = "0.500    4.500    +000.0    +100.0";
-// Channel 30's data area: after the 44-character header, CR LF and the row's 9-character label.
-constexpr int kChannel30RecordAt = 55;
 
 // The lines of a kind the cell faults. A load reads two table lines, both table reads.
 std::vector<QByteArray> faultedLines(Kind kind) {
@@ -336,28 +332,12 @@ void PrintTo(const Cell& cell, std::ostream* out) {
 
 class FaultMatrix : public ::testing::TestWithParam<Cell> {
   protected:
-    void SetUp() override {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-        // The program's own waits: real time, the event loop running.
-        platform::setWaits(nullptr);
-        ASSERT_NE(dynamic_cast<platform::EventLoopWaits*>(&platform::waits()), nullptr);
-
-        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(reportDir));
-
-        ASSERT_TRUE(sim.start()) << sim.error().toStdString();
-        platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(sim.directory()));
-        ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(testsupport::openRealLine(sim, reportDir)); }
 
     void TearDown() override {
         ui.reset();
         form.reset();
-        devicelink::ClosePort();
-        platform::PDQ().replaceComm1(nullptr);
-        workbench::setReportDirectoryForTests(QString());
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
+        testsupport::closeRealLine();
     }
 
     // Shows the workbench; its activation loads channel 30. Returns once the load has ended.
@@ -485,206 +465,6 @@ INSTANTIATE_TEST_SUITE_P(Workbench, FaultMatrix, ::testing::ValuesIn(kCells),
                          [](const ::testing::TestParamInfo<Cell>& info) {
                              return std::string(faultName(info.param.fault)) + "_" +
                                     kindName(info.param.kind);
-                         });
-
-} // namespace
-
-namespace {
-
-// Another controller put on the same port while the first goes away: the first hangs up after a
-// given number of commands, the second takes over the port's link. A device lost during an Accept
-// stays lost until the Accept has ended, so the rest of its commands fail at once and reach
-// neither controller; the Accept shows its one box, logs the failure and why, and records the
-// row. The next exchange opens the port again, finds the other controller by its identity and
-// says so once; the channel is read again from it. Swapped between two Accepts, the second Accept
-// finds the other controller before its first command and sends nothing.
-struct Swap {
-    const char* name;
-    int hangupAfter;   // commands the first controller takes: identity, load (3), then the Accept's
-    int writesToFirst; // how many of T ON, TC and T OFF reached the first controller
-    bool lostInTheWrite; // the first Accept's writes failed (otherwise it went through)
-    const char* why;     // what the log says after the status when the writes failed
-};
-
-const QByteArray kIdentityLine = ">(00F00 RX 22)";
-const QString kSecondIdentity = QStringLiteral("12/01/05 V3.0 11/30/05");
-const char kLostBefore[] = "not sent: the device is lost and did not open again (";
-const char kLostDuring[] =
-    "not sent: the device was lost during the Accept and is not opened again before it ends (";
-
-const Swap kSwaps[] = {
-    {"LostBeforeTOn", 4, 0, true, kLostBefore},
-    {"LostBetweenTOnAndTC", 5, 1, true, kLostDuring},
-    {"LostBetweenTCAndTOff", 6, 2, true, kLostDuring},
-    {"SwappedBetweenTwoAccepts", 8, 3, false, nullptr},
-};
-
-void PrintTo(const Swap& swap, std::ostream* out) {
-    *out << swap.name;
-}
-
-// Command lines as plain strings, so that a failure prints them readably.
-std::vector<std::string> readable(const std::vector<QByteArray>& lines) {
-    std::vector<std::string> out;
-    for (const QByteArray& line : lines)
-        out.push_back(line.toStdString());
-    return out;
-}
-
-class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
-  protected:
-    void SetUp() override {
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-        platform::setWaits(nullptr);
-        ASSERT_NO_FATAL_FAILURE(testsupport::putReportTemplateIn(reportDir));
-
-        ASSERT_TRUE(first.start()) << first.error().toStdString();
-        platform::PDQ().replaceComm1(std::make_unique<platform::PdqComm>(first.directory()));
-        ASSERT_TRUE(devicelink::OpenPort(1)) << devicelink::OpenPortError().toStdString();
-        workbench::ControllerIdentity::instance().ReadIdentityBlock(
-            Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo, Module1::sTerminalMicroDate);
-        form = std::make_unique<frmCalibrateSensor>();
-        ui.emplace(*form);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        ASSERT_TRUE(testsupport::waitUntil(
-            [&] { return Module1::vChannelIndex.has_value() && !form->isBusy(); }));
-        ui->Timer1->stop();
-        ASSERT_TRUE(boxes.shown.empty());
-    }
-
-    void TearDown() override {
-        ui.reset();
-        form.reset();
-        devicelink::ClosePort();
-        platform::PDQ().replaceComm1(nullptr);
-        workbench::setReportDirectoryForTests(QString());
-        Module1::ResetSharedState();
-        workbench::ControllerIdentity::instance().reset();
-    }
-
-    // The lines of the calibration log after its header.
-    QStringList logLines() const {
-        QFile file(QDir(reportDir.path()).filePath(QStringLiteral("CalLog.csv")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-        lines.removeFirst();
-        lines.removeAll(QString());
-        return lines;
-    }
-
-    QByteArray report() const {
-        QFile file(workbench::reportFilePath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
-
-    QTemporaryDir reportDir;
-    testsupport::SimProcess first{
-        {QStringLiteral("--hangup-after"), QString::number(GetParam().hangupAfter)}};
-    testsupport::SimProcess second{
-        {QStringLiteral("--identity"), kSecondIdentity}, 1, first.directory()};
-    testsupport::BoxAnswerer boxes;
-    std::unique_ptr<frmCalibrateSensor> form;
-    std::optional<testsupport::WorkbenchControls> ui;
-};
-
-TEST_P(SwapOnTheLine, OneAcceptReachesOneControllerAndTheNextIsToldOfTheOther) {
-    const Swap& swap = GetParam();
-    const std::vector<QByteArray> writes = {">(00T ON)", kCalibrationLine, ">(00T OFF)"};
-    if (swap.writesToFirst == 0) {
-        // Gone before the Accept, with nothing on the port yet.
-        ASSERT_TRUE(testsupport::waitUntil([&] { return first.exitCode() == 0; }));
-        ASSERT_TRUE(testsupport::waitUntil([] { return platform::PDQ().Comm1().deviceLost(); }));
-    }
-    // The other controller takes the port as soon as the Accept has shown its box.
-    bool secondStarted = false;
-    boxes.onShow = [&](const testsupport::ShownBox&) {
-        if (!std::exchange(secondStarted, true)) {
-            EXPECT_TRUE(second.start()) << second.error().toStdString();
-        }
-    };
-    ui->cmdAccept->click();
-    ui->Timer1->stop();
-    const std::vector<QByteArray> secondDuringAccept = second.commands();
-
-    // What reached the first controller: identity, the load, and the writes before it went.
-    std::vector<QByteArray> toFirst = {kIdentityLine, ">(00TRX 112)", ">(00TRX 113)",
-                                       ">(0140A RX 11)"};
-    toFirst.insert(toFirst.end(), writes.begin(), writes.begin() + swap.writesToFirst);
-    if (!swap.lostInTheWrite)
-        toFirst.push_back(">(0140A RX 11)");
-    ASSERT_TRUE(testsupport::waitUntil([&] { return first.exitCode() == 0; }));
-    EXPECT_EQ(readable(first.commands()), readable(toFirst));
-    // Nothing of the Accept reached the other controller.
-    EXPECT_EQ(readable(secondDuringAccept), std::vector<std::string>{});
-
-    // One box; the log says the write failed and why; the row is recorded all the same.
-    std::vector<std::string> titles;
-    for (const testsupport::ShownBox& box : boxes.shown)
-        titles.push_back(box.title.toStdString());
-    QStringList log = logLines();
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log[0].contains(QStringLiteral(",11/03/00,V2.1,10/27/00,,30,")))
-        << qPrintable(log[0]);
-    EXPECT_TRUE(log[0].contains(QStringLiteral(",stored,"))) << qPrintable(log[0]);
-    if (swap.lostInTheWrite) {
-        EXPECT_EQ(titles, std::vector<std::string>{kBoxTitle.toStdString()});
-        EXPECT_EQ(boxes.shown.front().text, kWriteFailureText);
-        EXPECT_TRUE(log[0].contains(QStringLiteral(",status 4: RS-232 Retry Error: ") +
-                                    QLatin1String(swap.why)))
-            << qPrintable(log[0]);
-    } else {
-        EXPECT_TRUE(titles.empty());
-        EXPECT_TRUE(log[0].contains(QStringLiteral(",ok,stored"))) << qPrintable(log[0]);
-        // Swapped between the two Accepts.
-        ASSERT_TRUE(second.start()) << second.error().toStdString();
-    }
-    QByteArray expectedReport = workbench::reportTemplate();
-    expectedReport.replace(kChannel30RecordAt, kChannel30Record.size(), kChannel30Record);
-    EXPECT_EQ(report(), expectedReport);
-
-    // The next exchange: a live reading after a failed Accept, the second Accept otherwise. The
-    // port opens again, the identity block is read (twice, as it differs), and the channel is
-    // read again from the controller now answering.
-    boxes.shown.clear();
-    boxes.onShow = nullptr;
-    std::vector<QByteArray> toSecond = {kIdentityLine, kIdentityLine};
-    if (swap.lostInTheWrite)
-        toSecond.push_back(">(0140A RX 11)");
-    toSecond.insert(toSecond.end(), {">(00TRX 112)", ">(00TRX 113)", ">(0140A RX 11)"});
-    if (swap.lostInTheWrite)
-        form->Timer1_Timer();
-    else
-        ui->cmdAccept->click();
-    // The channel is read again once that has ended.
-    EXPECT_TRUE(testsupport::waitUntil(
-        [&] { return second.commands().size() >= toSecond.size() && !form->isBusy(); }));
-    ui->Timer1->stop();
-    EXPECT_EQ(readable(second.commands()), readable(toSecond));
-    QString told = QStringLiteral(
-        "Another controller now answers on this port.\r\n"
-        "Before: display board 11/03/00 V2.1, terminal board 10/27/00\r\n"
-        "Now: display board 12/01/05 V3.0, terminal board 11/30/05\r\n"
-        "CalData.txt may hold rows of the previous controller: a row stands for this controller "
-        "only once its channel has been accepted again.\r\n"
-        "The channel on display is read again from this controller.");
-    if (!swap.lostInTheWrite)
-        told += QStringLiteral(
-            "\r\nThe Accept has sent nothing; check the setpoints and press Accept again.");
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Another Controller"));
-    EXPECT_EQ(boxes.shown[0].text, told);
-    // An Accept that sent nothing is not logged; the identity is the new controller's now.
-    EXPECT_EQ(logLines().size(), 1);
-    EXPECT_EQ(Module1::vDisplayMicroInfo, QStringLiteral("V3.0"));
-    EXPECT_FALSE(workbench::ControllerIdentity::instance().unconfirmed());
-}
-
-INSTANTIATE_TEST_SUITE_P(Workbench, SwapOnTheLine, ::testing::ValuesIn(kSwaps),
-                         [](const ::testing::TestParamInfo<Swap>& info) {
-                             return std::string(info.param.name);
                          });
 
 } // namespace

@@ -2,7 +2,7 @@
 // the tab order, the state Form_Load leaves, the keyboard (Esc presses Exit, Enter presses
 // nothing), and the voltage fields as they are painted for a temperature and a pressure sensor.
 #include "form_controls.h"
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"

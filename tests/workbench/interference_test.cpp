@@ -2,7 +2,7 @@
 // run the event loop as the program's own do, and the input comes from the window system, so
 // it reaches the window exactly when it would in use.
 #include "form_controls.h"
-#include "platform/masked_edit.h"
+#include "platform/widgets/masked_edit.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"

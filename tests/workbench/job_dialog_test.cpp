@@ -4,8 +4,8 @@
 // the warning for a reference no test may use.
 #include "fakes.h"
 #include "form_controls.h"
-#include "platform/error_text.h"
-#include "platform/file_sync.h"
+#include "platform/files/file_sync.h"
+#include "platform/system/error_text.h"
 #include "records/job.h"
 #include "records/job_store.h"
 #include "workbench/job_dialog.h"

@@ -5,8 +5,8 @@
 // written by a program killed meanwhile.
 #include "fakes.h"
 #include "form_controls.h"
-#include "platform/file_sync.h"
-#include "platform/masked_edit.h"
+#include "platform/files/file_sync.h"
+#include "platform/widgets/masked_edit.h"
 #include "report_update_child.h"
 #include "shell/module1.h"
 #include "workbench/channel_table.h"
@@ -168,7 +168,6 @@ TEST_F(ReportFileTest, NoFileThenAcceptOfChannel37MakesTheTemplateWithTheRecordI
     expected.replace(370, 34, "0.500    4.500    +000.0    +050.0");
     EXPECT_EQ(file, expected);
     EXPECT_EQ(workbench::reportTemplate(), expectedTemplate());
-    EXPECT_EQ(form.lastAddress(), 370);
     EXPECT_EQ(form.result(), 0);
 }
 
@@ -197,7 +196,6 @@ TEST_F(ReportFileTest, FirstAndLastChannelWriteOnlyTheirDataArea) {
     EXPECT_EQ(after.left(55), before.left(55));
     EXPECT_EQ(after.mid(55, 34), "0.100    4.900    -015.5    +250.0");
     EXPECT_EQ(after.mid(89), before.mid(89));
-    EXPECT_EQ(form.lastAddress(), 55);
 
     setFields("1.320", "3.620", "+000.0", "+500.0");
     accept("45");
@@ -205,7 +203,6 @@ TEST_F(ReportFileTest, FirstAndLastChannelWriteOnlyTheirDataArea) {
     ASSERT_EQ(last.size(), 674);
     EXPECT_EQ(last.left(640), after.left(640));
     EXPECT_EQ(last.mid(640), "1.320    3.620    +000.0    +500.0");
-    EXPECT_EQ(form.lastAddress(), 640);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -259,10 +256,8 @@ TEST_F(ReportFileTest, TextsOfAnotherWidthArePaddedOrCutToTheirColumns) {
 }
 
 TEST_F(ReportFileTest, NoChannelInTheListRecordsNothing) {
-    // An Accept of channel 37 leaves its row's offset as the address in use.
     writeReport(expectedTemplate());
     accept("37");
-    ASSERT_EQ(form.lastAddress(), 370);
     writeReport(expectedTemplate());
     {
         const QSignalBlocker quiet(ui.cboChannelNumber);
@@ -274,12 +269,20 @@ TEST_F(ReportFileTest, NoChannelInTheListRecordsNothing) {
     EXPECT_TRUE(update.workbenchStaysOpen);
     EXPECT_FALSE(update.record.has_value()) << "no record, so no outcome";
     EXPECT_EQ(readReport(), expectedTemplate());
-    EXPECT_EQ(form.lastAddress(), 370);
 
     // Nor is a missing file made.
     ASSERT_TRUE(QFile::remove(reportPath()));
     EXPECT_TRUE(form.UpdateReportFile(form.TakeAcceptSnapshot()).workbenchStaysOpen);
     EXPECT_FALSE(QFile::exists(reportPath()));
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // The Accepts leave nothing a channel load reads: picking channel 37 again reads the setup
+    // word at its own table address, and its live reading.
+    harness.forget();
+    testsupport::loadChannel(form, QStringLiteral("37"));
+    EXPECT_EQ(harness.commands(),
+              (std::vector<QByteArray>{">(00TRX 119)", ">(00TRX 120)", ">(015CA RX 11)"}));
+    EXPECT_EQ(form.lastAddress(), 119);
     EXPECT_TRUE(boxes.shown.empty());
 }
 

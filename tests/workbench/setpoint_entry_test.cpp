@@ -2,8 +2,8 @@
 // what leaving it checks and replaces, which messages the operator gets, and which focus moves
 // count as leaving a field.
 #include "form_controls.h"
-#include "platform/masked_edit.h"
-#include "platform/message_box.h"
+#include "platform/widgets/masked_edit.h"
+#include "platform/widgets/message_box.h"
 #include "shell/module1.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"

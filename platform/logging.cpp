@@ -1,4 +1,0 @@
-#include "platform/logging.h"
-
-Q_LOGGING_CATEGORY(lcLink, "tq.link", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcPort, "tq.port", QtWarningMsg)
