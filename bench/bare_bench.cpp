@@ -4,9 +4,10 @@
 //   --window SECONDS  a plain QWidget window shown on the offscreen platform, with the same
 //                     probe: the resident memory of Qt Widgets with nothing of the tool in it.
 // Prints "ready" when its probe runs, and at the end one line of key=value fields: worst
-// lateness, the monotonic time of the worst tick, ticks, peak resident memory (VmHWM), the
-// kernel's account of the run and the longest single event.
+// lateness, the monotonic time of the worst tick, ticks, peak resident memory (VmHWM on Linux),
+// the system's account of the run where it keeps one, and the longest single event.
 #include "bench/loop_probe.h"
+#include "platform/system/process_usage.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -85,24 +87,29 @@ int run(const Options& options) {
     QTimer::singleShot(options.seconds * 1000, Qt::PreciseTimer, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
 
-    const bench::ThreadAccount account = probe.account();
+    const std::optional<bench::ThreadAccount> account = probe.account();
     const bench::HeldEvent held = bench::event_timing::sinceStart();
     const bench::HeldEvent stretch = bench::event_timing::stretchSinceStart();
     // One word a field: blanks in the event texts become underscores.
     const auto word = [](QString text) {
         return text.isEmpty() ? QStringLiteral("-") : text.replace(QLatin1Char(' '), u'_');
     };
-    std::printf("%s worst_lateness_ms=%.3f worst_at_s=%s ticks=%ld peak_rss_kib=%ld "
-                "cpu_ms=%.1f cpu_wait_ms=%.1f involuntary_switches=%ld major_faults=%ld "
-                "steal_ms=%lld longest_event_ms=%.3f longest_event_at_s=%s longest_event=%s "
+    std::printf("%s worst_lateness_ms=%.3f worst_at_s=%s ticks=%ld", label, probe.worstMs(),
+                qPrintable(bench::monotonicText(probe.worstAtNs())), probe.ticks());
+    if (const std::optional<qint64> peak = platform::peakResidentKiB())
+        std::printf(" peak_rss_kib=%lld", static_cast<long long>(*peak));
+    // The system's account only where it keeps one.
+    if (account)
+        std::printf(" cpu_ms=%.1f cpu_wait_ms=%.1f involuntary_switches=%ld major_faults=%ld "
+                    "steal_ms=%lld",
+                    double(account->cpuNs) / 1e6, double(account->waitNs) / 1e6,
+                    account->involuntarySwitches, account->majorFaults,
+                    static_cast<long long>(account->machineStealMs));
+    std::printf(" longest_event_ms=%.3f longest_event_at_s=%s longest_event=%s "
                 "longest_stretch_ms=%.3f longest_stretch_at_s=%s longest_stretch=%s\n",
-                label, probe.worstMs(), qPrintable(bench::monotonicText(probe.worstAtNs())),
-                probe.ticks(), bench::statusKiB("VmHWM"), double(account.cpuNs) / 1e6,
-                double(account.waitNs) / 1e6, account.involuntarySwitches, account.majorFaults,
-                static_cast<long long>(account.machineStealMs), double(held.ns) / 1e6,
-                qPrintable(bench::monotonicText(held.endNs)), qPrintable(word(held.what())),
-                double(stretch.ns) / 1e6, qPrintable(bench::monotonicText(stretch.endNs)),
-                qPrintable(word(stretch.what())));
+                double(held.ns) / 1e6, qPrintable(bench::monotonicText(held.endNs)),
+                qPrintable(word(held.what())), double(stretch.ns) / 1e6,
+                qPrintable(bench::monotonicText(stretch.endNs)), qPrintable(word(stretch.what())));
     std::fflush(stdout);
     return 0;
 }

@@ -1,20 +1,14 @@
 #include "bench/loop_probe.h"
 
 #include <QAbstractEventDispatcher>
-#include <QByteArray>
+#include <QDeadlineTimer>
 #include <QEvent>
-#include <QFile>
 #include <QMetaEnum>
 #include <QObject>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #ifdef TQ_BENCH_GLIB_POLL
 #include <glib.h>
@@ -23,95 +17,31 @@
 namespace bench {
 
 qint64 monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs();
 }
 
 QString monotonicText(qint64 ns) {
     return QString::number(double(ns) / 1e9, 'f', 3);
 }
 
-namespace {
-
-// The machine's steal time in milliseconds: the eighth number of /proc/stat's "cpu" line, in
-// clock ticks.
-qint64 machineStealMs() {
-    static const int stat = open("/proc/stat", O_RDONLY | O_CLOEXEC);
-    static const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-    if (stat < 0 || ticksPerSecond <= 0)
-        return 0;
-    char text[256];
-    const ssize_t length = pread(stat, text, sizeof text - 1, 0);
-    if (length <= 0)
-        return 0;
-    text[length] = '\0';
-    long long user, nice, system, idle, iowait, irq, softirq, steal;
-    if (std::sscanf(text, "cpu %lld %lld %lld %lld %lld %lld %lld %lld", &user, &nice, &system,
-                    &idle, &iowait, &irq, &softirq, &steal) != 8)
-        return 0;
-    return steal * 1000 / ticksPerSecond;
+std::optional<ThreadAccount> accountBetween(const std::optional<ThreadAccount>& earlier,
+                                            const std::optional<ThreadAccount>& later) {
+    if (!earlier || !later)
+        return std::nullopt;
+    return *later - *earlier;
 }
 
-} // namespace
-
-ThreadAccount threadAccount() {
-    ThreadAccount account;
-    // Kept open: reading it again from the start costs one system call per tick.
-    static const int schedstat = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
-    if (schedstat >= 0) {
-        char text[128];
-        const ssize_t length = pread(schedstat, text, sizeof text - 1, 0);
-        if (length > 0) {
-            text[length] = '\0';
-            long long cpu = 0, wait = 0;
-            if (std::sscanf(text, "%lld %lld", &cpu, &wait) == 2) {
-                account.cpuNs = cpu;
-                account.waitNs = wait;
-            }
-        }
-    }
-    rusage usage{};
-    if (getrusage(RUSAGE_THREAD, &usage) == 0) {
-        account.involuntarySwitches = usage.ru_nivcsw;
-        account.voluntarySwitches = usage.ru_nvcsw;
-        account.majorFaults = usage.ru_majflt;
-        account.minorFaults = usage.ru_minflt;
-    }
-    account.machineStealMs = machineStealMs();
-    return account;
-}
-
-ThreadAccount operator-(const ThreadAccount& later, const ThreadAccount& earlier) {
-    return {later.cpuNs - earlier.cpuNs,
-            later.waitNs - earlier.waitNs,
-            later.involuntarySwitches - earlier.involuntarySwitches,
-            later.voluntarySwitches - earlier.voluntarySwitches,
-            later.majorFaults - earlier.majorFaults,
-            later.minorFaults - earlier.minorFaults,
-            later.machineStealMs - earlier.machineStealMs};
-}
-
-QString describe(const ThreadAccount& account) {
+QString describe(const std::optional<ThreadAccount>& account) {
+    if (!account)
+        return QStringLiteral("not measured on this system");
     return QStringLiteral("on a CPU %1 ms, waiting for a CPU %2 ms, %3 involuntary switches, "
                           "%4 major faults, %5 minor faults, machine's steal %6 ms")
-        .arg(double(account.cpuNs) / 1e6, 0, 'f', 1)
-        .arg(double(account.waitNs) / 1e6, 0, 'f', 1)
-        .arg(account.involuntarySwitches)
-        .arg(account.majorFaults)
-        .arg(account.minorFaults)
-        .arg(account.machineStealMs);
-}
-
-long statusKiB(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).simplified().split(' ').value(0).toLong();
-    return 0;
+        .arg(double(account->cpuNs) / 1e6, 0, 'f', 1)
+        .arg(double(account->waitNs) / 1e6, 0, 'f', 1)
+        .arg(account->involuntarySwitches)
+        .arg(account->majorFaults)
+        .arg(account->minorFaults)
+        .arg(account->machineStealMs);
 }
 
 QString EventName::text() const {
@@ -301,7 +231,7 @@ void LoopProbe::reset() {
     m_worstStretch = {};
     m_ticks = 0;
     m_lastNs = monotonicNs();
-    m_accountAtStart = threadAccount();
+    m_accountAtStart = platform::threadUsage();
     m_accountAtTick = m_accountAtStart;
     event_timing::resetSinceTick();
     event_timing::resetSinceStart();
@@ -319,7 +249,7 @@ void LoopProbe::tick() {
     if (m_lateLogMs > 0) {
         // The account is read on every tick only when late ticks are logged: it costs two
         // system calls a tick.
-        const ThreadAccount account = threadAccount();
+        const std::optional<ThreadAccount> account = platform::threadUsage();
         if (lateness > m_lateLogMs) {
             const HeldEvent held = event_timing::sinceTick();
             const HeldEvent stretch = event_timing::stretchSinceTick();
@@ -333,9 +263,9 @@ void LoopProbe::tick() {
             std::fprintf(stderr,
                          "late %s at %s s: %.1f ms late; %s; %s; longest held event %.1f ms%s%s\n",
                          qPrintable(m_label), qPrintable(monotonicText(now)), lateness,
-                         qPrintable(describe(account - m_accountAtTick)), qPrintable(poll),
-                         double(held.ns) / 1e6, held.event.receiverClass ? ": " : "",
-                         qPrintable(held.what()));
+                         qPrintable(describe(accountBetween(m_accountAtTick, account))),
+                         qPrintable(poll), double(held.ns) / 1e6,
+                         held.event.receiverClass ? ": " : "", qPrintable(held.what()));
         }
         m_accountAtTick = account;
     }

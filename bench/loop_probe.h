@@ -6,42 +6,34 @@
 // slept in poll() and how much it was held outside it, and the longest single event.
 #pragma once
 
+#include "platform/system/process_usage.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 namespace bench {
 
 constexpr int kProbeIntervalMs = 10;
 
-// CLOCK_MONOTONIC in nanoseconds: the same clock in every process on the machine.
+// The system's monotonic clock in nanoseconds (CLOCK_MONOTONIC on Linux): the same clock in
+// every process on the machine.
 qint64 monotonicNs();
 // A monotonic time as seconds with three decimals.
 QString monotonicText(qint64 ns);
 
-// The kernel's account of the calling thread: time on a CPU and time runnable but waiting for
-// one (/proc/thread-self/schedstat), context switches and page faults (getrusage); and of the
-// machine: the time the hypervisor ran something else on its virtual CPUs ("steal", all CPUs
-// together, /proc/stat, in steps of a clock tick, 10 ms).
-struct ThreadAccount {
-    qint64 cpuNs = 0;
-    qint64 waitNs = 0;
-    long involuntarySwitches = 0;
-    long voluntarySwitches = 0;
-    long majorFaults = 0;
-    long minorFaults = 0;
-    qint64 machineStealMs = 0;
-};
-ThreadAccount threadAccount();
-ThreadAccount operator-(const ThreadAccount& later, const ThreadAccount& earlier);
+// The system's account of the calling thread and of the machine (see platform::ThreadUsage);
+// absent where the system keeps none (Windows).
+using ThreadAccount = platform::ThreadUsage;
+// The account from `earlier` to `later`; absent when either is.
+std::optional<ThreadAccount> accountBetween(const std::optional<ThreadAccount>& earlier,
+                                            const std::optional<ThreadAccount>& later);
 // "on a CPU 1.2 ms, waiting for a CPU 0.3 ms, 2 involuntary switches, 0 major faults, 5 minor
-// faults, machine's steal 0 ms"
-QString describe(const ThreadAccount& account);
-
-// A field of /proc/self/status in KiB ("VmHWM" is the peak resident memory, "VmRSS" the
-// resident memory now); 0 when it cannot be read.
-long statusKiB(const char* field);
+// faults, machine's steal 0 ms"; "not measured on this system" for no account.
+QString describe(const std::optional<ThreadAccount>& account);
 
 // An event as it was dispatched: its type and receiver. Kept as they are, without making any
 // text, so that timing the events allocates nothing while the loop runs.
@@ -123,8 +115,10 @@ class LoopProbe {
     qint64 worstPollNs() const { return m_worstPollNs; }
     HeldEvent worstStretch() const { return m_worstStretch; }
     long ticks() const { return m_ticks; }
-    // The kernel's account of this thread since start() or reset().
-    ThreadAccount account() const { return threadAccount() - m_accountAtStart; }
+    // The system's account of this thread since start() or reset(); absent where it keeps none.
+    std::optional<ThreadAccount> account() const {
+        return accountBetween(m_accountAtStart, platform::threadUsage());
+    }
     // Whether the event loop's poll() is timed (see event_timing).
     bool pollTimed() const { return m_pollTimed; }
 
@@ -141,8 +135,8 @@ class LoopProbe {
     qint64 m_worstPollNs = 0;
     HeldEvent m_worstStretch;
     long m_ticks = 0;
-    ThreadAccount m_accountAtStart;
-    ThreadAccount m_accountAtTick;
+    std::optional<ThreadAccount> m_accountAtStart;
+    std::optional<ThreadAccount> m_accountAtTick;
 };
 
 } // namespace bench
