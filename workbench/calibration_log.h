@@ -62,7 +62,7 @@ struct TestLogFields {
 };
 
 // What the log keeps of one line. The identity, the channel and (for tests, the frozen
-// specification) the sensor type, unit and four setpoint texts are common; the rest belongs
+// characteristic) the sensor type, unit and four setpoint texts are common; the rest belongs
 // to the record's own kind and stays empty on the others.
 struct CalibrationLogEntry {
     LogRecord record = LogRecord::Accept;

@@ -394,7 +394,7 @@ class frmCalibrateSensor : public QDialog {
     // What the session keeps of the calibration log: one workbench is one session, and each
     // box about the log is shown once in it.
     CalibrationLogSession m_logSession;
-    // The session's Accepts and frozen specifications, for the Verify window's phases.
+    // The session's Accepts and frozen characteristics, for the Verify window's phases.
     VerificationSession m_verification;
     records::JobStore m_jobStore;
     // Whether the Job dialog has been shown in this session; the first test opens it.

@@ -122,9 +122,9 @@ void VerifyWindow::createControls() {
     txtReferenceU = named(new QLineEdit(this), "txtReferenceU",
                           QStringLiteral("Reference expanded uncertainty, k equals 2"));
     lblReferenceUUnit = new QLabel(this);
-    lblSpecification = named(new QLabel(this), "lblSpecification",
-                             QStringLiteral("Specification the test is judged against"));
-    lblSpecification->setTextFormat(Qt::PlainText);
+    lblCharacteristic = named(new QLabel(this), "lblCharacteristic",
+                              QStringLiteral("Characteristic the test is judged against"));
+    lblCharacteristic->setTextFormat(Qt::PlainText);
     lblLiveReading = new QLabel(QStringLiteral("Current Data:"), this);
     txtLiveReading = named(new QLineEdit(this), "txtLiveReading", QStringLiteral("Current Data"));
     txtLiveReading->setReadOnly(true);
@@ -164,8 +164,8 @@ void VerifyWindow::layOutControls() {
     addRow(2, QStringLiteral("&Mode:"), cboMode, chkUpAndDown);
     addRow(3, QStringLiteral("&Tolerance (± % of span):"), txtTolerance);
     addRow(4, QStringLiteral("Reference &U (k = 2):"), txtReferenceU, lblReferenceUUnit);
-    setup->addWidget(new QLabel(QStringLiteral("Specification:"), this), 5, 0);
-    setup->addWidget(lblSpecification, 5, 1, 1, 2);
+    setup->addWidget(new QLabel(QStringLiteral("Judged against:"), this), 5, 0);
+    setup->addWidget(lblCharacteristic, 5, 1, 1, 2);
 
     auto* live = new QHBoxLayout;
     live->addWidget(lblLiveReading);
@@ -231,7 +231,7 @@ void VerifyWindow::setupChanged() {
     const bool notApplicable = phase() == Phase::InitialNotApplicable;
     cmdRecordNotApplicable->setVisible(notApplicable);
     pointArea->setEnabled(!notApplicable);
-    showSpecification();
+    showCharacteristic();
     buildPointRows();
     if (notApplicable)
         txtReason->setFocus();
@@ -241,25 +241,25 @@ void VerifyWindow::setupChanged() {
         rows_.front().applied->setFocus();
 }
 
-void VerifyWindow::showSpecification() {
-    const std::optional<FrozenSpecification> frozen = session_.frozen(channel_.channel);
+void VerifyWindow::showCharacteristic() {
+    const std::optional<FrozenCharacteristic> frozen = session_.frozen(channel_.channel);
     // An as-left test is judged against what the channel's as-found test was; every other
     // phase takes the setpoint fields as they stand.
-    specificationFrozenBefore_ = phase() == Phase::AsLeft && frozen.has_value();
-    if (specificationFrozenBefore_) {
-        specification_ = *frozen;
+    characteristicFrozenBefore_ = phase() == Phase::AsLeft && frozen.has_value();
+    if (characteristicFrozenBefore_) {
+        characteristic_ = *frozen;
     } else {
-        specification_ = {channel_.loVolts, channel_.hiVolts, channel_.rangeLo, channel_.rangeHi,
-                          QDateTime::currentDateTime()};
+        characteristic_ = {channel_.loVolts, channel_.hiVolts, channel_.rangeLo, channel_.rangeHi,
+                           QDateTime::currentDateTime()};
     }
     const QString unit = unitSuffix(channel_.unit);
-    lblSpecification->setText(
+    lblCharacteristic->setText(
         QStringLiteral("%1 V = %2%3 to %4 V = %5%3 (%6)")
-            .arg(specification_.loVolts.trimmed(), specification_.rangeLo.trimmed(), unit,
-                 specification_.hiVolts.trimmed(), specification_.rangeHi.trimmed(),
-                 specificationFrozenBefore_
+            .arg(characteristic_.loVolts.trimmed(), characteristic_.rangeLo.trimmed(), unit,
+                 characteristic_.hiVolts.trimmed(), characteristic_.rangeHi.trimmed(),
+                 characteristicFrozenBefore_
                      ? QStringLiteral("frozen at the as-found test, ") +
-                           specification_.frozenAt.toString(QStringLiteral("HH:mm:ss"))
+                           characteristic_.frozenAt.toString(QStringLiteral("HH:mm:ss"))
                      : QStringLiteral("from the setpoint fields")));
 }
 
@@ -267,10 +267,10 @@ std::optional<records::VerificationSetup> VerifyWindow::currentSetup(QString& wh
     records::VerificationSetup setup;
     setup.mode = cboMode->currentIndex() == 0 ? records::InjectionMode::Volts
                                               : records::InjectionMode::EngineeringUnits;
-    setup.lowVolts = codec::LeadingValue(specification_.loVolts);
-    setup.highVolts = codec::LeadingValue(specification_.hiVolts);
-    setup.lowRange = codec::LeadingValue(specification_.rangeLo);
-    setup.highRange = codec::LeadingValue(specification_.rangeHi);
+    setup.lowVolts = codec::LeadingValue(characteristic_.loVolts);
+    setup.highVolts = codec::LeadingValue(characteristic_.hiVolts);
+    setup.lowRange = codec::LeadingValue(characteristic_.rangeLo);
+    setup.highRange = codec::LeadingValue(characteristic_.rangeHi);
     setup.unit = channel_.unit;
     setup.displayStep = displayStep_ > 0 ? displayStep_ : 0.1;
     const std::optional<double> tolerance = typedNumber(txtTolerance->text());
@@ -528,10 +528,10 @@ CalibrationLogEntry VerifyWindow::testEntry(LogRecord record) const {
     entry.channel = channel_.channel;
     entry.sensorType = channel_.sensorType;
     entry.unit = channel_.unit;
-    entry.loVolts = specification_.loVolts;
-    entry.hiVolts = specification_.hiVolts;
-    entry.rangeLo = specification_.rangeLo;
-    entry.rangeHi = specification_.rangeHi;
+    entry.loVolts = characteristic_.loVolts;
+    entry.hiVolts = characteristic_.hiVolts;
+    entry.rangeLo = characteristic_.rangeLo;
+    entry.rangeHi = characteristic_.rangeHi;
     TestLogFields& test = entry.test;
     test.started = logTimeText(started_);
     test.phase = phase() == Phase::AsLeft ? kAsLeft : kAsFound;
@@ -598,8 +598,8 @@ void VerifyWindow::recordPoint(const std::vector<double>& readings, bool stable)
     if (firstPoint) {
         lockSetup();
         // What this test is judged against is what the channel's later as-left tests are.
-        if (!specificationFrozenBefore_)
-            session_.freeze(channel_.channel, specification_);
+        if (!characteristicFrozenBefore_)
+            session_.freeze(channel_.channel, characteristic_);
     }
     recorded_.push_back(result);
     const PointRow& row = rows_[index];

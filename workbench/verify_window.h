@@ -8,7 +8,7 @@
 // Phases. As-Found before any Accept of the channel in this session, As-Left after one; the
 // technician may pick As-Found again, giving a reason. "Initial calibration" records the
 // as-found test as not applicable, with its reason, for a channel calibrated for the first
-// time. The specification a test is judged against is frozen for the channel at its as-found
+// time. The characteristic a test is judged against is frozen for the channel at its as-found
 // test; an as-left test is judged against it, whatever setpoints an Accept wrote since.
 #pragma once
 
@@ -104,7 +104,7 @@ class VerifyWindow : public QDialog {
     // again from them until the first point is recorded.
     void setupChanged();
     void buildPointRows();
-    void showSpecification();
+    void showCharacteristic();
     // The setup as the controls give it, or why it cannot be tested.
     std::optional<records::VerificationSetup> currentSetup(QString& why) const;
     bool needsReason() const;
@@ -130,9 +130,9 @@ class VerifyWindow : public QDialog {
     VerifyServices& services_;
     const bool adjustedThisSession_;
 
-    // The specification in force: frozen for the channel, or the fields' texts.
-    FrozenSpecification specification_;
-    bool specificationFrozenBefore_ = false;
+    // The characteristic in force: frozen for the channel, or the fields' texts.
+    FrozenCharacteristic characteristic_;
+    bool characteristicFrozenBefore_ = false;
 
     QComboBox* cboPhase = nullptr;
     QLineEdit* txtReason = nullptr;
@@ -141,7 +141,7 @@ class VerifyWindow : public QDialog {
     QLineEdit* txtTolerance = nullptr;
     QLineEdit* txtReferenceU = nullptr;
     QLabel* lblReferenceUUnit = nullptr;
-    QLabel* lblSpecification = nullptr;
+    QLabel* lblCharacteristic = nullptr;
     QLabel* lblLiveReading = nullptr;
     QLineEdit* txtLiveReading = nullptr;
     QLabel* lblStability = nullptr;

@@ -125,22 +125,22 @@ TEST_F(VerifyWindowTest, WrongHighRangeFailsAsFoundAtMinusTenPercentAndRecordsEv
         EXPECT_EQ(points[i].test.verdict, QLatin1String(i == 0 ? "pass" : "fail"));
         EXPECT_EQ(points[i].test.started, points[0].test.started);
         EXPECT_EQ(points[i].test.referenceCertificate, QStringLiteral("C-77"));
-        EXPECT_EQ(points[i].rangeHi, QStringLiteral("+100.0")); // the specification judged by
+        EXPECT_EQ(points[i].rangeHi, QStringLiteral("+100.0")); // the characteristic judged by
         EXPECT_EQ(points[i].test.readings.split(QLatin1Char(' ')).size(), 3);
     }
     const auto verdicts = fake.linesOf(LogRecord::Verdict);
     ASSERT_EQ(verdicts.size(), 1u);
     EXPECT_EQ(verdicts[0].test.verdict, QStringLiteral("fail"));
     EXPECT_TRUE(fake.lines.back().record == LogRecord::Verdict);
-    // The test froze the channel's specification for its as-left test.
+    // The test froze the channel's characteristic for its as-left test.
     ASSERT_TRUE(session.frozen(QStringLiteral("30")).has_value());
     EXPECT_EQ(session.frozen(QStringLiteral("30"))->rangeHi, QStringLiteral("+100.0"));
 }
 
-TEST_F(VerifyWindowTest, AsLeftAfterATrimIsJudgedAgainstTheFrozenSpecification) {
-    workbench::FrozenSpecification frozen{QStringLiteral("0.500"), QStringLiteral("4.500"),
-                                          QStringLiteral("+000.0"), QStringLiteral("+100.0"),
-                                          QDateTime::currentDateTime()};
+TEST_F(VerifyWindowTest, AsLeftAfterATrimIsJudgedAgainstTheFrozenCharacteristic) {
+    workbench::FrozenCharacteristic frozen{QStringLiteral("0.500"), QStringLiteral("4.500"),
+                                           QStringLiteral("+000.0"), QStringLiteral("+100.0"),
+                                           QDateTime::currentDateTime()};
     session.freeze(QStringLiteral("30"), frozen);
     session.noteAccept(QStringLiteral("30"), QDateTime::currentDateTime());
     // The trim wrote 0.520 V for the low end; the fields show it, the test ignores it.
@@ -148,7 +148,7 @@ TEST_F(VerifyWindowTest, AsLeftAfterATrimIsJudgedAgainstTheFrozenSpecification) 
     trimmed.loVolts = QStringLiteral("0.520");
     auto window = open(trimmed);
     EXPECT_EQ(window->phase(), VerifyWindow::Phase::AsLeft);
-    EXPECT_TRUE(control<QLabel>(*window, "lblSpecification")
+    EXPECT_TRUE(control<QLabel>(*window, "lblCharacteristic")
                     ->text()
                     .contains(QStringLiteral("frozen at the as-found test")));
     recordAll(*window);
