@@ -248,6 +248,24 @@ TEST_F(VerifyFlow, AReferencePastItsDueDateRefusesTheTestAndNothingElse) {
     EXPECT_TRUE(control<QPushButton>(*form, "cmdAccept")->isEnabled());
 }
 
+TEST_F(VerifyFlow, SettingsThatCannotBeReadRefuseTestsAndTheJobDialogButNothingElse) {
+    // Something that is no file stands where the settings should be.
+    ASSERT_TRUE(QDir(reportDir.path()).mkdir(QLatin1String(records::kJobSettingsFileName)));
+    ASSERT_NO_FATAL_FAILURE(showWorkbench());
+    for (const char* button : {"cmdVerify", "cmdJob"}) {
+        SCOPED_TRACE(button);
+        boxes.shown.clear();
+        control<QPushButton>(*form, button)->click();
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(boxes.shown[0].text.startsWith(QStringLiteral("The job settings in ")))
+            << qPrintable(boxes.shown[0].text);
+        EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("cannot be read")));
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_TRUE(control<QPushButton>(*form, "cmdAccept")->isEnabled());
+}
+
 TEST_F(VerifyFlow, TheLineLostMidTestRecordsNoPointAndSaysSo) {
     ASSERT_NO_FATAL_FAILURE(writeReference(QStringLiteral("2099-12-31")));
     ASSERT_NO_FATAL_FAILURE(showWorkbench());
