@@ -458,12 +458,18 @@ void VerifyWindow::takeReading() {
     const std::optional<QString> text = services_.takeLiveReading();
     const size_t index = recorded_.size();
     const QString where = index < points_.size() ? percentText(points_[index].percent) : QString();
-    const std::optional<records::ReadingValue> value =
-        text ? records::readingValue(*text) : std::nullopt;
+    // The number and its resolution taken out at once (a reading that is no number has none).
+    bool isNumber = false;
+    double number = 0;
+    if (text) {
+        if (const std::optional<records::ReadingValue> value = records::readingValue(*text)) {
+            isNumber = true;
+            number = value->value;
+            displayStep_ =
+                displayStep_ > 0 ? std::min(displayStep_, value->displayStep) : value->displayStep;
+        }
+    }
     showLiveReading(text.value_or(QString()));
-    if (value)
-        displayStep_ =
-            displayStep_ > 0 ? std::min(displayStep_, value->displayStep) : value->displayStep;
     if (waiting_ && !closeAsked_) {
         if (!text) {
             stopWaiting(QStringLiteral("No reading"));
@@ -471,14 +477,14 @@ void VerifyWindow::takeReading() {
                                    "not recorded, and the test stays incomplete.\r\nPress Enter "
                                    "in the applied value to try the point again.")
                         .arg(where));
-        } else if (!value) {
+        } else if (!isNumber) {
             stopWaiting(QStringLiteral("No reading"));
             message(QStringLiteral("The reading \"%1\" is not a number: the point at %2 of span "
                                    "is not recorded, and the test stays incomplete.")
                         .arg(text->trimmed(), where));
         } else {
             const qint64 now = clockMs_();
-            switch (watch_.add(value->value, now)) {
+            switch (watch_.add(number, now)) {
             case records::StabilityWatch::Status::Waiting:
                 ++readingsWaited_;
                 lblStability->setText(
