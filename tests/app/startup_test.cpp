@@ -65,17 +65,49 @@ template <typename Form> Form* visibleForm() {
     return nullptr;
 }
 
-// Watches the screens every few milliseconds while start-up runs its modal windows.
+// Watches the screens every few milliseconds while start-up runs its modal windows. Should a
+// step never come, the start-up is ended after a deadline rather than left to the test run's
+// timeout: every window is closed and what was on screen is kept for the failure message.
 class Driver {
   public:
+    static constexpr qint64 kDeadlineMs = 120'000;
+
     explicit Driver(std::function<void()> step) : m_step(std::move(step)) {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_step(); });
+        m_clock.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
         m_timer.start(5);
     }
+    // The windows on screen when the deadline passed, or empty when every step came in time.
+    QString timedOut() const { return m_onScreen; }
 
   private:
+    void tick() {
+        if (m_onScreen.isEmpty() && m_clock.elapsed() < kDeadlineMs) {
+            m_step();
+            return;
+        }
+        if (m_onScreen.isEmpty())
+            m_onScreen = onScreen();
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible())
+                top->close();
+    }
+    static QString onScreen() {
+        QStringList windows;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible())
+                windows << QStringLiteral("%1 \"%2\"%3")
+                               .arg(QLatin1String(top->metaObject()->className()),
+                                    top->windowTitle(),
+                                    top->isActiveWindow() ? QStringLiteral(" (active)")
+                                                          : QString());
+        return windows.isEmpty() ? QStringLiteral("no window") : windows.join(QStringLiteral(", "));
+    }
+
+    QElapsedTimer m_clock;
     QTimer m_timer;
     std::function<void()> m_step;
+    QString m_onScreen;
 };
 
 class StartupTest : public ::testing::Test {
@@ -125,6 +157,8 @@ TEST_F(StartupTest, SplashLoginIdentityWorkbenchAndShutdown) {
 
     app::Main();
 
+    ASSERT_TRUE(driver.timedOut().isEmpty())
+        << "still on screen after the deadline: " << driver.timedOut().toStdString();
     EXPECT_GE(splashSeen, 0);
     EXPECT_GE(loginSeen - splashSeen, 1900);
     EXPECT_LT(loginSeen - splashSeen, 4000);
@@ -204,6 +238,8 @@ TEST_F(StartupTest, TheLoginAndTheWorkbenchComeToRestWhileTheyWait) {
     });
     app::Main();
 
+    ASSERT_TRUE(driver.timedOut().isEmpty())
+        << "still on screen after the deadline: " << driver.timedOut().toStdString();
     ASSERT_TRUE(login.result().has_value());
     EXPECT_TRUE(login.result()->isEmpty()) << login.result()->join(u',').toStdString();
     EXPECT_TRUE(okDrawn);
@@ -220,6 +256,8 @@ TEST_F(StartupTest, LoginClosedWithoutSuccessEndsWithoutAWorkbench) {
             workbenchSeen = true;
     });
     app::Main();
+    ASSERT_TRUE(driver.timedOut().isEmpty())
+        << "still on screen after the deadline: " << driver.timedOut().toStdString();
     EXPECT_EQ(programEnds, 1);
     EXPECT_FALSE(workbenchSeen);
     EXPECT_FALSE(platform::PDQ().Comm1().portOpen());
