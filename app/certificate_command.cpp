@@ -1,8 +1,8 @@
 #include "app/certificate_command.h"
 
-#include "workbench/calibration_log.h"
-#include "workbench/calibration_log_reader.h"
-#include "workbench/certificate.h"
+#include "records/calibration_log.h"
+#include "records/calibration_log_reader.h"
+#include "records/certificate.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -55,7 +55,7 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
         return fail(arguments.error + QStringLiteral(" (see --help)"), kCertificateBadArguments);
 
     const QString logPath = QDir::cleanPath(
-        QFileInfo(arguments.logPath.isEmpty() ? workbench::calibrationLogPath() : arguments.logPath)
+        QFileInfo(arguments.logPath.isEmpty() ? records::calibrationLogPath() : arguments.logPath)
             .absoluteFilePath());
     // Beside the log by default, where the technician finds the log itself.
     const QString pdfPath =
@@ -65,7 +65,7 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
             .absoluteFilePath();
 
     // The log and its pending file are never written over, not even by a slip of --out.
-    for (const QString& record : {logPath, workbench::pendingLogPath(logPath)}) {
+    for (const QString& record : {logPath, records::pendingLogPath(logPath)}) {
         if (pdfPath == record ||
             (QFileInfo::exists(pdfPath) &&
              QFileInfo(pdfPath).canonicalFilePath() == QFileInfo(record).canonicalFilePath()))
@@ -74,13 +74,13 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
     }
 
     // The Accepts waiting in the pending file are part of the record.
-    const workbench::CalibrationLogReading log = workbench::readCalibrationLogWithPending(logPath);
+    const records::CalibrationLogReading log = records::readCalibrationLogWithPending(logPath);
     QString error;
-    const std::optional<workbench::Certificate> certificate =
-        workbench::certificateFromLog(log, QDir::toNativeSeparators(logPath), error);
+    const std::optional<records::Certificate> certificate =
+        records::certificateFromLog(log, QDir::toNativeSeparators(logPath), error);
     if (!certificate)
         return fail(error, kCertificateNotMade);
-    if (!workbench::writeCertificatePdf(*certificate, pdfPath, tool, error))
+    if (!records::writeCertificatePdf(*certificate, pdfPath, tool, error))
         return fail(error, kCertificateNotMade);
 
     int status = kCertificateMade;
@@ -89,9 +89,9 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
                                      "written, or unreadable; the certificate shows it")
                           .arg(QDir::toNativeSeparators(logPath),
                                certificate->brokenPendingLines.empty()
-                                   ? workbench::brokenLinesText(certificate->brokenFileLines)
-                                   : workbench::brokenPlacesText(certificate->brokenFileLines,
-                                                                 certificate->brokenPendingLines)),
+                                   ? records::brokenLinesText(certificate->brokenFileLines)
+                                   : records::brokenPlacesText(certificate->brokenFileLines,
+                                                               certificate->brokenPendingLines)),
                       kCertificateChainBroken);
     }
     QTextStream(stdout) << QDir::toNativeSeparators(pdfPath) << Qt::endl;

@@ -12,10 +12,10 @@
 #include "platform/system/process_usage.h"
 #include "platform/widgets/masked_edit.h"
 #include "platform/widgets/message_box.h"
+#include "records/channel_table.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
-#include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -259,13 +259,13 @@ int main(int argc, char* argv[]) {
     QTemporaryDir reportDirectory;
     if (!reportDirectory.isValid())
         fail(QStringLiteral("no temporary directory for the report file"));
-    workbench::setReportDirectoryForTests(reportDirectory.path());
+    records::setReportDirectoryForTests(reportDirectory.path());
     // A report file as a previous session leaves it, so no accept has to make a new one.
     {
-        QFile report(workbench::reportFilePath());
+        QFile report(records::reportFilePath());
         if (!report.open(QIODevice::WriteOnly) ||
-            report.write(workbench::reportTemplate()) != workbench::kReportTemplateSize)
-            fail(QStringLiteral("cannot write ") + workbench::reportFilePath());
+            report.write(records::reportTemplate()) != records::kReportTemplateSize)
+            fail(QStringLiteral("cannot write ") + records::reportFilePath());
     }
 
     sim::Launcher sim;
@@ -359,7 +359,7 @@ int main(int argc, char* argv[]) {
         int fieldsRefused = 0;
         QElapsedTimer calibration;
         calibration.start();
-        for (const workbench::ChannelInfo& channel : workbench::channelTable()) {
+        for (const records::ChannelInfo& channel : records::channelTable()) {
             // Picked in the list, which loads it; the channel already shown is loaded again.
             if (channelList->currentText() == channel.listText)
                 form.LoadChannel();
@@ -386,7 +386,7 @@ int main(int argc, char* argv[]) {
                          qPrintable(bench::monotonicText(bench::monotonicNs())));
         refresh->stop();
 
-        const int channels = int(workbench::channelTable().size());
+        const int channels = int(records::channelTable().size());
         const int nominalMs = channels * (kLoadNominalMs + kAcceptNominalMs);
         const double ratio = calibrationMs / nominalMs;
 
@@ -397,14 +397,14 @@ int main(int argc, char* argv[]) {
             return line.startsWith(">(00TC ");
         });
         const long refused = std::count(out.begin(), out.end(), QByteArray("ER\r"));
-        QFile report(workbench::reportFilePath());
+        QFile report(records::reportFilePath());
         const QByteArray reportText = report.open(QIODevice::ReadOnly) ? report.readAll() : "";
         const long rowsFilled = std::count_if(
-            workbench::channelTable().begin(), workbench::channelTable().end(),
-            [&](const workbench::ChannelInfo& c) {
+            records::channelTable().begin(), records::channelTable().end(),
+            [&](const records::ChannelInfo& c) {
                 const QByteArray data =
-                    reportText.mid(c.reportOffset, workbench::kReportRecordLength);
-                return data.size() == workbench::kReportRecordLength && !data.contains('x');
+                    reportText.mid(c.reportOffset, records::kReportRecordLength);
+                return data.size() == records::kReportRecordLength && !data.contains('x');
             });
 
         rows.push_back({QStringLiteral("live readings: worst lateness of 10 ms probe"),

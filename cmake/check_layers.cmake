@@ -9,9 +9,10 @@
 #               of the folders, not even platform/)
 #   link/       the exchange with the controller and its wire protocol
 #   shell/      the program-wide state (Module1), window helpers, about box, splash, artwork
-#   records/    the calibration records: the verification of a channel against a reference
-#               (its points, errors, uncertainties and verdicts); below every screen, over
-#               codec/ and platform/ only
+#   records/    the calibration records: the channel table, the report file, the calibration
+#               log and its reader, the certificate, the verification of a channel against a
+#               reference (its points, errors, uncertainties and verdicts); below every screen,
+#               over codec/ and platform/ only
 #   login/, workbench/   the screens; neither includes the other; the workbench uses records/
 #   app/        start-up and main, over everything
 # Beside them: sim/ (the simulated controller) stands on its own; bench/ and tests/ may

@@ -7,9 +7,10 @@
 #include "platform/serial/pdq.h"
 #include "platform/widgets/masked_edit.h"
 #include "platform/widgets/message_box.h"
+#include "records/calibration_log.h"
+#include "records/channel_table.h"
 #include "shell/module1.h"
-#include "workbench/calibration_log.h"
-#include "workbench/channel_table.h"
+#include "workbench/calibration_log_entry.h"
 #include "workbench/controller_identity.h"
 
 #include <QLineEdit>
@@ -58,7 +59,7 @@ AcceptSnapshot frmCalibrateSensor::TakeAcceptSnapshot() const {
     // The channel last loaded is the one on display: its setup word, defaults and reading are
     // what the operator sees, even if the list has been turned meanwhile.
     if (Module1::vChannelIndex)
-        snapshot.channel = workbench::channelByIndex(*Module1::vChannelIndex);
+        snapshot.channel = records::channelByIndex(*Module1::vChannelIndex);
     snapshot.loVolts = medSensorLoVolts->Text();
     snapshot.hiVolts = medSensorHiVolts->Text();
     snapshot.rangeLo = medSensorRangeLo->Text();
@@ -101,7 +102,7 @@ void frmCalibrateSensor::cmdAccept_Click() {
 
     // The log's line comes from the same snapshot as the commands and the record; an Accept
     // refused above sent nothing and is not logged.
-    workbench::CalibrationLogEntry logged = workbench::calibrationLogEntry(accepted);
+    records::CalibrationLogEntry logged = workbench::calibrationLogEntry(accepted);
 
     // From here the channel list and the fields take no input until the Accept has ended:
     // what is shown stays what is sent and recorded. A keyboard user then goes on from where
@@ -137,8 +138,8 @@ void frmCalibrateSensor::cmdAccept_Click() {
         const devicelink::ExchangeResult written = sendWriteCommand(line, replies);
         if (written.failed() && !failureShown) {
             failureShown = true;
-            logged.controllerWrite = workbench::writeFailureText(written.status, written.errorText,
-                                                                 notSentReason(lostBeforeWrite));
+            logged.controllerWrite = records::writeFailureText(written.status, written.errorText,
+                                                               notSentReason(lostBeforeWrite));
             platform::MsgBox(QStringLiteral("ERROR Occurred. iStatus = ") +
                                  codec::MessageNumberText(written.status) + QStringLiteral(", ") +
                                  written.errorText,
@@ -150,23 +151,23 @@ void frmCalibrateSensor::cmdAccept_Click() {
     // next test is an as-left test, of readings taken from now on.
     m_verification.noteAccept(logged.channel, QDateTime::currentDateTime());
     if (!failureShown)
-        logged.controllerWrite = workbench::kWriteOk;
-    logged.writeReplies = workbench::writeRepliesText(replies);
+        logged.controllerWrite = records::kWriteOk;
+    logged.writeReplies = records::writeRepliesText(replies);
 
     ReadAnalogValues();
     logged.readingAfter = cboAnalogData->text();
 
     const ReportUpdate report = UpdateReportFile(accepted, !failureShown);
     if (report.record)
-        logged.reportFile = workbench::reportOutcomeText(*report.record);
+        logged.reportFile = records::reportOutcomeText(*report.record);
     const bool reportWritable = report.workbenchStaysOpen;
     // Logged whatever became of the write and the record, the failures above all. A line the
     // log cannot take is kept in its pending file, or failing that not recorded; each is told
     // in a box once a session, and holds nothing up. After the report file's "Click OK to
     // EXIT" box nothing more is asked of the operator, and the line is still written if it can
     // be, silently otherwise.
-    workbench::appendCalibrationLog(
-        logged, reportWritable ? workbench::LogFailureBox::Shown : workbench::LogFailureBox::Silent,
+    records::appendCalibrationLog(
+        logged, reportWritable ? records::LogFailureBox::Shown : records::LogFailureBox::Silent,
         &m_logSession);
     if (!reportWritable) {
         // The report file could not be written at all: the workbench is closing.

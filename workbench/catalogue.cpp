@@ -1,8 +1,8 @@
 // The sensor catalogue of the workbench: what a channel's setup code means on screen, and the
 // defaults its sensor type and unit set.
 #include "platform/widgets/masked_edit.h"
+#include "records/channel_table.h"
 #include "shell/module1.h"
-#include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 
 #include <QApplication>
@@ -110,10 +110,10 @@ void frmCalibrateSensor::GetSensorData() {
     // Only a channel load calls this, right after it has set the channel index from the
     // channel list. Without a channel on display there is no setup code to show.
     const std::optional<int> index = Module1::vChannelIndex;
-    if (!index || !workbench::channelByIndex(*index))
+    if (!index || !records::channelByIndex(*index))
         return;
     const QString& setupCode =
-        Module1::sChannelSetup[static_cast<std::size_t>(*index - workbench::kFirstChannelIndex)][1];
+        Module1::sChannelSetup[static_cast<std::size_t>(*index - records::kFirstChannelIndex)][1];
 
     m_defaults = SensorDefaults{.rangeLo = 0.0, .loVolts = 0.5, .hiVolts = 4.5};
     setVoltageField(*medSensorLoVolts, true, windowBackgroundColour());

@@ -9,8 +9,8 @@
 #include "link/protocol.h"
 #include "link/transact.h"
 #include "platform/widgets/masked_edit.h"
+#include "records/channel_table.h"
 #include "shell/module1.h"
-#include "workbench/channel_table.h"
 #include "workbench/controller_identity.h"
 #include "workbench/range_format.h"
 
@@ -21,7 +21,7 @@ namespace workbench {
 
 void frmCalibrateSensor::GetSensorValue() {
     using namespace Module1;
-    if (const auto* channel = workbench::channelByListText(cboChannelNumber->currentText())) {
+    if (const auto* channel = records::channelByListText(cboChannelNumber->currentText())) {
         oAddress = channel->setupAddress;
         vChannelIndex = channel->index;
     }

@@ -2,7 +2,7 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "platform/widgets/message_box.h"
-#include "workbench/calibration_log.h"
+#include "records/calibration_log.h"
 
 #include <QCloseEvent>
 #include <QTimer>
@@ -35,7 +35,7 @@ void frmCalibrateSensor::closeEvent(QCloseEvent* event) {
 void frmCalibrateSensor::done(int result) {
     // Silently: a log still held keeps them pending for the next Accept, in this program or
     // the next.
-    movePendingLines(calibrationLogPath());
+    records::movePendingLines(records::calibrationLogPath());
     QDialog::done(result);
 }
 

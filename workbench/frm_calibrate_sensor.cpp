@@ -3,8 +3,8 @@
 #include "platform/system/waits.h"
 #include "platform/widgets/form_activation.h"
 #include "platform/widgets/masked_edit.h"
+#include "records/channel_table.h"
 #include "shell/window_helpers.h"
-#include "workbench/channel_table.h"
 #include "workbench/controller_identity.h"
 
 #include <QApplication>
@@ -246,7 +246,7 @@ void frmCalibrateSensor::Form_Load() {
     {
         const QSignalBlocker quiet(cboChannelNumber);
         cboChannelNumber->clear();
-        for (const workbench::ChannelInfo& channel : workbench::channelTable())
+        for (const records::ChannelInfo& channel : records::channelTable())
             cboChannelNumber->addItem(channel.listText.toString());
         cboChannelNumber->setCurrentIndex(-1);
     }

@@ -21,9 +21,9 @@
 // list itself loads nothing.
 #pragma once
 
+#include "records/calibration_log.h"
 #include "records/job_store.h"
-#include "workbench/calibration_log.h"
-#include "workbench/report_file.h"
+#include "records/report_file.h"
 #include "workbench/verification_session.h"
 
 #include <QDialog>
@@ -50,9 +50,12 @@ namespace platform {
 class MaskEdBox;
 }
 
+namespace records {
+struct ChannelInfo;
+}
+
 namespace workbench {
 
-struct ChannelInfo;
 struct TestReference;
 
 // What an Accept works from, taken once when it starts: the channel on display, what is shown
@@ -61,7 +64,7 @@ struct TestReference;
 // operator does meanwhile can change them.
 struct AcceptSnapshot {
     // The channel on display (the one last loaded); nullptr when none has been loaded yet.
-    const ChannelInfo* channel = nullptr;
+    const records::ChannelInfo* channel = nullptr;
     QString loVolts;
     QString hiVolts;
     QString rangeLo;
@@ -75,7 +78,7 @@ struct AcceptSnapshot {
 // What became of an Accept's record in the report file.
 struct ReportUpdate {
     // The record's outcome; none when no channel had been loaded, and nothing was recorded.
-    std::optional<RecordResult> record;
+    std::optional<records::RecordResult> record;
     // False when the file could not be opened even after making it: the workbench is closed.
     bool workbenchStaysOpen = true;
 };
@@ -393,7 +396,7 @@ class frmCalibrateSensor : public QDialog {
     bool m_loadedFromReplacedController = false;
     // What the session keeps of the calibration log: one workbench is one session, and each
     // box about the log is shown once in it.
-    CalibrationLogSession m_logSession;
+    records::CalibrationLogSession m_logSession;
     // The session's Accepts and frozen characteristics, for the Verify window's phases.
     VerificationSession m_verification;
     records::JobStore m_jobStore;

@@ -4,8 +4,8 @@
 #include "link/identity_block.h"
 #include "link/protocol.h"
 #include "link/transact.h"
+#include "records/channel_table.h"
 #include "shell/module1.h"
-#include "workbench/channel_table.h"
 #include "workbench/controller_identity.h"
 
 #include <QLineEdit>
@@ -16,8 +16,8 @@ namespace workbench {
 
 std::optional<QString> frmCalibrateSensor::ReadAnalogValues() {
     using namespace Module1;
-    const workbench::ChannelInfo* channel =
-        vChannelIndex ? workbench::channelByIndex(*vChannelIndex) : nullptr;
+    const records::ChannelInfo* channel =
+        vChannelIndex ? records::channelByIndex(*vChannelIndex) : nullptr;
     const std::optional<QString> command =
         channel ? devicelink::protocol::LiveReadCommand(channel->slot) : std::nullopt;
     if (!command)

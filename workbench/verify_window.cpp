@@ -527,8 +527,8 @@ void VerifyWindow::takeReading() {
     }
 }
 
-CalibrationLogEntry VerifyWindow::testEntry(LogRecord record) const {
-    CalibrationLogEntry entry;
+records::CalibrationLogEntry VerifyWindow::testEntry(records::LogRecord record) const {
+    records::CalibrationLogEntry entry;
     entry.record = record;
     entry.time = QDateTime::currentDateTime();
     entry.channel = channel_.channel;
@@ -538,8 +538,8 @@ CalibrationLogEntry VerifyWindow::testEntry(LogRecord record) const {
     entry.hiVolts = characteristic_.hiVolts;
     entry.rangeLo = characteristic_.rangeLo;
     entry.rangeHi = characteristic_.rangeHi;
-    TestLogFields& test = entry.test;
-    test.started = logTimeText(started_);
+    records::TestLogFields& test = entry.test;
+    test.started = records::logTimeText(started_);
     test.phase = phase() == Phase::AsLeft ? kAsLeft : kAsFound;
     test.reason = needsReason() ? txtReason->text().trimmed() : QString();
     test.referenceSerial = reference_.serial;
@@ -576,8 +576,8 @@ void VerifyWindow::recordPoint(const std::vector<double>& readings, bool stable)
         return;
     }
     const records::PointResult& result = *evaluation.result;
-    CalibrationLogEntry entry = testEntry(LogRecord::Point);
-    TestLogFields& test = entry.test;
+    records::CalibrationLogEntry entry = testEntry(records::LogRecord::Point);
+    records::TestLogFields& test = entry.test;
     test.point = figureText(result.point.percent);
     test.nominal = figureText(result.point.nominal);
     test.applied = figureText(result.applied);
@@ -593,7 +593,7 @@ void VerifyWindow::recordPoint(const std::vector<double>& readings, bool stable)
     test.uncertaintyPercent = figureText(result.uncertaintyPercent, 4);
     test.decisionRule = result.rule.text();
     test.verdict = records::verdictName(result.verdict);
-    if (services_.record(entry) == LogOutcome::NotRecorded) {
+    if (services_.record(entry) == records::LogOutcome::NotRecorded) {
         if (firstPoint)
             setup_.reset();
         message(QStringLiteral("The point at %1 of span is not recorded: the calibration log "
@@ -632,7 +632,7 @@ records::PhaseVerdict VerifyWindow::verdict() const {
 
 void VerifyWindow::finishTest() {
     const records::PhaseVerdict phaseVerdict = verdict();
-    CalibrationLogEntry entry = testEntry(LogRecord::Verdict);
+    records::CalibrationLogEntry entry = testEntry(records::LogRecord::Verdict);
     entry.test.point = QStringLiteral("%1 points").arg(recorded_.size());
     // The rule in force: the strictest any point was judged by.
     const auto strictest =
@@ -647,7 +647,7 @@ void VerifyWindow::finishTest() {
     const QString phaseName =
         phase() == Phase::AsLeft ? QStringLiteral("As-Left") : QStringLiteral("As-Found");
     finished_ = true;
-    if (services_.record(entry) == LogOutcome::NotRecorded) {
+    if (services_.record(entry) == records::LogOutcome::NotRecorded) {
         lblVerdict->setText(QStringLiteral("%1: %2 (the verdict is not in the log)")
                                 .arg(phaseName, records::phaseVerdictName(phaseVerdict).toUpper()));
         message(QStringLiteral("The test's verdict is not recorded: the calibration log cannot "
@@ -670,9 +670,9 @@ void VerifyWindow::recordNotApplicable() {
         txtReason->setFocus();
         return;
     }
-    CalibrationLogEntry entry = testEntry(LogRecord::Verdict);
+    records::CalibrationLogEntry entry = testEntry(records::LogRecord::Verdict);
     entry.test.verdict = QStringLiteral("not applicable");
-    if (services_.record(entry) == LogOutcome::NotRecorded) {
+    if (services_.record(entry) == records::LogOutcome::NotRecorded) {
         message(QStringLiteral("The as-found test is not recorded as not applicable: the "
                                "calibration log cannot take it."));
         return;
@@ -690,7 +690,7 @@ void VerifyWindow::recordIncompleteIfHalfWay() {
     if (finished_ || recorded_.empty())
         return;
     finished_ = true;
-    CalibrationLogEntry entry = testEntry(LogRecord::Verdict);
+    records::CalibrationLogEntry entry = testEntry(records::LogRecord::Verdict);
     entry.test.point = QStringLiteral("%1 points").arg(recorded_.size());
     entry.test.verdict = records::phaseVerdictName(records::PhaseVerdict::Incomplete);
     services_.record(entry);

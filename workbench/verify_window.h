@@ -12,10 +12,10 @@
 // test; an as-left test is judged against it, whatever setpoints an Accept wrote since.
 #pragma once
 
+#include "records/calibration_log.h"
 #include "records/point_result.h"
 #include "records/stability_watch.h"
 #include "records/verification.h"
-#include "workbench/calibration_log.h"
 #include "workbench/verification_session.h"
 
 #include <QDateTime>
@@ -65,7 +65,7 @@ class VerifyServices {
     // shown, or nothing when the controller did not answer.
     virtual std::optional<QString> takeLiveReading() = 0;
     // Adds the line to the log, filling in who, where and which controller.
-    virtual LogOutcome record(CalibrationLogEntry entry) = 0;
+    virtual records::LogOutcome record(records::CalibrationLogEntry entry) = 0;
 };
 
 // How often the window takes a live reading, and the clock the wait for a stable reading is
@@ -122,7 +122,7 @@ class VerifyWindow : public QDialog {
     void message(const QString& text) const;
 
     // The log line of this test, with its common fields.
-    CalibrationLogEntry testEntry(LogRecord record) const;
+    records::CalibrationLogEntry testEntry(records::LogRecord record) const;
 
     const VerifyChannel channel_;
     const TestReference reference_;

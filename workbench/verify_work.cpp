@@ -3,11 +3,12 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "platform/widgets/message_box.h"
+#include "records/channel_table.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
-#include "workbench/channel_table.h"
+#include "workbench/calibration_log_entry.h"
 #include "workbench/controller_identity.h"
 #include "workbench/job_dialog.h"
-#include "workbench/report_file.h"
 #include "workbench/verify_window.h"
 
 #include <QDate>
@@ -59,10 +60,11 @@ class frmCalibrateSensor::TestServices final : public VerifyServices {
         return reading;
     }
 
-    LogOutcome record(CalibrationLogEntry entry) override {
+    records::LogOutcome record(records::CalibrationLogEntry entry) override {
         noteWhoAndWhere(entry);
         entry.controllerTag = m_form.m_jobStore.settings().tagFor(m_identity);
-        return appendCalibrationLog(entry, LogFailureBox::Shown, &m_form.m_logSession);
+        return records::appendCalibrationLog(entry, records::LogFailureBox::Shown,
+                                             &m_form.m_logSession);
     }
 
   private:
@@ -74,8 +76,9 @@ class frmCalibrateSensor::TestServices final : public VerifyServices {
 bool frmCalibrateSensor::JobSettingsRead() {
     if (m_jobRead)
         return true;
-    const QString path =
-        QFileInfo(reportFilePath()).dir().filePath(QLatin1String(records::kJobSettingsFileName));
+    const QString path = QFileInfo(records::reportFilePath())
+                             .dir()
+                             .filePath(QLatin1String(records::kJobSettingsFileName));
     const QString error = m_jobStore.load(path);
     if (!error.isEmpty()) {
         platform::MsgBox(kSettingsUnreadableText.arg(QDir::toNativeSeparators(path), error),
@@ -121,8 +124,8 @@ std::optional<TestReference> frmCalibrateSensor::ReferenceForTest() {
 void frmCalibrateSensor::cmdVerify_Click() {
     if (deferIfBusy(Request::Verify))
         return;
-    const ChannelInfo* channel =
-        Module1::vChannelIndex ? channelByIndex(*Module1::vChannelIndex) : nullptr;
+    const records::ChannelInfo* channel =
+        Module1::vChannelIndex ? records::channelByIndex(*Module1::vChannelIndex) : nullptr;
     if (channel == nullptr)
         return; // no channel loaded yet: nothing to test
     const std::optional<TestReference> reference = ReferenceForTest();
@@ -144,15 +147,15 @@ void frmCalibrateSensor::cmdVerify_Click() {
 
 void frmCalibrateSensor::RecordJobChanges(const std::vector<records::JobChange>& changes) {
     for (const records::JobChange& change : changes) {
-        CalibrationLogEntry entry;
-        entry.record = LogRecord::Job;
+        records::CalibrationLogEntry entry;
+        entry.record = records::LogRecord::Job;
         entry.time = QDateTime::currentDateTime();
         noteWhoAndWhere(entry);
         entry.controllerTag = m_jobStore.settings().tagFor(identityKey());
         entry.setting = change.key;
         entry.valueBefore = change.before;
         entry.valueAfter = change.after;
-        appendCalibrationLog(entry, LogFailureBox::Shown, &m_logSession);
+        records::appendCalibrationLog(entry, records::LogFailureBox::Shown, &m_logSession);
     }
 }
 

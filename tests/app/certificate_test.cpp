@@ -1,7 +1,7 @@
 // The calibration certificate as an auditor gets it: the tool run with --certificate and no
 // display, the PDF read back as text with pdftotext (Debian package poppler-utils).
-#include "workbench/calibration_log.h"
-#include "workbench/report_file.h"
+#include "records/calibration_log.h"
+#include "records/report_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -54,10 +54,10 @@ QString pdfText(const QString& pdf) {
     return text.out.normalized(QString::NormalizationForm_KC).simplified();
 }
 
-workbench::CalibrationLogEntry accepted(const QString& channel, const QString& user,
-                                        const QStringList& identity, const QString& before,
-                                        const QString& after) {
-    workbench::CalibrationLogEntry entry;
+records::CalibrationLogEntry accepted(const QString& channel, const QString& user,
+                                      const QStringList& identity, const QString& before,
+                                      const QString& after) {
+    records::CalibrationLogEntry entry;
     entry.time = QDateTime::currentDateTime();
     entry.user = user;
     entry.port = 2;
@@ -74,7 +74,7 @@ workbench::CalibrationLogEntry accepted(const QString& channel, const QString& u
     entry.rangeHi = QStringLiteral("+125.0");
     entry.loCount = QStringLiteral("0327");
     entry.hiCount = QStringLiteral("3767");
-    entry.controllerWrite = workbench::kWriteOk;
+    entry.controllerWrite = records::kWriteOk;
     entry.reportFile = QStringLiteral("stored");
     entry.readingBefore = before;
     entry.readingAfter = after;
@@ -91,9 +91,9 @@ class CertificateTest : public ::testing::Test {
             GTEST_SKIP() << "no pdftotext on this system to read the PDF back with (Debian "
                             "package poppler-utils; a Windows program under Wine cannot run it)";
         ASSERT_TRUE(dir.isValid());
-        workbench::setReportDirectoryForTests(dir.path());
+        records::setReportDirectoryForTests(dir.path());
     }
-    void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
+    void TearDown() override { records::setReportDirectoryForTests(QString()); }
 
     // Makes the certificate of `log` into `pdf`, expecting exit status 0 and every phrase in
     // it; returns its text.
@@ -117,10 +117,10 @@ class CertificateTest : public ::testing::Test {
 TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) {
     const QStringList other = {QStringLiteral("01/02/99"), QStringLiteral("V1.0"),
                                QStringLiteral("01/05/99")};
-    const QStringList unconfirmed(3, workbench::kIdentityUnconfirmed);
+    const QStringList unconfirmed(3, records::kIdentityUnconfirmed);
     // File line 2 is another controller's; lines 3 to 5 this one's, channel 30 twice; line 6
     // names no controller.
-    const workbench::CalibrationLogEntry lines[] = {
+    const records::CalibrationLogEntry lines[] = {
         accepted(QStringLiteral("32"), QStringLiteral("kim"), other, QStringLiteral("OTHER-1"),
                  QStringLiteral("OTHER-2")),
         accepted(QStringLiteral("30"), QStringLiteral("pat"), controller,
@@ -134,9 +134,9 @@ TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) 
                  QStringLiteral("UNSURE-1"), QStringLiteral("UNSURE-2")),
     };
     for (const auto& entry : lines)
-        ASSERT_EQ(workbench::appendCalibrationLog(entry), workbench::LogOutcome::InLog);
-    const QString log = workbench::calibrationLogPath();
-    workbench::setReportDirectoryForTests(QString());
+        ASSERT_EQ(records::appendCalibrationLog(entry), records::LogOutcome::InLog);
+    const QString log = records::calibrationLogPath();
+    records::setReportDirectoryForTests(QString());
     const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
 
     const QString text = certificateWith(
@@ -194,21 +194,21 @@ TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOf
                                        QStringLiteral("12.5 PSIG"), QStringLiteral("18.7 PSIG")),
                               accepted(QStringLiteral("31"), QStringLiteral("pat"), controller,
                                        QStringLiteral("OLD-BEFORE"), QStringLiteral("OLD-AFTER"))})
-        ASSERT_EQ(workbench::appendCalibrationLog(entry), workbench::LogOutcome::InLog);
-    const QString log = workbench::calibrationLogPath();
-    workbench::setReportDirectoryForTests(QString());
-    const QString pending = workbench::pendingLogPath(log);
+        ASSERT_EQ(records::appendCalibrationLog(entry), records::LogOutcome::InLog);
+    const QString log = records::calibrationLogPath();
+    records::setReportDirectoryForTests(QString());
+    const QString pending = records::pendingLogPath(log);
     QFile file(log);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray logBytes = file.readAll();
     file.close();
     QByteArray chain = logBytes.chopped(2).mid(logBytes.chopped(2).lastIndexOf(',') + 1);
-    QByteArray waiting = workbench::calibrationLogHeader();
+    QByteArray waiting = records::calibrationLogHeader();
     for (const auto& entry : {accepted(QStringLiteral("31"), QStringLiteral("kim"), controller,
                                        QStringLiteral("74.7\u00b0F"), QStringLiteral("7.2\u00b0F")),
                               accepted(QStringLiteral("32"), QStringLiteral("kim"), controller,
                                        QStringLiteral("1.5 PSIG"), QStringLiteral("2.5 PSIG"))}) {
-        const QByteArray line = workbench::calibrationLogLine(entry, chain);
+        const QByteArray line = records::calibrationLogLine(entry, chain);
         chain = line.chopped(2).mid(line.chopped(2).lastIndexOf(',') + 1);
         waiting += line;
     }

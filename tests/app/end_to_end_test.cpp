@@ -10,11 +10,11 @@
 #include "platform/serial/pdq_comm.h"
 #include "platform/system/program_end.h"
 #include "platform/widgets/masked_edit.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -121,12 +121,12 @@ class EndToEndTest : public ::testing::Test {
     void SetUp() override {
         Module1::ResetSharedState();
         workbench::ControllerIdentity::instance().reset();
-        workbench::setReportDirectoryForTests(reportDir.path());
+        records::setReportDirectoryForTests(reportDir.path());
         platform::setProgramEndHook([this](int) { ++programEnds; });
     }
     void TearDown() override {
         platform::setProgramEndHook({});
-        workbench::setReportDirectoryForTests(QString());
+        records::setReportDirectoryForTests(QString());
         platform::PDQ().replaceComm1(nullptr);
     }
 

@@ -8,8 +8,8 @@
 // every byte.
 #include "fuzz_check.h"
 
-#include "workbench/channel_table.h"
-#include "workbench/report_file.h"
+#include "records/channel_table.h"
+#include "records/report_file.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -61,7 +61,7 @@ QByteArray column(const QString& text, int width) {
 // A file to write the record into: any bytes, or the template with bytes laid over it, cut
 // short, lengthened, or with its line ends changed.
 QByteArray fileContent(FuzzedDataProvider& input) {
-    const QByteArray blank = workbench::reportTemplate();
+    const QByteArray blank = records::reportTemplate();
     switch (input.ConsumeIntegralInRange(0, 4)) {
     case 0: {
         QByteArray bytes = blank;
@@ -118,15 +118,15 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
         std::error_code ignored;
         std::filesystem::remove_all(directoryPath, ignored);
     });
-    reportPath = directory.filePath(QString::fromLatin1(workbench::kReportFileName));
-    FUZZ_CHECK(workbench::reportTemplate() == expectedTemplate());
+    reportPath = directory.filePath(QString::fromLatin1(records::kReportFileName));
+    FUZZ_CHECK(records::reportTemplate() == expectedTemplate());
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     const auto slot = input.ConsumeIntegralInRange<std::size_t>(0, 13);
-    const workbench::ChannelInfo& channel = workbench::channelTable()[slot];
+    const records::ChannelInfo& channel = records::channelTable()[slot];
     FUZZ_CHECK(channel.listText == QLatin1String(kChannelNumbers[slot]));
     FUZZ_CHECK(channel.reportOffset == 55 + 45 * int(slot));
 
@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string bytes = input.ConsumeRandomLengthString(10);
         text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     }
-    const QByteArray record = workbench::reportRecord(texts[0], texts[1], texts[2], texts[3]);
+    const QByteArray record = records::reportRecord(texts[0], texts[1], texts[2], texts[3]);
     const QByteArray expectedRecord = column(texts[0], 5) + "    " + column(texts[1], 5) + "    " +
                                       column(texts[2], 6) + "    " + column(texts[3], 6);
     FUZZ_CHECK_SHOW(record == expectedRecord, fuzz::shown(record) + QLatin1String(" expected ") +
@@ -155,11 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
 
     writeFile(reportPath, file);
-    const workbench::RecordResult result =
-        workbench::storeReportRecord(reportPath, channel, record);
+    const records::RecordResult result = records::storeReportRecord(reportPath, channel, record);
     const QByteArray onDisk = readFile(reportPath);
     if (laidOut) {
-        FUZZ_CHECK_SHOW(result.outcome == workbench::RecordOutcome::Stored,
+        FUZZ_CHECK_SHOW(result.outcome == records::RecordOutcome::Stored,
                         detail() + QLatin1String(": ") + result.reason);
         FUZZ_CHECK_SHOW(onDisk.size() == before.size(), detail());
         FUZZ_CHECK_SHOW(onDisk.mid(offset, kDataLength) == record, detail());
@@ -167,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK_SHOW(onDisk.mid(offset + kDataLength) == before.mid(offset + kDataLength),
                         detail());
     } else {
-        FUZZ_CHECK_SHOW(result.outcome == workbench::RecordOutcome::LayoutMismatch,
+        FUZZ_CHECK_SHOW(result.outcome == records::RecordOutcome::LayoutMismatch,
                         detail() + QLatin1String(": ") + result.reason);
         FUZZ_CHECK_SHOW(onDisk == file, detail());
     }

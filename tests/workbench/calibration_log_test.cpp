@@ -5,11 +5,11 @@
 #include "platform/files/file_hold.h"
 #include "platform/serial/port_path.h"
 #include "platform/system/signed_in_user.h"
+#include "records/calibration_log.h"
+#include "records/calibration_log_reader.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
-#include "workbench/calibration_log.h"
-#include "workbench/calibration_log_reader.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QComboBox>
@@ -35,11 +35,11 @@ class CalibrationLogTest : public ::testing::Test {
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         ASSERT_TRUE(dir.isValid());
-        workbench::setReportDirectoryForTests(dir.path());
+        records::setReportDirectoryForTests(dir.path());
         ui.Timer1->stop();
     }
     void TearDown() override {
-        workbench::setReportDirectoryForTests(QString());
+        records::setReportDirectoryForTests(QString());
         platform::setSignedInUser(QString());
         QLocale::setDefault(QLocale::system());
     }
@@ -58,9 +58,9 @@ class CalibrationLogTest : public ::testing::Test {
         ASSERT_EQ(file.write(bytes), bytes.size());
     }
     // The channels of the lines read, in order.
-    static QStringList channels(const workbench::CalibrationLogReading& reading) {
+    static QStringList channels(const records::CalibrationLogReading& reading) {
         QStringList list;
-        for (const workbench::LogLine& line : reading.lines)
+        for (const records::LogLine& line : reading.lines)
             list << reading.cell(line, QStringLiteral("channel"));
         return list;
     }
@@ -91,7 +91,7 @@ class CalibrationLogTest : public ::testing::Test {
 
 TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     const QString logPath = dir.filePath(QStringLiteral("CalLog.csv"));
-    ASSERT_EQ(workbench::calibrationLogPath(), logPath);
+    ASSERT_EQ(records::calibrationLogPath(), logPath);
     ASSERT_FALSE(QFile::exists(logPath));
 
     // The session as start-up leaves it: a user whose name needs quoting, port 4, and the
@@ -138,7 +138,7 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     {
         QFile report(reportPath);
         ASSERT_TRUE(report.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        const QByteArray lineFeeds = workbench::reportTemplate().replace("\r\n", "\n");
+        const QByteArray lineFeeds = records::reportTemplate().replace("\r\n", "\n");
         ASSERT_EQ(report.write(lineFeeds), lineFeeds.size());
     }
     load(QStringLiteral("30"));
@@ -204,7 +204,7 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
                         .match(line.mid(chainAt + 1))
                         .hasMatch());
     }
-    const workbench::CalibrationLogReading reading = workbench::readCalibrationLog(logPath);
+    const records::CalibrationLogReading reading = records::readCalibrationLog(logPath);
     EXPECT_TRUE(reading.error.isEmpty()) << qPrintable(reading.error);
     ASSERT_EQ(reading.lines.size(), 3u);
     EXPECT_TRUE(reading.intact());
@@ -213,7 +213,7 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     // line kept in the pending file; the next Accept of the session shows no box again.
     QTemporaryDir blocked;
     ASSERT_TRUE(QDir(blocked.path()).mkdir(QStringLiteral("CalLog.csv")));
-    workbench::setReportDirectoryForTests(blocked.path());
+    records::setReportDirectoryForTests(blocked.path());
     load(QStringLiteral("40"));
     form.cmdAccept_Click();
     ASSERT_EQ(harness.boxes.shown.size(), 2u); // a new report file is made, then the log's box
@@ -227,14 +227,14 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
         << qPrintable(harness.boxes.shown[1].text);
     EXPECT_EQ(harness.count(">(00T OFF)"), 1);
     EXPECT_EQ(contents(blocked.filePath(QStringLiteral("CalData.txt"))).size(),
-              workbench::kReportTemplateSize);
+              records::kReportTemplateSize);
     load(QStringLiteral("41"));
     form.cmdAccept_Click();
     EXPECT_TRUE(harness.boxes.shown.empty());
     EXPECT_EQ(harness.count(">(00T OFF)"), 1);
     EXPECT_EQ(contents(logPath), third);
-    EXPECT_EQ(
-        workbench::readCalibrationLogWithPending(workbench::calibrationLogPath()).lines.size(), 2u);
+    EXPECT_EQ(records::readCalibrationLogWithPending(records::calibrationLogPath()).lines.size(),
+              2u);
 }
 
 TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFollows) {
@@ -247,7 +247,7 @@ TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFo
         if (!logWritable) {
             ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalLog.csv")));
         }
-        workbench::setReportDirectoryForTests(here.path());
+        records::setReportDirectoryForTests(here.path());
         frmCalibrateSensor session; // a session of its own: no log box shown in it yet
         testsupport::WorkbenchControls sessionUi{session};
         sessionUi.Timer1->stop();
@@ -257,8 +257,8 @@ TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFo
         ASSERT_EQ(harness.boxes.shown.size(), 2u);
         EXPECT_TRUE(harness.boxes.shown[1].text.endsWith(QStringLiteral("Click OK to EXIT")));
         EXPECT_EQ(harness.count(">(00T OFF)"), 1);
-        const workbench::CalibrationLogReading log =
-            workbench::readCalibrationLog(here.filePath(QStringLiteral("CalLog.csv")));
+        const records::CalibrationLogReading log =
+            records::readCalibrationLog(here.filePath(QStringLiteral("CalLog.csv")));
         if (logWritable) {
             ASSERT_EQ(log.lines.size(), 1u) << qPrintable(log.error);
             EXPECT_EQ(log.cell(log.lines[0], QStringLiteral("channel")), QStringLiteral("31"));
@@ -268,9 +268,8 @@ TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFo
                             .startsWith(QStringLiteral("not stored: cannot open")));
         } else {
             // Kept in the pending file, without a word.
-            const workbench::CalibrationLogReading pending =
-                workbench::readCalibrationLogWithPending(
-                    here.filePath(QStringLiteral("CalLog.csv")));
+            const records::CalibrationLogReading pending =
+                records::readCalibrationLogWithPending(here.filePath(QStringLiteral("CalLog.csv")));
             ASSERT_EQ(pending.lines.size(), 1u) << qPrintable(pending.error);
             EXPECT_TRUE(pending.lines[0].pending);
             EXPECT_EQ(pending.cell(pending.lines[0], QStringLiteral("channel")),
@@ -280,7 +279,7 @@ TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFo
 }
 
 TEST_F(CalibrationLogTest, AnEditedLineBreaksTheChainThereAndAnOlderLogIsSetAside) {
-    const QString logPath = workbench::calibrationLogPath();
+    const QString logPath = records::calibrationLogPath();
     // A log of the layout before the chain: renamed aside whole, and a new log begun.
     const QByteArray older = "date_time,user,port\r\n2024-01-01T00:00:00+00:00,pat,1\r\n";
     write(logPath, older);
@@ -293,8 +292,8 @@ TEST_F(CalibrationLogTest, AnEditedLineBreaksTheChainThereAndAnOlderLogIsSetAsid
                      QStringLiteral(".csv"));
     EXPECT_EQ(contents(aside), older);
     const QByteArray log = contents(logPath);
-    ASSERT_TRUE(log.startsWith(workbench::calibrationLogHeader())) << log.constData();
-    ASSERT_TRUE(workbench::readCalibrationLog(logPath).intact());
+    ASSERT_TRUE(log.startsWith(records::calibrationLogHeader())) << log.constData();
+    ASSERT_TRUE(records::readCalibrationLog(logPath).intact());
 
     // The second line (file line 3) changed to name another channel: the chain breaks at that
     // line alone; the next Accept still adds its line, chained to the log as it stands.
@@ -307,7 +306,7 @@ TEST_F(CalibrationLogTest, AnEditedLineBreaksTheChainThereAndAnOlderLogIsSetAsid
     write(logPath, edited);
     load(QStringLiteral("33"));
     form.cmdAccept_Click();
-    const workbench::CalibrationLogReading reading = workbench::readCalibrationLog(logPath);
+    const records::CalibrationLogReading reading = records::readCalibrationLog(logPath);
     ASSERT_EQ(reading.lines.size(), 4u);
     EXPECT_EQ(reading.brokenFileLines(), std::vector<int>{3});
     EXPECT_EQ(reading.cell(reading.lines[1], QStringLiteral("channel")), QStringLiteral("37"));
@@ -320,13 +319,13 @@ TEST_F(CalibrationLogTest, AnEditedLineBreaksTheChainThereAndAnOlderLogIsSetAsid
                                     QDate::currentDate().toString(Qt::ISODate) +
                                     QStringLiteral("-2.csv"))),
               older + "more\r\n");
-    EXPECT_EQ(workbench::readCalibrationLog(logPath).lines.size(), 1u);
+    EXPECT_EQ(records::readCalibrationLog(logPath).lines.size(), 1u);
 }
 
 TEST_F(CalibrationLogTest, AcceptsTheLogCannotTakeWaitPendingAndJoinItInOrderAtTheNextAccept) {
     const QString logPath = dir.filePath(QStringLiteral("CalLog.csv"));
     const QString pendingPath = dir.filePath(QStringLiteral("CalLog-pending.csv"));
-    ASSERT_EQ(workbench::pendingLogPath(logPath), pendingPath);
+    ASSERT_EQ(records::pendingLogPath(logPath), pendingPath);
     // A directory of the log's name: no program, root's included, can add a line to it.
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("CalLog.csv")));
     const std::vector<testsupport::ShownBox> shown =
@@ -344,8 +343,8 @@ TEST_F(CalibrationLogTest, AcceptsTheLogCannotTakeWaitPendingAndJoinItInOrderAtT
 
     // The two lines wait, chained from the header of the log they will begin.
     const QByteArray waiting = contents(pendingPath);
-    ASSERT_TRUE(waiting.startsWith(workbench::calibrationLogHeader()));
-    workbench::CalibrationLogReading reading = workbench::readCalibrationLogWithPending(logPath);
+    ASSERT_TRUE(waiting.startsWith(records::calibrationLogHeader()));
+    records::CalibrationLogReading reading = records::readCalibrationLogWithPending(logPath);
     ASSERT_TRUE(reading.error.isEmpty()) << qPrintable(reading.error);
     EXPECT_EQ(channels(reading), (QStringList{QStringLiteral("30"), QStringLiteral("31")}));
     EXPECT_TRUE(reading.intact());
@@ -362,7 +361,7 @@ TEST_F(CalibrationLogTest, AcceptsTheLogCannotTakeWaitPendingAndJoinItInOrderAtT
     EXPECT_TRUE(log.startsWith(waiting)) << log.constData();
     EXPECT_EQ(log.count('\n'), waiting.count('\n') + 1);
     EXPECT_FALSE(QFileInfo::exists(pendingPath));
-    reading = workbench::readCalibrationLog(logPath);
+    reading = records::readCalibrationLog(logPath);
     EXPECT_EQ(channels(reading),
               (QStringList{QStringLiteral("30"), QStringLiteral("31"), QStringLiteral("32")}));
     EXPECT_TRUE(reading.intact());
@@ -372,8 +371,8 @@ TEST_F(CalibrationLogTest, AMoveCutShortOrNotFinishedByARemoveAddsNoLineTwice) {
     // The log as a move that stopped before removing the pending file left it: every pending
     // line in it, only the first, or the first and part of the second (which then reads as
     // the log's). The next Accept adds only what is missing, and its own line after it.
-    const QString logPath = workbench::calibrationLogPath();
-    const QString pendingPath = workbench::pendingLogPath(logPath);
+    const QString logPath = records::calibrationLogPath();
+    const QString pendingPath = records::pendingLogPath(logPath);
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("CalLog.csv")));
     acceptEach(form, {QStringLiteral("30"), QStringLiteral("31")});
     ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("CalLog.csv")));
@@ -383,8 +382,8 @@ TEST_F(CalibrationLogTest, AMoveCutShortOrNotFinishedByARemoveAddsNoLineTwice) {
         SCOPED_TRACE(missing);
         write(logPath, waiting.chopped(missing));
         write(pendingPath, waiting);
-        const workbench::CalibrationLogReading before =
-            workbench::readCalibrationLogWithPending(logPath);
+        const records::CalibrationLogReading before =
+            records::readCalibrationLogWithPending(logPath);
         EXPECT_EQ(channels(before), (QStringList{QStringLiteral("30"), QStringLiteral("31")}));
         EXPECT_TRUE(before.intact());
         EXPECT_EQ(before.lines.back().pending, missing == lastLine);
@@ -393,7 +392,7 @@ TEST_F(CalibrationLogTest, AMoveCutShortOrNotFinishedByARemoveAddsNoLineTwice) {
         EXPECT_FALSE(QFileInfo::exists(pendingPath));
         const QByteArray log = contents(logPath);
         EXPECT_TRUE(log.startsWith(waiting));
-        const workbench::CalibrationLogReading after = workbench::readCalibrationLog(logPath);
+        const records::CalibrationLogReading after = records::readCalibrationLog(logPath);
         EXPECT_EQ(channels(after),
                   (QStringList{QStringLiteral("30"), QStringLiteral("31"), QStringLiteral("32")}));
         EXPECT_TRUE(after.intact());
@@ -407,7 +406,7 @@ TEST_F(CalibrationLogTest, LeavingTheWorkbenchAddsThePendingAcceptsWhenTheLogCan
         const QString logPath = here.filePath(QStringLiteral("CalLog.csv"));
         const QString pendingPath = here.filePath(QStringLiteral("CalLog-pending.csv"));
         ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalLog.csv")));
-        workbench::setReportDirectoryForTests(here.path());
+        records::setReportDirectoryForTests(here.path());
         frmCalibrateSensor session;
         testsupport::WorkbenchControls sessionUi{session};
         sessionUi.Timer1->stop();
@@ -457,7 +456,7 @@ TEST_F(CalibrationLogTest, AnAcceptThePendingFileCannotTakeEitherIsToldNotRecord
         } else {
             write(pendingPath, foreign);
         }
-        workbench::setReportDirectoryForTests(here.path());
+        records::setReportDirectoryForTests(here.path());
         frmCalibrateSensor session;
         testsupport::WorkbenchControls sessionUi{session};
         sessionUi.Timer1->stop();
@@ -482,8 +481,8 @@ TEST_F(CalibrationLogTest, AnAcceptThePendingFileCannotTakeEitherIsToldNotRecord
 TEST_F(CalibrationLogTest, ASpreadsheetHoldingTheLogOrThePendingFileLosesNoAccept) {
     // Held the way a spreadsheet that shows the file holds it: no sharing at all, so that it
     // can be neither written nor even read.
-    const QString logPath = workbench::calibrationLogPath();
-    const QString pendingPath = workbench::pendingLogPath(logPath);
+    const QString logPath = records::calibrationLogPath();
+    const QString pendingPath = records::pendingLogPath(logPath);
     acceptEach(form, {QStringLiteral("30")});
     platform::ExclusiveFileHold logHold(logPath);
     if (!logHold.held())
@@ -515,7 +514,7 @@ TEST_F(CalibrationLogTest, ASpreadsheetHoldingTheLogOrThePendingFileLosesNoAccep
     logHold.release();
     EXPECT_TRUE(acceptEach(form, {QStringLiteral("33")}).empty());
     EXPECT_FALSE(QFileInfo::exists(pendingPath));
-    workbench::CalibrationLogReading reading = workbench::readCalibrationLog(logPath);
+    records::CalibrationLogReading reading = records::readCalibrationLog(logPath);
     EXPECT_EQ(channels(reading),
               (QStringList{QStringLiteral("30"), QStringLiteral("31"), QStringLiteral("33")}));
     EXPECT_TRUE(reading.intact());
@@ -529,7 +528,7 @@ TEST_F(CalibrationLogTest, ASpreadsheetHoldingTheLogOrThePendingFileLosesNoAccep
     }
     ui.cmdCancel->click();
     EXPECT_FALSE(QFileInfo::exists(pendingPath));
-    reading = workbench::readCalibrationLog(logPath);
+    reading = records::readCalibrationLog(logPath);
     EXPECT_EQ(channels(reading), (QStringList{QStringLiteral("30"), QStringLiteral("31"),
                                               QStringLiteral("33"), QStringLiteral("34")}));
     EXPECT_TRUE(reading.intact());
@@ -543,15 +542,15 @@ TEST(CalibrationLogPending, TheLogIsReadWithThePendingLinesItDoesNotHoldYet) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString logPath = dir.filePath(QStringLiteral("CalLog.csv"));
-    const QString pendingPath = workbench::pendingLogPath(logPath);
-    const QByteArray header = workbench::calibrationLogHeader();
+    const QString pendingPath = records::pendingLogPath(logPath);
+    const QByteArray header = records::calibrationLogHeader();
     // Lines chained one after the other, as the tool writes them.
-    QByteArray chain = workbench::headerChain();
+    QByteArray chain = records::headerChain();
     const auto next = [&chain](const char* channel) {
-        workbench::CalibrationLogEntry entry;
+        records::CalibrationLogEntry entry;
         entry.time = QDateTime::currentDateTime();
         entry.channel = QLatin1String(channel);
-        const QByteArray line = workbench::calibrationLogLine(entry, chain);
+        const QByteArray line = records::calibrationLogLine(entry, chain);
         chain = line.chopped(2).mid(line.lastIndexOf(',') + 1);
         return line;
     };
@@ -614,12 +613,12 @@ TEST(CalibrationLogPending, TheLogIsReadWithThePendingLinesItDoesNotHoldYet) {
             ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(header + c.pending);
         }
-        const workbench::CalibrationLogReading reading =
-            workbench::readCalibrationLogWithPending(logPath);
+        const records::CalibrationLogReading reading =
+            records::readCalibrationLogWithPending(logPath);
         ASSERT_TRUE(reading.error.isEmpty()) << qPrintable(reading.error);
         QStringList channels;
         QString flags;
-        for (const workbench::LogLine& line : reading.lines) {
+        for (const records::LogLine& line : reading.lines) {
             channels << reading.cell(line, QStringLiteral("channel"));
             flags += line.pending ? QLatin1Char('1') : QLatin1Char('0');
         }
@@ -637,7 +636,7 @@ TEST(CalibrationLogPending, TheLogIsReadWithThePendingLinesItDoesNotHoldYet) {
 
 TEST(CalibrationLogPending, ThePendingLinesJoinTheLogAfterWhatItHoldsOfThemAlready) {
     const QByteArray one = "one,1\r\n", two = "two,2\r\n", three = "three,3\r\n";
-    const QByteArray log = workbench::calibrationLogHeader() + "old,0\r\n";
+    const QByteArray log = records::calibrationLogHeader() + "old,0\r\n";
     // A first pending line with a line break in a quoted cell: looked for whole.
     const QByteArray quoted = "\"a\r\nb\",1\r\n";
     const struct {
@@ -664,7 +663,7 @@ TEST(CalibrationLogPending, ThePendingLinesJoinTheLogAfterWhatItHoldsOfThemAlrea
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const workbench::PendingJoin join = workbench::joinPendingLines(c.log, c.pending);
+        const records::PendingJoin join = records::joinPendingLines(c.log, c.pending);
         EXPECT_EQ(join.lineEnd, c.lineEnd);
         EXPECT_EQ(join.held, c.held);
         EXPECT_EQ(join.conflict, c.conflict);
@@ -690,8 +689,8 @@ TEST(CalibrationLogCells, FreeTextIsKeptFromBeingAFormulaAndNumbersAreWrittenAsT
     };
     for (const auto& c : cells) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(workbench::formulaSafe(QString::fromLatin1(c.text)), QString::fromLatin1(c.cell));
-        EXPECT_EQ(workbench::formulaSafeText(QString::fromLatin1(c.cell)),
+        EXPECT_EQ(records::formulaSafe(QString::fromLatin1(c.text)), QString::fromLatin1(c.cell));
+        EXPECT_EQ(records::formulaSafeText(QString::fromLatin1(c.cell)),
                   QString::fromLatin1(c.text));
     }
 
@@ -699,8 +698,8 @@ TEST(CalibrationLogCells, FreeTextIsKeptFromBeingAFormulaAndNumbersAreWrittenAsT
     // setpoint text, the counts and the outcomes written as they are.
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    workbench::setReportDirectoryForTests(dir.path());
-    workbench::CalibrationLogEntry entry;
+    records::setReportDirectoryForTests(dir.path());
+    records::CalibrationLogEntry entry;
     entry.time = QDateTime::currentDateTime();
     entry.user = QStringLiteral("=cmd|' /C calc'!A0");
     entry.port = 2;
@@ -717,17 +716,17 @@ TEST(CalibrationLogCells, FreeTextIsKeptFromBeingAFormulaAndNumbersAreWrittenAsT
     entry.rangeHi = QStringLiteral("+0100.");
     entry.loCount = QStringLiteral("1081");
     entry.hiCount = QStringLiteral("3767");
-    entry.controllerWrite = workbench::kWriteOk;
+    entry.controllerWrite = records::kWriteOk;
     entry.reportFile = QStringLiteral("stored");
     entry.readingBefore = QStringLiteral("-12.5\u00b0F");
     entry.readingAfter = QStringLiteral("\r=2");
     entry.writeReplies = QStringLiteral("=OK|OK|OK");
-    ASSERT_EQ(workbench::appendCalibrationLog(entry), workbench::LogOutcome::InLog);
-    const workbench::CalibrationLogReading log =
-        workbench::readCalibrationLog(workbench::calibrationLogPath());
-    workbench::setReportDirectoryForTests(QString());
+    ASSERT_EQ(records::appendCalibrationLog(entry), records::LogOutcome::InLog);
+    const records::CalibrationLogReading log =
+        records::readCalibrationLog(records::calibrationLogPath());
+    records::setReportDirectoryForTests(QString());
     ASSERT_EQ(log.lines.size(), 1u) << qPrintable(log.error);
-    const workbench::LogLine& line = log.lines[0];
+    const records::LogLine& line = log.lines[0];
     EXPECT_TRUE(line.chained);
     const struct {
         const char* column;

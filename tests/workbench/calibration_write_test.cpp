@@ -2,10 +2,10 @@
 // leaving the workbench.
 #include "form_controls.h"
 #include "platform/widgets/masked_edit.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QApplication>
@@ -30,10 +30,10 @@ namespace {
 class AcceptTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        workbench::setReportDirectoryForTests(dir.path());
+        records::setReportDirectoryForTests(dir.path());
         ui.Timer1->stop();
     }
-    void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
+    void TearDown() override { records::setReportDirectoryForTests(QString()); }
 
     // Shows the channel as a load leaves it, from the controller's own setup words.
     void load(const QString& channel) {
@@ -173,7 +173,7 @@ TEST_F(AcceptTest, ALineThatIsGoneFailsTheWriteWithOneBoxAndTheRowIsStillRecorde
     }
 
     // A record that cannot be stored either is not said to be in the controller.
-    const QByteArray lfFile = workbench::reportTemplate().replace("\r\n", "\n");
+    const QByteArray lfFile = records::reportTemplate().replace("\r\n", "\n");
     {
         QFile file(dir.filePath(QStringLiteral("CalData.txt")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));

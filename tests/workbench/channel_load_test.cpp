@@ -3,10 +3,10 @@
 #include "form_controls.h"
 #include "platform/widgets/form_activation.h"
 #include "platform/widgets/masked_edit.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QComboBox>
@@ -297,7 +297,7 @@ TEST_F(NavigationTest, StepsWrapAroundAndLoadOncePerPress) {
 
 TEST_F(NavigationTest, PicksDuringALiveReadingWaitAndTheLastOneWins) {
     QTemporaryDir reports;
-    workbench::setReportDirectoryForTests(reports.path());
+    records::setReportDirectoryForTests(reports.path());
     Module1::vChannelIndex = 16;
     // While the reading waits for the controller, the operator picks 32, then 35, then
     // presses Accept.
@@ -320,7 +320,7 @@ TEST_F(NavigationTest, PicksDuringALiveReadingWaitAndTheLastOneWins) {
     EXPECT_TRUE(lines[5].startsWith(">(00TC 05 "));
     EXPECT_EQ(lines[7], QByteArray(">(0154A RX 11)"));
     EXPECT_EQ(*Module1::vChannelIndex, 21);
-    workbench::setReportDirectoryForTests(QString());
+    records::setReportDirectoryForTests(QString());
 }
 
 TEST_F(NavigationTest, AcceptPressedDuringALoadIsDropped) {

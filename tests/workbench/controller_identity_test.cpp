@@ -12,12 +12,12 @@
 #include "platform/serial/pdq.h"
 #include "platform/serial/pdq_comm.h"
 #include "platform/system/waits.h"
+#include "records/report_file.h"
 #include "shell/about.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QComboBox>
@@ -130,7 +130,7 @@ class IdentityRecheck : public ::testing::TestWithParam<Recheck> {
             Module1::vDisplayMicroDate, Module1::vDisplayMicroInfo, Module1::sTerminalMicroDate);
         testsupport::loadChannel(form, QStringLiteral("30"));
     }
-    void TearDown() override { workbench::setReportDirectoryForTests(QString()); }
+    void TearDown() override { records::setReportDirectoryForTests(QString()); }
 
     // Runs what the work just ended left to do (a channel read again).
     void runDeferredWork() {
@@ -451,7 +451,7 @@ class SwapOnTheLine : public ::testing::TestWithParam<Swap> {
     }
 
     QByteArray report() const {
-        QFile file(workbench::reportFilePath());
+        QFile file(records::reportFilePath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
     }
 
@@ -515,7 +515,7 @@ TEST_P(SwapOnTheLine, OneAcceptReachesOneControllerAndTheNextIsToldOfTheOther) {
         // Swapped between the two Accepts.
         ASSERT_TRUE(second.start()) << second.error().toStdString();
     }
-    QByteArray expectedReport = workbench::reportTemplate();
+    QByteArray expectedReport = records::reportTemplate();
     expectedReport.replace(kChannel30RecordAt, kChannel30Record.size(), kChannel30Record);
     EXPECT_EQ(report(), expectedReport);
 

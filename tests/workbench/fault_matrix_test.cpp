@@ -27,11 +27,11 @@
 #include "platform/serial/pdq.h"
 #include "platform/serial/pdq_comm.h"
 #include "platform/system/waits.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QDir>
@@ -377,7 +377,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
     }
 
     QByteArray report() const {
-        QFile file(workbench::reportFilePath());
+        QFile file(records::reportFilePath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
     }
 
@@ -453,7 +453,7 @@ TEST_P(FaultMatrix, Cell) {
 
     // The report file: an Accept writes channel 30's row, whatever became of the writes;
     // nothing else touches the file.
-    QByteArray expectedReport = workbench::reportTemplate();
+    QByteArray expectedReport = records::reportTemplate();
     if (isWrite(cell.kind))
         expectedReport.replace(kChannel30RecordAt, kChannel30Record.size(), kChannel30Record);
     EXPECT_EQ(report(), expectedReport);

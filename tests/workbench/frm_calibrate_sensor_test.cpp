@@ -3,8 +3,8 @@
 // nothing), and the voltage fields as they are painted for a temperature and a pressure sensor.
 #include "form_controls.h"
 #include "platform/widgets/masked_edit.h"
+#include "records/channel_table.h"
 #include "shell/module1.h"
-#include "workbench/channel_table.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench_harness.h"
 
@@ -269,7 +269,7 @@ TEST_F(WorkbenchFormTest, FormLoadListsTheChannelsAndSelectsThirtyWithoutLoading
 
     // The program's own selection is over: the operator's pick loads the channel.
     ui.cboChannelNumber->setCurrentText("43");
-    EXPECT_EQ(Module1::vChannelIndex, workbench::channelByListText("43")->index);
+    EXPECT_EQ(Module1::vChannelIndex, records::channelByListText("43")->index);
 
     // Run again on a list that already holds a selection: the list reports exactly one
     // selection, channel 30, and that selection loads nothing.
@@ -283,11 +283,11 @@ TEST_F(WorkbenchFormTest, FormLoadListsTheChannelsAndSelectsThirtyWithoutLoading
     EXPECT_EQ(seen, (QList<std::pair<int, int>>{{0, 0}}));
     EXPECT_EQ(ui.cboChannelNumber->count(), 14);
     EXPECT_EQ(ui.cboAnalogData->text(), "");
-    EXPECT_EQ(Module1::vChannelIndex, workbench::channelByListText("43")->index);
+    EXPECT_EQ(Module1::vChannelIndex, records::channelByListText("43")->index);
 
     // And once it is over, a pick loads again.
     ui.cboChannelNumber->setCurrentText("31");
-    EXPECT_EQ(Module1::vChannelIndex, workbench::channelByListText("31")->index);
+    EXPECT_EQ(Module1::vChannelIndex, records::channelByListText("31")->index);
 }
 
 TEST_F(WorkbenchFormTest, FormSitsInTheMiddleOfTheWorkArea) {

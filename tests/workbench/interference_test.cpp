@@ -3,10 +3,10 @@
 // it reaches the window exactly when it would in use.
 #include "form_controls.h"
 #include "platform/widgets/masked_edit.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
 #include "sim_process.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QApplication>
@@ -41,7 +41,7 @@ class InterferenceTest : public ::testing::Test {
     }
     void TearDown() override {
         harness.waits.onYield = nullptr;
-        workbench::setReportDirectoryForTests(QString());
+        records::setReportDirectoryForTests(QString());
     }
 
     QWindow* window() { return form.windowHandle(); }

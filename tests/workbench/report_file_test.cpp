@@ -7,12 +7,12 @@
 #include "form_controls.h"
 #include "platform/files/file_sync.h"
 #include "platform/widgets/masked_edit.h"
+#include "records/channel_table.h"
+#include "records/report_file.h"
 #include "report_update_child.h"
 #include "shell/module1.h"
-#include "workbench/channel_table.h"
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
-#include "workbench/report_file.h"
 #include "workbench_harness.h"
 
 #include <QComboBox>
@@ -58,7 +58,7 @@ class ReportFileTest : public ::testing::Test {
         Module1::ResetSharedState();
         workbench::ControllerIdentity::instance().reset();
         ASSERT_TRUE(dir.isValid());
-        workbench::setReportDirectoryForTests(dir.path());
+        records::setReportDirectoryForTests(dir.path());
         ui.Timer1->stop();
         ui.medSensorRangeLo->setMask(QStringLiteral("&###.#"));
         ui.medSensorRangeHi->setMask(QStringLiteral("&###.#"));
@@ -67,7 +67,7 @@ class ReportFileTest : public ::testing::Test {
     void TearDown() override {
         platform::setFileFailureForTests(platform::FileStep::Write, 0);
         platform::setFileFailureForTests(platform::FileStep::Sync, 0);
-        workbench::setReportDirectoryForTests(QString());
+        records::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
         workbench::ControllerIdentity::instance().reset();
     }
@@ -90,7 +90,7 @@ class ReportFileTest : public ::testing::Test {
             ui.cboChannelNumber->setCurrentText(channel);
         }
         ASSERT_EQ(ui.cboChannelNumber->currentText(), channel);
-        Module1::vChannelIndex = workbench::channelByListText(channel)->index;
+        Module1::vChannelIndex = records::channelByListText(channel)->index;
     }
 
     void writeReport(const QByteArray& bytes) {
@@ -109,7 +109,7 @@ class ReportFileTest : public ::testing::Test {
         selectChannel(channel);
         const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
         ASSERT_TRUE(update.workbenchStaysOpen) << qPrintable(channel);
-        ASSERT_TRUE(update.record && update.record->outcome == workbench::RecordOutcome::Stored)
+        ASSERT_TRUE(update.record && update.record->outcome == records::RecordOutcome::Stored)
             << qPrintable(channel);
     }
 
@@ -125,8 +125,8 @@ class ReportFileTest : public ::testing::Test {
     // The same with every channel's row label where the template has it, so that each row
     // can take its record.
     static QByteArray withRowLabels(QByteArray bytes) {
-        for (const workbench::ChannelInfo& channel : workbench::channelTable())
-            bytes.replace(channel.reportOffset - 9, 9, workbench::reportRowLabel(channel));
+        for (const records::ChannelInfo& channel : records::channelTable())
+            bytes.replace(channel.reportOffset - 9, 9, records::reportRowLabel(channel));
         return bytes;
     }
 
@@ -167,7 +167,7 @@ TEST_F(ReportFileTest, NoFileThenAcceptOfChannel37MakesTheTemplateWithTheRecordI
     QByteArray expected = expectedTemplate();
     expected.replace(370, 34, "0.500    4.500    +000.0    +050.0");
     EXPECT_EQ(file, expected);
-    EXPECT_EQ(workbench::reportTemplate(), expectedTemplate());
+    EXPECT_EQ(records::reportTemplate(), expectedTemplate());
     EXPECT_EQ(form.result(), 0);
 }
 
@@ -227,7 +227,7 @@ TEST_F(ReportFileTest, ALongerFileWithTheRowLabelsKeepsItsOtherBytes) {
     QByteArray expected = longer;
     expected.replace(505, 34, "0.500    4.500    +000.0    +050.0");
     EXPECT_EQ(readReport(), expected);
-    EXPECT_EQ(workbench::reportRowLabel(*workbench::channelByListText("42")), "CH42     ");
+    EXPECT_EQ(records::reportRowLabel(*records::channelByListText("42")), "CH42     ");
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -251,7 +251,7 @@ TEST_F(ReportFileTest, TextsOfAnotherWidthArePaddedOrCutToTheirColumns) {
     EXPECT_EQ(readReport(), expected);
     EXPECT_EQ(readReport().size(), 674);
 
-    EXPECT_EQ(workbench::reportRecord("0.5", "", "+50", "+050.00"),
+    EXPECT_EQ(records::reportRecord("0.5", "", "+50", "+050.00"),
               "0.5               +50       +050.0");
 }
 
@@ -296,7 +296,7 @@ TEST_F(ReportFileTest, AFileThatCannotBeMadeGivesTwoBoxesAndClosesTheWorkbench) 
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_EQ(file.write("contents"), 8);
     }
-    workbench::setReportDirectoryForTests(notADirectory);
+    records::setReportDirectoryForTests(notADirectory);
     const QString shown = QDir::toNativeSeparators(notADirectory + QStringLiteral("/CalData.txt"));
     QSignalSpy finished(&form, &QDialog::finished);
     ui.Timer1->start();
@@ -309,7 +309,7 @@ TEST_F(ReportFileTest, AFileThatCannotBeMadeGivesTwoBoxesAndClosesTheWorkbench) 
     const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
     EXPECT_FALSE(update.workbenchStaysOpen);
     ASSERT_TRUE(update.record.has_value());
-    EXPECT_EQ(update.record->outcome, workbench::RecordOutcome::CannotOpen);
+    EXPECT_EQ(update.record->outcome, records::RecordOutcome::CannotOpen);
     EXPECT_FALSE(update.record->reason.isEmpty());
 
     ASSERT_EQ(boxes.shown.size(), 2u);
@@ -475,7 +475,7 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
             continue;
         const QString folder = dir.filePath(QString::number(rowNumber++));
         ASSERT_TRUE(QDir().mkpath(folder));
-        workbench::setReportDirectoryForTests(folder);
+        records::setReportDirectoryForTests(folder);
         const QString path = folder + QStringLiteral("/CalData.txt");
         const QString target = folder + QStringLiteral("/target.txt");
         const QString shown = QDir::toNativeSeparators(path);
@@ -558,15 +558,15 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
         const auto told = [](Boxes boxes) {
             switch (boxes) {
             case Boxes::None:
-                return workbench::RecordOutcome::Stored;
+                return records::RecordOutcome::Stored;
             case Boxes::Layout:
-                return workbench::RecordOutcome::LayoutMismatch;
+                return records::RecordOutcome::LayoutMismatch;
             case Boxes::WriteFailed:
-                return workbench::RecordOutcome::WriteFailed;
+                return records::RecordOutcome::WriteFailed;
             case Boxes::CannotOpen:
                 break;
             }
-            return workbench::RecordOutcome::CannotOpen;
+            return records::RecordOutcome::CannotOpen;
         };
         ASSERT_TRUE(update.record.has_value());
         EXPECT_EQ(update.record->outcome, told(row.boxes));
@@ -614,9 +614,9 @@ TEST(ReportFileCrashTest, AKilledUpdateLeavesTheOldOrTheNewRecordAndNothingElse)
 
     // Every state the file may be in: the template after n updates, n from 0 to all of them.
     // Each update's record is its own, so every state tells how many updates it holds.
-    std::vector<QByteArray> states{workbench::reportTemplate()};
+    std::vector<QByteArray> states{records::reportTemplate()};
     QHash<QByteArray, int> updatesIn{{states[0], 0}};
-    const auto& channels = workbench::channelTable();
+    const auto& channels = records::channelTable();
     for (int n = 0; n < kCrashTestUpdates; ++n) {
         QByteArray next = states.back();
         next.replace(channels[static_cast<size_t>(n) % channels.size()].reportOffset, 34,

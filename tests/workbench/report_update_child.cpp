@@ -4,8 +4,8 @@
 // through the workbench's own record code, then prints n on a line of its own; so every
 // update printed is one the workbench would count as recorded.
 #include "report_update_child.h"
-#include "workbench/channel_table.h"
-#include "workbench/report_file.h"
+#include "records/channel_table.h"
+#include "records/report_file.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,12 +27,12 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const auto& channels = workbench::channelTable();
+    const auto& channels = records::channelTable();
     for (int n = first; n < end; ++n) {
-        const workbench::ChannelInfo& channel = channels[static_cast<size_t>(n) % channels.size()];
-        const workbench::RecordResult result =
-            workbench::storeReportRecord(fileName, channel, testsupport::crashTestRecord(n));
-        if (result.outcome != workbench::RecordOutcome::Stored) {
+        const records::ChannelInfo& channel = channels[static_cast<size_t>(n) % channels.size()];
+        const records::RecordResult result =
+            records::storeReportRecord(fileName, channel, testsupport::crashTestRecord(n));
+        if (result.outcome != records::RecordOutcome::Stored) {
             std::fprintf(stderr, "update %d not stored (outcome %d): %s\n", n,
                          static_cast<int>(result.outcome), qPrintable(result.reason));
             return 1;

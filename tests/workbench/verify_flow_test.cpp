@@ -8,14 +8,14 @@
 #include "platform/serial/pdq.h"
 #include "platform/serial/pdq_comm.h"
 #include "platform/system/waits.h"
+#include "records/calibration_log_reader.h"
 #include "records/job.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
 #include "sim_process.h"
-#include "workbench/calibration_log_reader.h"
 #include "workbench/controller_identity.h"
 #include "workbench/frm_calibrate_sensor.h"
 #include "workbench/job_dialog.h"
-#include "workbench/report_file.h"
 #include "workbench/verify_window.h"
 #include "workbench_harness.h"
 
@@ -66,7 +66,7 @@ class VerifyFlow : public ::testing::Test {
         form.reset();
         devicelink::ClosePort();
         platform::PDQ().replaceComm1(nullptr);
-        workbench::setReportDirectoryForTests(QString());
+        records::setReportDirectoryForTests(QString());
         Module1::ResetSharedState();
         workbench::ControllerIdentity::instance().reset();
     }
@@ -192,12 +192,12 @@ TEST_F(VerifyFlow, WrongRangeFailsAsFoundThenAcceptThenAsLeftPassesAllInOneChain
     EXPECT_TRUE(boxes.shown.empty()) << qPrintable(boxes.shown.front().text);
 
     // One chain: the tag, five points, the verdict, the Accept, five points, the verdict.
-    const workbench::CalibrationLogReading log = workbench::readCalibrationLog(
-        QDir(reportDir.path()).filePath(QStringLiteral("CalLog.csv")));
+    const records::CalibrationLogReading log =
+        records::readCalibrationLog(QDir(reportDir.path()).filePath(QStringLiteral("CalLog.csv")));
     ASSERT_TRUE(log.error.isEmpty()) << qPrintable(log.error);
     EXPECT_TRUE(log.intact());
     QStringList kinds;
-    for (const workbench::LogLine& line : log.lines)
+    for (const records::LogLine& line : log.lines)
         kinds << log.cell(line, QStringLiteral("record")) + QLatin1Char(' ') +
                      log.cell(line, QStringLiteral("phase")) + QLatin1Char(' ') +
                      log.cell(line, QStringLiteral("verdict"));
@@ -219,7 +219,7 @@ TEST_F(VerifyFlow, WrongRangeFailsAsFoundThenAcceptThenAsLeftPassesAllInOneChain
     ASSERT_EQ(log.lines.size(), size_t(expected.size()));
     EXPECT_EQ(log.cell(log.lines[0], QStringLiteral("value_after")), QStringLiteral("PUMP-7"));
     EXPECT_EQ(log.cell(log.lines[5], QStringLiteral("error_percent")), QStringLiteral("-10"));
-    for (const workbench::LogLine& line : log.lines) {
+    for (const records::LogLine& line : log.lines) {
         EXPECT_EQ(log.cell(line, QStringLiteral("controller_tag")), QStringLiteral("PUMP-7"));
         if (log.cell(line, QStringLiteral("record")) == QStringLiteral("point")) {
             EXPECT_EQ(log.cell(line, QStringLiteral("reference_certificate")),
@@ -290,8 +290,8 @@ TEST_F(VerifyFlow, TheLineLostMidTestRecordsNoPointAndSaysSo) {
     EXPECT_TRUE(boxes.shown.back().text.startsWith(
         QStringLiteral("The controller did not answer: the point at 25 % of span is not recorded")))
         << qPrintable(boxes.shown.back().text);
-    const workbench::CalibrationLogReading log = workbench::readCalibrationLog(
-        QDir(reportDir.path()).filePath(QStringLiteral("CalLog.csv")));
+    const records::CalibrationLogReading log =
+        records::readCalibrationLog(QDir(reportDir.path()).filePath(QStringLiteral("CalLog.csv")));
     ASSERT_EQ(log.lines.size(), 2u); // the point recorded, and the test left incomplete
     EXPECT_EQ(log.cell(log.lines[1], QStringLiteral("verdict")), QStringLiteral("incomplete"));
 }

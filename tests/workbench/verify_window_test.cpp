@@ -18,10 +18,10 @@
 #include <optional>
 #include <vector>
 
+using records::CalibrationLogEntry;
+using records::LogOutcome;
+using records::LogRecord;
 using testsupport::control;
-using workbench::CalibrationLogEntry;
-using workbench::LogOutcome;
-using workbench::LogRecord;
 using workbench::VerifyWindow;
 
 namespace {
@@ -34,8 +34,8 @@ struct FakeChannel final : workbench::VerifyServices {
     double volts = 0.5;
     // Readings to give before the characteristic's, and what the log does with lines.
     std::deque<std::optional<QString>> scripted;
-    LogOutcome outcome = LogOutcome::InLog;
-    std::vector<CalibrationLogEntry> lines;
+    records::LogOutcome outcome = records::LogOutcome::InLog;
+    std::vector<records::CalibrationLogEntry> lines;
     qint64 nowMs = 0;
 
     std::optional<QString> takeLiveReading() override {
@@ -48,14 +48,14 @@ struct FakeChannel final : workbench::VerifyServices {
         const double value = lowRange + (volts - 0.5) * (highRange - lowRange) / 4.0;
         return QString::asprintf("%6.1f PSIG", value);
     }
-    LogOutcome record(CalibrationLogEntry entry) override {
-        if (outcome != LogOutcome::NotRecorded)
+    records::LogOutcome record(records::CalibrationLogEntry entry) override {
+        if (outcome != records::LogOutcome::NotRecorded)
             lines.push_back(entry);
         return outcome;
     }
-    std::vector<CalibrationLogEntry> linesOf(LogRecord record) const {
-        std::vector<CalibrationLogEntry> found;
-        for (const CalibrationLogEntry& line : lines)
+    std::vector<records::CalibrationLogEntry> linesOf(records::LogRecord record) const {
+        std::vector<records::CalibrationLogEntry> found;
+        for (const records::CalibrationLogEntry& line : lines)
             if (line.record == record)
                 found.push_back(line);
         return found;
@@ -114,7 +114,7 @@ TEST_F(VerifyWindowTest, WrongHighRangeFailsAsFoundAtMinusTenPercentAndRecordsEv
     EXPECT_EQ(window->verdict(), records::PhaseVerdict::Fail);
     EXPECT_EQ(control<QLabel>(*window, "lblVerdict")->text(),
               QStringLiteral("As-Found: FAIL (4 of 5 points)"));
-    const auto points = fake.linesOf(LogRecord::Point);
+    const auto points = fake.linesOf(records::LogRecord::Point);
     ASSERT_EQ(points.size(), 5u);
     const char* errors[] = {"0", "-2.5", "-5", "-7.5", "-10"};
     for (size_t i = 0; i < points.size(); ++i) {
@@ -128,10 +128,10 @@ TEST_F(VerifyWindowTest, WrongHighRangeFailsAsFoundAtMinusTenPercentAndRecordsEv
         EXPECT_EQ(points[i].rangeHi, QStringLiteral("+100.0")); // the characteristic judged by
         EXPECT_EQ(points[i].test.readings.split(QLatin1Char(' ')).size(), 3);
     }
-    const auto verdicts = fake.linesOf(LogRecord::Verdict);
+    const auto verdicts = fake.linesOf(records::LogRecord::Verdict);
     ASSERT_EQ(verdicts.size(), 1u);
     EXPECT_EQ(verdicts[0].test.verdict, QStringLiteral("fail"));
-    EXPECT_TRUE(fake.lines.back().record == LogRecord::Verdict);
+    EXPECT_TRUE(fake.lines.back().record == records::LogRecord::Verdict);
     // The test froze the channel's characteristic for its as-left test.
     ASSERT_TRUE(session.frozen(QStringLiteral("30")).has_value());
     EXPECT_EQ(session.frozen(QStringLiteral("30"))->rangeHi, QStringLiteral("+100.0"));
@@ -153,7 +153,7 @@ TEST_F(VerifyWindowTest, AsLeftAfterATrimIsJudgedAgainstTheFrozenCharacteristic)
                     .contains(QStringLiteral("frozen at the as-found test")));
     recordAll(*window);
     EXPECT_EQ(window->verdict(), records::PhaseVerdict::Pass);
-    const auto points = fake.linesOf(LogRecord::Point);
+    const auto points = fake.linesOf(records::LogRecord::Point);
     ASSERT_EQ(points.size(), 5u);
     EXPECT_EQ(points[0].loVolts, QStringLiteral("0.500"));
     EXPECT_EQ(points[0].test.phase, QStringLiteral("as-left"));
@@ -219,7 +219,7 @@ TEST_F(VerifyWindowTest, ALostLineOrALostLogRecordsNoPointAndTheTestGoesOn) {
     EXPECT_TRUE(window->recorded().empty());
 
     // The log cannot take the point: it is not counted either.
-    fake.outcome = LogOutcome::NotRecorded;
+    fake.outcome = records::LogOutcome::NotRecorded;
     boxes.shown.clear();
     QTest::keyClick(applied(*window, 0), Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown.empty(); }, 5000));
@@ -229,7 +229,7 @@ TEST_F(VerifyWindowTest, ALostLineOrALostLogRecordsNoPointAndTheTestGoesOn) {
     EXPECT_FALSE(session.frozen(QStringLiteral("30")).has_value());
 
     // Once the log takes lines again, the point is recorded.
-    fake.outcome = LogOutcome::InLog;
+    fake.outcome = records::LogOutcome::InLog;
     ASSERT_TRUE(recordPoint(*window, 0));
     EXPECT_EQ(window->verdict(), records::PhaseVerdict::Incomplete);
 }
@@ -241,7 +241,7 @@ TEST_F(VerifyWindowTest, ClosingHalfWayKeepsThePointsAndRecordsTheTestIncomplete
     QTest::keyClick(applied(*window, 2), Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
     ASSERT_EQ(fake.lines.size(), 3u);
-    EXPECT_EQ(fake.lines[2].record, LogRecord::Verdict);
+    EXPECT_EQ(fake.lines[2].record, records::LogRecord::Verdict);
     EXPECT_EQ(fake.lines[2].test.verdict, QStringLiteral("incomplete"));
     EXPECT_EQ(fake.lines[2].test.point, QStringLiteral("2 points"));
 }
@@ -278,7 +278,7 @@ TEST_F(VerifyWindowTest, PhasesThatNeedAReasonAskForIt) {
     control<QLineEdit>(*initial, "txtReason")->setText(QStringLiteral("new controller"));
     QTest::keyClick(control<QLineEdit>(*initial, "txtReason"), Qt::Key_Return);
     ASSERT_EQ(fake.lines.size(), 1u);
-    EXPECT_EQ(fake.lines[0].record, LogRecord::Verdict);
+    EXPECT_EQ(fake.lines[0].record, records::LogRecord::Verdict);
     EXPECT_EQ(fake.lines[0].test.phase, QStringLiteral("as-found"));
     EXPECT_EQ(fake.lines[0].test.verdict, QStringLiteral("not applicable"));
     EXPECT_EQ(fake.lines[0].test.reason, QStringLiteral("new controller"));

@@ -8,11 +8,11 @@
 #include "platform/serial/pdq.h"
 #include "platform/serial/pdq_comm.h"
 #include "platform/system/waits.h"
+#include "records/report_file.h"
 #include "shell/module1.h"
 #include "sim/controller.h"
 #include "sim_process.h"
 #include "workbench/controller_identity.h"
-#include "workbench/report_file.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -102,10 +102,10 @@ inline const QString kWriteFailureText =
 // folder holds it once the file has been made.
 inline void putReportTemplateIn(const QTemporaryDir& directory) {
     ASSERT_TRUE(directory.isValid());
-    workbench::setReportDirectoryForTests(directory.path());
-    QFile file(workbench::reportFilePath());
+    records::setReportDirectoryForTests(directory.path());
+    QFile file(records::reportFilePath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(workbench::reportTemplate()), workbench::kReportTemplateSize);
+    ASSERT_EQ(file.write(records::reportTemplate()), records::kReportTemplateSize);
 }
 
 // The workbench's surroundings over a real line: the program's own waits (real time, the event
@@ -126,7 +126,7 @@ inline void openRealLine(SimProcess& sim, const QTemporaryDir& reportDir) {
 inline void closeRealLine() {
     devicelink::ClosePort();
     platform::PDQ().replaceComm1(nullptr);
-    workbench::setReportDirectoryForTests(QString());
+    records::setReportDirectoryForTests(QString());
     resetProgramState();
 }
 

@@ -7,7 +7,7 @@
 // going on over them, and join the log, in order and byte for byte, once it can be written again.
 #pragma once
 
-#include "workbench/report_file.h"
+#include "records/report_file.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -16,9 +16,7 @@
 
 #include <vector>
 
-namespace workbench {
-
-struct AcceptSnapshot;
+namespace records {
 
 // Name of the log in the report file's directory.
 inline constexpr char kCalibrationLogFileName[] = "CalLog.csv";
@@ -110,22 +108,8 @@ QString logTimeText(const QDateTime& time);
 // The first line of the log: the column titles, ending in CR LF.
 QByteArray calibrationLogHeader();
 
-// The entry of an Accept as it starts: the time, the signed-in user, the port and its device,
-// the controller's identity, and from the snapshot the channel, its four setpoint texts and
-// the two counts the calibration command carries, the sensor type and unit as the workbench
-// shows them for that channel, and the reading on display.
-CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted);
-
 // What the log says of a controller whose identity is unconfirmed, in each identity field.
 inline const QString kIdentityUnconfirmed = QStringLiteral("unconfirmed");
-
-// Puts the signed-in user, the port and its device and the controller's identity (see
-// noteControllerIdentity) into the entry.
-void noteWhoAndWhere(CalibrationLogEntry& entry);
-
-// Puts the controller's identity into the entry: the identity fields as read, or
-// kIdentityUnconfirmed in all three while the controller now answering has not said who it is.
-void noteControllerIdentity(CalibrationLogEntry& entry);
 
 // The write's outcome for a failed write: "status 4: RS-232 Retry Error", and why after a
 // colon when a reason is given.
@@ -226,4 +210,4 @@ LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry,
                                 LogFailureBox box = LogFailureBox::Shown,
                                 CalibrationLogSession* session = nullptr);
 
-} // namespace workbench
+} // namespace records

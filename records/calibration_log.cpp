@@ -1,20 +1,12 @@
 // The calibration log: every Accept adds one line saying who calibrated which channel of which
 // controller, on which port, with which setpoints, and what became of the write and the record;
 // the Verify window adds its test points and verdicts, the Job dialog its changes.
-#include "workbench/calibration_log.h"
+#include "records/calibration_log.h"
 
 #include "codec/escaped_bytes.h"
-#include "link/identity_block.h"
-#include "link/protocol.h"
 #include "platform/files/file_append.h"
-#include "platform/serial/pdq.h"
-#include "platform/serial/port_info.h"
-#include "platform/system/signed_in_user.h"
 #include "platform/widgets/message_box.h"
-#include "shell/module1.h"
-#include "workbench/channel_table.h"
-#include "workbench/controller_identity.h"
-#include "workbench/frm_calibrate_sensor.h"
+#include "records/channel_table.h"
 
 #include <QCryptographicHash>
 #include <QDate>
@@ -25,7 +17,7 @@
 
 #include <iterator>
 
-namespace workbench {
+namespace records {
 
 namespace {
 
@@ -306,29 +298,6 @@ QByteArray calibrationLogHeader() {
     return titles.join(QLatin1Char(',')).toUtf8() + kLineEnd;
 }
 
-CalibrationLogEntry calibrationLogEntry(const AcceptSnapshot& accepted) {
-    CalibrationLogEntry entry;
-    // The moment the Accept started, as the operator pressed it.
-    entry.time = QDateTime::currentDateTime();
-    noteWhoAndWhere(entry);
-    if (accepted.channel != nullptr)
-        entry.channel = accepted.channel->listText.toString();
-    // Shown for the channel last loaded, the snapshot's channel: the Accept holds the input,
-    // and only a load changes them.
-    entry.sensorType = accepted.sensorType;
-    entry.unit = accepted.unit;
-    // The reading on display as the Accept begins, before the Accept clears it.
-    entry.readingBefore = accepted.reading;
-    entry.loVolts = accepted.loVolts;
-    entry.hiVolts = accepted.hiVolts;
-    entry.rangeLo = accepted.rangeLo;
-    entry.rangeHi = accepted.rangeHi;
-    entry.loCount = devicelink::protocol::ConverterCount(accepted.loVolts);
-    entry.hiCount = devicelink::protocol::ConverterCount(accepted.hiVolts);
-    entry.reportFile = QStringLiteral("not stored");
-    return entry;
-}
-
 QString logRecordName(LogRecord record) {
     switch (record) {
     case LogRecord::Accept:
@@ -355,30 +324,6 @@ QString logRecordDescription(LogRecord record) {
         return QStringLiteral("test verdict");
     }
     return {};
-}
-
-void noteWhoAndWhere(CalibrationLogEntry& entry) {
-    entry.user = platform::signedInUser();
-    entry.port = Module1::iComPort;
-    // The device the serial control opens for the port; a control that cannot tell gets the
-    // port's own mapping.
-    const QString controlDevice = platform::PDQ().Comm1().devicePath();
-    entry.device = platform::deviceText(platform::describeDevice(
-        controlDevice.isEmpty() ? platform::portDevicePath(entry.port) : controlDevice));
-    noteControllerIdentity(entry);
-}
-
-void noteControllerIdentity(CalibrationLogEntry& entry) {
-    // Never the name of a controller that has not answered for itself.
-    if (ControllerIdentity::instance().unconfirmed()) {
-        entry.displayMicroDate = kIdentityUnconfirmed;
-        entry.displayMicroInfo = kIdentityUnconfirmed;
-        entry.terminalMicroDate = kIdentityUnconfirmed;
-        return;
-    }
-    entry.displayMicroDate = devicelink::DateFieldText(Module1::vDisplayMicroDate);
-    entry.displayMicroInfo = Module1::vDisplayMicroInfo;
-    entry.terminalMicroDate = Module1::sTerminalMicroDate;
 }
 
 QString writeFailureText(qint16 status, const QString& errorText, const QString& reason) {
@@ -640,4 +585,4 @@ LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry, LogFailureBox 
     return outcome;
 }
 
-} // namespace workbench
+} // namespace records

@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace workbench {
+namespace records {
 
 struct ChannelInfo;
 
@@ -99,4 +99,4 @@ QString reportFilePath();
 // text goes back to the program's directory.
 void setReportDirectoryForTests(const QString& directory);
 
-} // namespace workbench
+} // namespace records

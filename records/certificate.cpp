@@ -1,7 +1,7 @@
-#include "workbench/certificate.h"
+#include "records/certificate.h"
 
-#include "workbench/calibration_log.h"
-#include "workbench/channel_table.h"
+#include "records/calibration_log.h"
+#include "records/channel_table.h"
 
 #include <QColor>
 #include <QDate>
@@ -19,7 +19,7 @@
 #include <iterator>
 #include <map>
 
-namespace workbench {
+namespace records {
 
 namespace {
 
@@ -456,4 +456,4 @@ bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
     return true;
 }
 
-} // namespace workbench
+} // namespace records

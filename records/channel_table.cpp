@@ -1,6 +1,6 @@
-#include "workbench/channel_table.h"
+#include "records/channel_table.h"
 
-namespace workbench {
+namespace records {
 
 namespace {
 
@@ -43,4 +43,4 @@ const ChannelInfo* channelByIndex(int index) {
     return &kChannels[static_cast<std::size_t>(index - kFirstChannelIndex)];
 }
 
-} // namespace workbench
+} // namespace records

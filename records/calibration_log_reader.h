@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace workbench {
+namespace records {
 
 // One line of the log as read back. A cell that holds a line break makes a line of the log
 // reach over more than one line of the file.
@@ -59,4 +59,4 @@ CalibrationLogReading readCalibrationLog(const QString& path);
 // whose lines are all pending.
 CalibrationLogReading readCalibrationLogWithPending(const QString& logPath);
 
-} // namespace workbench
+} // namespace records

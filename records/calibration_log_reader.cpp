@@ -1,11 +1,11 @@
-#include "workbench/calibration_log_reader.h"
+#include "records/calibration_log_reader.h"
 
-#include "workbench/calibration_log.h"
+#include "records/calibration_log.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-namespace workbench {
+namespace records {
 
 namespace {
 
@@ -221,4 +221,4 @@ CalibrationLogReading readCalibrationLogWithPending(const QString& logPath) {
     return reading;
 }
 
-} // namespace workbench
+} // namespace records

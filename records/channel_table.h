@@ -7,7 +7,7 @@
 
 #include <array>
 
-namespace workbench {
+namespace records {
 
 struct ChannelInfo {
     // Channel number as the channel list shows it, "30" to "37" and "40" to "45".
@@ -37,4 +37,4 @@ const ChannelInfo* channelByListText(const QString& listText);
 // The channel with this index (16 to 29), or nullptr for any other number.
 const ChannelInfo* channelByIndex(int index);
 
-} // namespace workbench
+} // namespace records

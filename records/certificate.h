@@ -2,7 +2,7 @@
 // as an A4 PDF a customer or an auditor can file.
 #pragma once
 
-#include "workbench/calibration_log_reader.h"
+#include "records/calibration_log_reader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-namespace workbench {
+namespace records {
 
 // One channel's row: its latest Accept, or nothing ("not calibrated").
 struct CertificateRow {
@@ -75,4 +75,4 @@ QString brokenPlacesText(const std::vector<int>& fileLines, const std::vector<in
 bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
                          const QString& tool, QString& error);
 
-} // namespace workbench
+} // namespace records
