@@ -1,5 +1,6 @@
 #include "app/certificate_command.h"
 
+#include "platform/system/signed_in_user.h"
 #include "records/calibration_log.h"
 #include "records/calibration_log_reader.h"
 #include "records/certificate.h"
@@ -80,8 +81,21 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
         records::certificateFromLog(log, QDir::toNativeSeparators(logPath), error);
     if (!certificate)
         return fail(error, kCertificateNotMade);
-    if (!records::writeCertificatePdf(*certificate, pdfPath, tool, error))
+    const QDate issued = QDate::currentDate();
+    if (!records::writeCertificatePdf(*certificate, pdfPath, tool, issued, error))
         return fail(error, kCertificateNotMade);
+    // Issued only once its record is in the log (or waits in the pending file): a certificate
+    // the log does not know of is taken back.
+    const records::CalibrationLogEntry issue =
+        records::certificateIssueEntry(*certificate, issued, platform::signedInUser());
+    if (records::appendCalibrationLogAt(logPath, issue, records::LogFailureBox::Silent) ==
+        records::LogOutcome::NotRecorded) {
+        QFile::remove(pdfPath);
+        return fail(QStringLiteral("the certificate was not issued: the calibration log %1 "
+                                   "cannot take its record")
+                        .arg(QDir::toNativeSeparators(logPath)),
+                    kCertificateNotMade);
+    }
 
     int status = kCertificateMade;
     if (!certificate->brokenFileLines.empty() || !certificate->brokenPendingLines.empty()) {

@@ -68,6 +68,10 @@ const char* const kColumns[] = {
     "setting",
     "value_before",
     "value_after",
+    "certificate_number",
+    "covered_lines",
+    "covered_chain",
+    "replaces",
     "chain",
 };
 
@@ -308,6 +312,8 @@ QString logRecordName(LogRecord record) {
         return QStringLiteral("point");
     case LogRecord::Verdict:
         return QStringLiteral("verdict");
+    case LogRecord::Certificate:
+        return QStringLiteral("certificate");
     }
     return {};
 }
@@ -322,6 +328,8 @@ QString logRecordDescription(LogRecord record) {
         return QStringLiteral("test point");
     case LogRecord::Verdict:
         return QStringLiteral("test verdict");
+    case LogRecord::Certificate:
+        return QStringLiteral("issue of a certificate");
     }
     return {};
 }
@@ -440,6 +448,10 @@ QByteArray calibrationLogLine(const CalibrationLogEntry& entry, const QByteArray
         entry.setting,
         formulaSafe(entry.valueBefore),
         formulaSafe(entry.valueAfter),
+        formulaSafe(entry.certificateNumber),
+        entry.coveredLines,
+        entry.coveredChain,
+        formulaSafe(entry.replaces),
     };
     static_assert(std::size(fields) + 1 == std::size(kColumns), "the chain value comes last");
     QStringList quoted;
@@ -535,7 +547,11 @@ bool movePendingLines(const QString& logPath, QString* reason) {
 
 LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry, LogFailureBox box,
                                 CalibrationLogSession* session) {
-    const QString path = calibrationLogPath();
+    return appendCalibrationLogAt(calibrationLogPath(), entry, box, session);
+}
+
+LogOutcome appendCalibrationLogAt(const QString& path, const CalibrationLogEntry& entry,
+                                  LogFailureBox box, CalibrationLogSession* session) {
     QString reason;
     QByteArray previousChain;
     bool unfinishedLine = false;

@@ -1,10 +1,11 @@
 // The calibration log "CalLog.csv": one line for every Accept, every change of the job and
-// reference details, every recorded test point and every test's verdict, beside the report
-// file, in comma-separated values; the column "record" names what a line records. Lines are only
-// ever added; the file is never rewritten. Each line ends in a chain value that ties it to the line
-// before it, so that a line changed afterwards shows. While the log cannot be written (a
-// spreadsheet holding it open), the lines wait in its pending file "CalLog-pending.csv", the chain
-// going on over them, and join the log, in order and byte for byte, once it can be written again.
+// reference details, every recorded test point, every test's verdict and every certificate issued,
+// beside the report file, in comma-separated values; the column "record" names what a line records.
+// Lines are only ever added; the file is never rewritten. Each line ends in a chain value that ties
+// it to the line before it, so that a line changed afterwards shows. While the log cannot be
+// written (a spreadsheet holding it open), the lines wait in its pending file "CalLog-pending.csv",
+// the chain going on over them, and join the log, in order and byte for byte, once it can be
+// written again.
 #pragma once
 
 #include "records/report_file.h"
@@ -26,10 +27,11 @@ inline const QString kWriteOk = QStringLiteral("ok");
 
 // What a line of the log records, and the name its "record" column gives it.
 enum class LogRecord {
-    Accept,  // "accept": setpoints written to the controller
-    Job,     // "job": one job, reference or controller-tag setting changed
-    Point,   // "point": one test point recorded
-    Verdict, // "verdict": the verdict of a test (or its as-found marked not applicable)
+    Accept,      // "accept": setpoints written to the controller
+    Job,         // "job": one job, reference or controller-tag setting changed
+    Point,       // "point": one test point recorded
+    Verdict,     // "verdict": the verdict of a test (or its as-found marked not applicable)
+    Certificate, // "certificate": a certificate issued from the log
 };
 QString logRecordName(LogRecord record);
 
@@ -98,6 +100,14 @@ struct CalibrationLogEntry {
     QString setting;
     QString valueBefore;
     QString valueAfter;
+    // Certificate records: the certificate's number, how many lines of the log it covers (the
+    // lines after the header, the pending file's counted after the log's) and the chain value
+    // of the last of them, and the number of the certificate of the same controller it
+    // replaces (empty for the first).
+    QString certificateNumber;
+    QString coveredLines;
+    QString coveredChain;
+    QString replaces;
 };
 
 // A time as the log writes it: local time in ISO 8601 with its offset from UTC, to the
@@ -209,5 +219,9 @@ struct CalibrationLogSession {
 LogOutcome appendCalibrationLog(const CalibrationLogEntry& entry,
                                 LogFailureBox box = LogFailureBox::Shown,
                                 CalibrationLogSession* session = nullptr);
+// The same for the log at `path` (a log named on the command line).
+LogOutcome appendCalibrationLogAt(const QString& path, const CalibrationLogEntry& entry,
+                                  LogFailureBox box = LogFailureBox::Shown,
+                                  CalibrationLogSession* session = nullptr);
 
 } // namespace records

@@ -1,22 +1,14 @@
+// The certificate's content, read from the calibration log: which lines belong to the
+// controller, and for each channel which tests and which Accept the certificate shows.
 #include "records/certificate.h"
 
-#include "records/calibration_log.h"
 #include "records/channel_table.h"
+#include "records/point_result.h"
 
-#include <QColor>
-#include <QDate>
-#include <QDir>
-#include <QFileInfo>
-#include <QFont>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QSaveFile>
-#include <QTextOption>
+#include <QDateTime>
+#include <QRegularExpression>
 
 #include <algorithm>
-#include <iterator>
 #include <map>
 
 namespace records {
@@ -28,122 +20,172 @@ void addOnce(QStringList& list, const QString& text) {
         list << text;
 }
 
-// "line 7", "lines 2-15".
-QString fileLinesText(int first, int last) {
-    return first == last ? QStringLiteral("line %1").arg(first)
-                         : QStringLiteral("lines %1-%2").arg(first).arg(last);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Layout of the page: A4 landscape, so that one row per channel fits on a line.
-
-constexpr double kMarginMm = 12.0;
-constexpr double kCellPaddingMm = 0.8;
-constexpr double kFooterMm = 11.0;
-constexpr double kBodyPoints = 6.5;
-const QColor kBreakColour(0xB0, 0x00, 0x00);
-const QColor kGridColour(0x80, 0x80, 0x80);
-const QColor kHeadShade(0xE4, 0xE4, 0xE4);
-const QColor kQuietColour(0x60, 0x60, 0x60);
-
-// A column of the table: its title, its share of the width, and the log's column it shows
-// (none for where the line stands in the log).
-struct Column {
-    const char* title;
-    double weight;
-    const char* logColumn;
-};
-const Column kTableColumns[] = {
-    {"Channel", 4.5, "channel"},
-    {"Sensor type", 6.5, "sensor_type"},
-    {"Unit", 6.0, "unit"},
-    {"Low volts", 4.5, "low_volts"},
-    {"High volts", 4.5, "high_volts"},
-    {"Low range", 5.0, "low_range"},
-    {"High range", 5.0, "high_range"},
-    {"Low count", 4.5, "low_count"},
-    {"High count", 4.5, "high_count"},
-    {"Controller write", 9.5, "controller_write"},
-    {"Report file", 11.0, "report_file"},
-    {"Reading before", 7.5, "reading_before"},
-    {"Reading after", 7.5, "reading_after"},
-    {"Time", 13.0, "date_time"},
-    {"Log line", 6.0, nullptr},
-};
-constexpr int kTableColumnCount = int(std::size(kTableColumns));
-
-// Where a line stands: "12" in the log, "pending 3" in its pending file; " broken" after it
-// when its chain value does not follow.
-QString logLineText(const LogLine& line) {
+// Where a line stands, as the certificate names it: "14" in the log, "pending 3" in its
+// pending file.
+QString placeOf(const LogLine& line) {
     return (line.pending ? QStringLiteral("pending %1") : QStringLiteral("%1"))
-               .arg(line.firstFileLine) +
-           (line.chained ? QString() : QStringLiteral(" broken"));
+        .arg(line.firstFileLine);
 }
 
-// The cells of a calibrated row, read from its line of the log.
-QStringList rowCells(const Certificate& certificate, const CertificateRow& row) {
-    QStringList cells;
-    for (const Column& column : kTableColumns)
-        cells << (column.logColumn == nullptr
-                      ? logLineText(*row.accept)
-                      : logCell(certificate.columns, *row.accept, QLatin1String(column.logColumn)));
-    return cells;
-}
-
-QFont fontOf(double points, bool bold = false) {
-    QFont font;
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
-// Paints on the PDF; every text is drawn as plain text, never as markup.
-class Page {
+// Reads the cells of the log's lines by their column titles.
+class Cells {
   public:
-    explicit Page(QPainter& painter, double resolution)
-        : m_painter(painter), m_resolution(resolution) {
-        m_wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    explicit Cells(const CalibrationLogReading& log) : m_log(log) {}
+    QString operator()(const LogLine& line, const char* column) const {
+        return m_log.cell(line, QLatin1String(column));
     }
-
-    double mm(double millimetres) const { return millimetres * m_resolution / 25.4; }
-
-    // The height `text` takes when wrapped to `width`.
-    double heightOf(const QString& text, const QFont& font, double width) {
-        m_painter.setFont(font);
-        const QRectF bounds = m_painter.boundingRect(QRectF(0, 0, width, 1e9), text, m_wrap);
-        return std::max(bounds.height(), QFontMetricsF(font, m_painter.device()).height());
+    QStringList identity(const LogLine& line) const {
+        return {(*this)(line, "display_micro_date"), (*this)(line, "display_micro_info"),
+                (*this)(line, "terminal_micro_date")};
     }
-
-    // Draws `text` wrapped into the box at (x, y) of width `width`; the height it took.
-    double text(double x, double y, double width, const QString& text, const QFont& font,
-                const QColor& colour = Qt::black, Qt::Alignment alignment = Qt::AlignLeft) {
-        const double height = heightOf(text, font, width);
-        m_painter.setPen(colour);
-        QTextOption option = m_wrap;
-        option.setAlignment(alignment);
-        m_painter.drawText(QRectF(x, y, width, height), text, option);
-        return height;
-    }
-
-    void box(const QRectF& rect, const QColor& fill = QColor()) {
-        m_painter.setPen(QPen(kGridColour, mm(0.15)));
-        m_painter.setBrush(fill.isValid() ? QBrush(fill) : QBrush(Qt::NoBrush));
-        m_painter.drawRect(rect);
-    }
+    QString record(const LogLine& line) const { return (*this)(line, "record"); }
 
   private:
-    QPainter& m_painter;
-    double m_resolution;
-    QTextOption m_wrap;
+    const CalibrationLogReading& m_log;
 };
 
-struct TableGeometry {
-    std::vector<double> x; // left edge of each column, and the table's right edge last
-    double headHeight = 0; // the column titles' row
-    std::vector<double> rowHeight;
+// A channel's tests and Accepts in the order of the log.
+struct ChannelEvents {
+    std::vector<CertificateTest> tests;
+    std::vector<const LogLine*> accepts;
 };
+
+// The key a test's lines share: channel, phase and the time it started.
+QString testKey(const Cells& cell, const LogLine& line) {
+    return cell(line, "channel") + QLatin1Char('|') + cell(line, "phase") + QLatin1Char('|') +
+           cell(line, "test_started");
+}
+
+void addLineTo(CertificateTest& test, const LogLine& line) {
+    if (test.firstFileLine == 0) {
+        test.firstFileLine = line.firstFileLine;
+        test.pending = line.pending;
+    }
+    test.lastFileLine = line.lastFileLine;
+    test.chained = test.chained && line.chained;
+}
+
+// The file line a test or an Accept begins on, in the order of the log: the pending file's
+// lines after the log's.
+std::pair<bool, int> orderOf(const CertificateTest& test) {
+    return {test.pending, test.firstFileLine};
+}
+std::pair<bool, int> orderOf(const LogLine& line) {
+    return {line.pending, line.firstFileLine};
+}
+
+QString testPlace(const CertificateTest& test) {
+    return (test.pending ? QStringLiteral("pending %1") : QStringLiteral("%1"))
+        .arg(test.firstFileLine);
+}
+
+const QString kAsFound = QStringLiteral("as-found");
+const QString kAsLeft = QStringLiteral("as-left");
+
+// Picks what the certificate shows of one channel; the rest are earlier attempts.
+CertificateRow rowOf(const QString& channel, const ChannelEvents& events) {
+    CertificateRow row;
+    row.channel = channel;
+    const LogLine* accept = events.accepts.empty() ? nullptr : events.accepts.back();
+    const auto before = [&](const CertificateTest& test) {
+        return accept == nullptr || orderOf(test) < orderOf(*accept);
+    };
+    const auto after = [&](const CertificateTest& test) {
+        return accept == nullptr || orderOf(*accept) < orderOf(test);
+    };
+    const CertificateTest* asFound = nullptr;
+    const CertificateTest* asLeft = nullptr;
+    for (const CertificateTest& test : events.tests) {
+        if (test.phase == kAsFound && before(test))
+            asFound = &test;
+        else if (test.phase == kAsLeft && after(test))
+            asLeft = &test;
+    }
+    if (asFound != nullptr)
+        row.asFound = *asFound;
+    if (accept != nullptr)
+        row.accept = *accept;
+    if (asLeft != nullptr)
+        row.asLeft = *asLeft;
+    // Every other test or Accept of the channel, in the order of the log.
+    std::vector<std::pair<std::pair<bool, int>, QString>> others;
+    for (const CertificateTest& test : events.tests)
+        if (&test != asFound && &test != asLeft)
+            others.push_back({orderOf(test), testPlace(test)});
+    for (const LogLine* line : events.accepts)
+        if (line != accept)
+            others.push_back({orderOf(*line), placeOf(*line)});
+    std::sort(others.begin(), others.end());
+    for (const auto& other : others)
+        row.earlierAttempts << other.second;
+    return row;
+}
+
+// A text fit for a certificate number: letters, digits, '.' and '-' stand, anything else
+// becomes '_' (runs of it one).
+QString numberPart(const QString& text) {
+    QString part = text.trimmed();
+    part.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.\\-]+")), QStringLiteral("_"));
+    return part;
+}
 
 } // namespace
+
+std::optional<double> CertificateTest::largestUncertaintyPercent() const {
+    std::optional<double> largest;
+    for (const CertificatePoint& point : points) {
+        bool ok = false;
+        const double u = point.uncertaintyPercent.toDouble(&ok);
+        if (ok && (!largest || u > *largest))
+            largest = u;
+    }
+    return largest;
+}
+
+std::optional<double> CertificateTest::testUncertaintyRatio() const {
+    bool ok = false;
+    const double tolerance = tolerancePercent.toDouble(&ok);
+    const std::optional<double> u = largestUncertaintyPercent();
+    if (!ok || !u || *u <= 0)
+        return std::nullopt;
+    return tolerance / *u;
+}
+
+bool CertificateRow::chained() const {
+    return (!asFound || asFound->chained) && (!accept || accept->chained) &&
+           (!asLeft || asLeft->chained);
+}
+
+QString CertificateRow::status() const {
+    if (!calibrated())
+        return QStringLiteral("not calibrated");
+    if (asLeft)
+        return asLeft->verdict;
+    if (accept)
+        return QStringLiteral("adjusted, not verified");
+    return asFound->verdict == QLatin1String("not applicable")
+               ? QStringLiteral("not calibrated: as-found not applicable, not adjusted")
+               : asFound->verdict + QStringLiteral(" as found, not adjusted");
+}
+
+QString Certificate::number(const QDate& issued) const {
+    const QString item =
+        controllerTag.isEmpty()
+            ? numberPart(QStringList{displayMicroDate, displayMicroInfo, terminalMicroDate}.join(
+                  QLatin1Char('_')))
+            : numberPart(controllerTag);
+    return QStringLiteral("%1-%2-%3")
+        .arg(item, issued.toString(QStringLiteral("yyyyMMdd")),
+             QString::fromLatin1(lastChain.left(8)));
+}
+
+QString Certificate::controllerText() const {
+    const QString identity =
+        QStringLiteral("%1 / %2 / %3").arg(displayMicroDate, displayMicroInfo, terminalMicroDate);
+    return controllerTag.isEmpty()
+               ? identity
+               : QStringLiteral("%1 (identity %2)").arg(controllerTag, identity);
+}
 
 QString brokenLinesText(const std::vector<int>& fileLines) {
     QStringList numbers;
@@ -170,290 +212,195 @@ std::optional<Certificate> certificateFromLog(const CalibrationLogReading& log,
         error = log.error;
         return std::nullopt;
     }
-    const auto cell = [&log](const LogLine& line, const char* column) {
-        return log.cell(line, QLatin1String(column));
-    };
-    const auto identity = [&cell](const LogLine& line) {
-        return QStringList{cell(line, "display_micro_date"), cell(line, "display_micro_info"),
-                           cell(line, "terminal_micro_date")};
-    };
-    // Only Accepts with every column name a controller and a channel. A line written while
-    // the controller's identity was unconfirmed names no controller, so it is on no
-    // certificate.
+    const Cells cell(log);
+    const QString acceptName = logRecordName(LogRecord::Accept);
+    const QString pointName = logRecordName(LogRecord::Point);
+    const QString verdictName = logRecordName(LogRecord::Verdict);
+    const QString certificateName = logRecordName(LogRecord::Certificate);
+    const QString jobName = logRecordName(LogRecord::Job);
     const QStringList unconfirmed{kIdentityUnconfirmed, kIdentityUnconfirmed, kIdentityUnconfirmed};
-    const QString accept = logRecordName(LogRecord::Accept);
-    std::vector<const LogLine*> complete;
+
+    // Lines with every column that name a controller. A line written while the controller's
+    // identity was unconfirmed names none, so it is on no certificate.
+    const auto namesController = [&](const LogLine& line) {
+        const QStringList identity = cell.identity(line);
+        return line.cells.size() == log.columns.size() && identity != unconfirmed &&
+               !identity.join(QString()).isEmpty();
+    };
+    const auto calibrationLine = [&](const LogLine& line) {
+        const QString record = cell.record(line);
+        return record == acceptName || record == pointName || record == verdictName;
+    };
+    std::vector<const LogLine*> named;
     for (const LogLine& line : log.lines)
-        if (line.cells.size() == log.columns.size() && identity(line) != unconfirmed &&
-            cell(line, "record") == accept)
-            complete.push_back(&line);
-    if (complete.empty()) {
+        if (namesController(line))
+            named.push_back(&line);
+    const auto lastCalibration = std::find_if(
+        named.rbegin(), named.rend(), [&](const LogLine* l) { return calibrationLine(*l); });
+    if (lastCalibration == named.rend()) {
         error = QStringLiteral("%1 holds no calibration yet").arg(logPath);
         return std::nullopt;
     }
 
-    // The controller of the last line, and the lines at the end of the log that name it. The
-    // identity block names the controller's firmware, which two controllers may share, so an
-    // earlier stretch of the log for the same identity is not taken as the same controller:
-    // a certificate names no Accept of another controller.
-    const QStringList controller = identity(*complete.back());
-    auto first = complete.end();
-    while (first != complete.begin() && identity(**std::prev(first)) == controller)
+    // The controller of the last calibration line, and the lines at the end of the log that
+    // name it. The identity block names the controller's firmware, which two controllers may
+    // share, so an earlier stretch of the log for the same identity is not taken as the same
+    // controller: a certificate names no line of another controller.
+    const QStringList controller = cell.identity(**lastCalibration);
+    auto first = named.end();
+    while (first != named.begin() && cell.identity(**std::prev(first)) == controller)
         --first;
-    const std::vector<const LogLine*> used(first, complete.end());
+    const std::vector<const LogLine*> used(first, named.end());
 
     Certificate certificate;
     certificate.displayMicroDate = controller[0];
     certificate.displayMicroInfo = controller[1];
     certificate.terminalMicroDate = controller[2];
     certificate.logPath = logPath;
-    if (!log.pendingPath.isEmpty())
-        certificate.pendingPath = QDir::toNativeSeparators(log.pendingPath);
-    for (const LogLine* line : used) {
-        int& first = line->pending ? certificate.firstPendingLine : certificate.firstFileLine;
-        (line->pending ? certificate.lastPendingLine : certificate.lastFileLine) =
-            line->lastFileLine;
-        if (first == 0)
-            first = line->firstFileLine;
-    }
-    certificate.firstDate = cell(*used.front(), "date_time").left(10);
-    certificate.lastDate = cell(*used.back(), "date_time").left(10);
+    certificate.columns = log.columns;
+    certificate.pendingPath = log.pendingPath;
     certificate.brokenFileLines = log.brokenFileLines();
     certificate.brokenPendingLines = log.brokenPendingLines();
+    certificate.coveredLines = int(log.lines.size());
     if (!log.lines.empty() && !log.lines.back().cells.isEmpty())
         certificate.lastChain = log.lines.back().cells.back().toLatin1();
 
-    // Each channel's latest Accept: the last line naming it.
-    std::map<QString, const LogLine*> latest;
+    // The whole log in order: the job settings as its job records leave them (each test takes
+    // the reference as it stood when the test began), and the lines dated before the line
+    // before them.
+    std::map<const LogLine*, ReferenceInstrument> referenceAt;
+    QDateTime previousTime;
+    QString previousText;
+    for (const LogLine& line : log.lines) {
+        if (cell.record(line) == jobName)
+            applyJobSetting(certificate.settings, cell(line, "setting"), cell(line, "value_after"));
+        referenceAt[&line] = certificate.settings.reference;
+        const QString text = cell(line, "date_time");
+        const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+        if (time.isValid() && previousTime.isValid() && time < previousTime)
+            certificate.timeOrderBreaks.push_back(
+                {line.pending
+                     ? QStringLiteral("line %1 of the pending file").arg(line.firstFileLine)
+                     : QStringLiteral("line %1").arg(line.firstFileLine),
+                 text, previousText});
+        if (time.isValid()) {
+            previousTime = time;
+            previousText = text;
+        }
+    }
+
+    std::map<QString, ChannelEvents> channels;
+    std::map<QString, size_t> testIndex; // test key -> index in its channel's tests
     for (const LogLine* line : used) {
+        int& firstLine = line->pending ? certificate.firstPendingLine : certificate.firstFileLine;
+        (line->pending ? certificate.lastPendingLine : certificate.lastFileLine) =
+            line->lastFileLine;
+        if (firstLine == 0)
+            firstLine = line->firstFileLine;
+        const QString record = cell.record(*line);
+        if (!cell(*line, "controller_tag").isEmpty())
+            certificate.controllerTag = cell(*line, "controller_tag");
+        if (record == certificateName) {
+            certificate.replaces = cell(*line, "certificate_number");
+            continue;
+        }
+        if (!calibrationLine(*line))
+            continue;
         addOnce(certificate.ports, cell(*line, "port"));
         addOnce(certificate.devices, cell(*line, "device"));
         addOnce(certificate.technicians, cell(*line, "user"));
-        latest[cell(*line, "channel")] = line;
+        const QString date = cell(*line, "date_time").left(10);
+        if (certificate.firstDate.isEmpty())
+            certificate.firstDate = date;
+        certificate.lastDate = date;
+        const QString channel = cell(*line, "channel");
+        ChannelEvents& events = channels[channel];
+        if (record == acceptName) {
+            events.accepts.push_back(line);
+            continue;
+        }
+        const QString key = testKey(cell, *line);
+        auto found = testIndex.find(key);
+        if (found == testIndex.end()) {
+            CertificateTest test;
+            test.phase = cell(*line, "phase");
+            test.started = cell(*line, "test_started");
+            test.mode = cell(*line, "mode");
+            test.tolerancePercent = cell(*line, "tolerance_percent");
+            test.reason = cell(*line, "reason");
+            test.technician = cell(*line, "user");
+            test.verdict = phaseVerdictName(PhaseVerdict::Incomplete);
+            test.reference = referenceAt[line];
+            test.reference.serial = cell(*line, "reference_serial");
+            test.reference.certificate = cell(*line, "reference_certificate");
+            test.referenceUncertainty = cell(*line, "reference_uncertainty");
+            events.tests.push_back(test);
+            found = testIndex.emplace(key, events.tests.size() - 1).first;
+        }
+        CertificateTest& test = events.tests[found->second];
+        addLineTo(test, *line);
+        if (record == verdictName) {
+            test.verdict = cell(*line, "verdict");
+            test.decisionRule = cell(*line, "decision_rule");
+            if (!cell(*line, "reason").isEmpty())
+                test.reason = cell(*line, "reason");
+            continue;
+        }
+        CertificatePoint point;
+        point.percent = cell(*line, "point");
+        point.nominal = cell(*line, "nominal");
+        point.applied = cell(*line, "applied");
+        point.expected = cell(*line, "expected");
+        point.reading = cell(*line, "reading");
+        point.error = cell(*line, "error");
+        point.errorPercent = cell(*line, "error_percent");
+        point.uncertainty = cell(*line, "uncertainty");
+        point.uncertaintyPercent = cell(*line, "uncertainty_percent");
+        point.verdict = cell(*line, "verdict");
+        point.descending = !test.points.empty() &&
+                           point.percent.toDouble() < test.points.back().percent.toDouble();
+        test.points.push_back(point);
     }
-    certificate.columns = log.columns;
+    // A test's lines may be split by another channel's; the order of its points is the log's.
+    for (auto& [channel, events] : channels)
+        std::stable_sort(events.tests.begin(), events.tests.end(),
+                         [](const CertificateTest& a, const CertificateTest& b) {
+                             return orderOf(a) < orderOf(b);
+                         });
+
     for (const ChannelInfo& channel : channelTable()) {
-        CertificateRow row;
-        row.channel = channel.listText.toString();
-        if (const auto found = latest.find(row.channel); found != latest.end())
-            row.accept = *found->second;
+        const QString name = channel.listText.toString();
+        const auto found = channels.find(name);
+        CertificateRow row =
+            found == channels.end() ? CertificateRow{} : rowOf(name, found->second);
+        row.channel = name;
+        // The sensor type and unit as the channel's last line names them.
+        for (auto line = used.rbegin(); line != used.rend(); ++line)
+            if (cell(**line, "channel") == name && calibrationLine(**line)) {
+                row.sensorType = cell(**line, "sensor_type");
+                row.unit = cell(**line, "unit");
+                break;
+            }
         certificate.rows.push_back(row);
     }
     return certificate;
 }
 
-bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
-                         const QString& tool, QString& error) {
-    // Written under another name and renamed when whole: never half a certificate.
-    QSaveFile file(pdfPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("cannot write %1: %2").arg(pdfPath, file.errorString());
-        return false;
-    }
-    const QString controllerText =
-        QStringLiteral("%1 / %2 / %3")
-            .arg(certificate.displayMicroDate, certificate.displayMicroInfo,
-                 certificate.terminalMicroDate);
-    QPdfWriter writer(&file);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
-                                     QPageLayout::Millimeter));
-    writer.setResolution(600);
-    writer.setTitle(QStringLiteral("Calibration certificate, controller ") + controllerText);
-    writer.setCreator(tool);
-
-    QPainter painter;
-    if (!painter.begin(&writer)) {
-        error = QStringLiteral("cannot write %1: the PDF could not be started").arg(pdfPath);
-        return false;
-    }
-    Page page(painter, writer.resolution());
-    const double width = writer.width();
-    const double height = writer.height();
-    const double pad = page.mm(kCellPaddingMm);
-    const QFont body = fontOf(kBodyPoints);
-    const QFont bodyBold = fontOf(kBodyPoints, true);
-    const QFont label = fontOf(8.5, true);
-    const QFont value = fontOf(8.5);
-    const QFont title = fontOf(17, true);
-    const bool intact =
-        certificate.brokenFileLines.empty() && certificate.brokenPendingLines.empty();
-    const QString broken =
-        brokenPlacesText(certificate.brokenFileLines, certificate.brokenPendingLines);
-    QStringList sources;
-    if (certificate.firstFileLine > 0)
-        sources << QStringLiteral("%1 of %2")
-                       .arg(fileLinesText(certificate.firstFileLine, certificate.lastFileLine),
-                            certificate.logPath);
-    // Accepts the log could not take when they were made: part of the record, marked apart.
-    if (certificate.firstPendingLine > 0)
-        sources << QStringLiteral("%1 of %2 (pending: kept there while the log could not be "
-                                  "written; Log line \"pending n\")")
-                       .arg(
-                           fileLinesText(certificate.firstPendingLine, certificate.lastPendingLine),
-                           certificate.pendingPath);
-    const QString madeFrom = QStringLiteral("Made from ") + sources.join(QStringLiteral(" and "));
-    const QString chainText =
-        intact ? QStringLiteral("Chain intact: every line of the log%1 follows from the one "
-                                "before it (last chain value %2).")
-                     .arg(certificate.pendingPath.isEmpty()
-                              ? QString()
-                              : QStringLiteral(" and of its pending file"),
-                          QString::fromLatin1(certificate.lastChain.left(16)))
-               : QStringLiteral("CHAIN BROKEN at %1: changed since it was written or "
-                                "unreadable. Rows from such a line are marked.")
-                     .arg(broken);
-    const QString chainShort = intact ? QStringLiteral("Chain intact.")
-                                      : QStringLiteral("Chain BROKEN at %1.")
-                                            .arg(certificate.brokenPendingLines.empty()
-                                                     ? brokenLinesText(certificate.brokenFileLines)
-                                                     : broken);
-
-    // The table's columns, spread over the page's width by their weights.
-    TableGeometry table;
-    double weights = 0;
-    for (const Column& column : kTableColumns)
-        weights += column.weight;
-    table.x.push_back(0);
-    for (const Column& column : kTableColumns)
-        table.x.push_back(table.x.back() + width * column.weight / weights);
-    const auto cellWidth = [&](int column) {
-        return table.x[size_t(column) + 1] - table.x[size_t(column)] - 2 * pad;
-    };
-    for (int c = 0; c < kTableColumnCount; ++c)
-        table.headHeight =
-            std::max(table.headHeight,
-                     page.heightOf(QLatin1String(kTableColumns[c].title), bodyBold, cellWidth(c)));
-    table.headHeight += 2 * pad;
-    const double restWidth = width - table.x[1] - 2 * pad;
-    for (const CertificateRow& row : certificate.rows) {
-        double rowHeight = 0;
-        if (row.calibrated()) {
-            const QStringList cells = rowCells(certificate, row);
-            for (int c = 0; c < kTableColumnCount; ++c)
-                rowHeight = std::max(rowHeight, page.heightOf(cells[c], body, cellWidth(c)));
-        } else {
-            rowHeight = page.heightOf(QStringLiteral("not calibrated"), body, restWidth);
-        }
-        table.rowHeight.push_back(rowHeight + 2 * pad);
-    }
-
-    // The head of the first page: what, for which controller, by whom, when, from what.
-    const auto joined = [](const QStringList& list) {
-        return list.isEmpty() ? QStringLiteral("(none named)") : list.join(QStringLiteral(", "));
-    };
-    const std::pair<QString, QString> facts[] = {
-        {QStringLiteral("Controller, display board date"), certificate.displayMicroDate},
-        {QStringLiteral("Controller, display board info"), certificate.displayMicroInfo},
-        {QStringLiteral("Controller, terminal board date"), certificate.terminalMicroDate},
-        {QStringLiteral("Port"), joined(certificate.ports)},
-        {QStringLiteral("Device"), joined(certificate.devices)},
-        {QStringLiteral("Technician(s)"), joined(certificate.technicians)},
-        {QStringLiteral("First Accept"), certificate.firstDate},
-        {QStringLiteral("Last Accept"), certificate.lastDate},
-        {QStringLiteral("Calibration log"), madeFrom},
-    };
-    const double labelWidth = page.mm(60);
-    const auto drawHead = [&](bool measureOnly) {
-        double y = 0;
-        const auto put = [&](double x, double w, const QString& text, const QFont& font,
-                             const QColor& colour) {
-            return measureOnly ? page.heightOf(text, font, w)
-                               : page.text(x, y, w, text, font, colour);
-        };
-        y += put(0, width, QStringLiteral("Calibration Certificate"), title, Qt::black);
-        y += put(0, width,
-                 QStringLiteral("%1 - issued %2")
-                     .arg(tool, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))),
-                 value, kQuietColour);
-        y += page.mm(3);
-        for (const auto& [name, text] : facts) {
-            const double h = std::max(put(0, labelWidth, name, label, Qt::black),
-                                      put(labelWidth, width - labelWidth, text, value, Qt::black));
-            y += h + page.mm(0.6);
-        }
-        y += page.mm(1.5);
-        y += put(0, width, chainText, label, intact ? Qt::black : kBreakColour);
-        return y + page.mm(3);
-    };
-    const auto drawContinuedHead = [&](bool measureOnly) {
-        const QString text = QStringLiteral("Calibration Certificate, controller %1 (continued)")
-                                 .arg(controllerText);
-        return (measureOnly ? page.heightOf(text, label, width)
-                            : page.text(0, 0, width, text, label, Qt::black)) +
-               page.mm(2);
-    };
-
-    // Rows to pages: as many as fit below the head and above the footer, the titles again on
-    // every page.
-    const double bottom = height - page.mm(kFooterMm);
-    std::vector<std::pair<size_t, size_t>> pages;
-    {
-        size_t start = 0;
-        double y = drawHead(true) + table.headHeight;
-        for (size_t r = 0; r < table.rowHeight.size(); ++r) {
-            if (y + table.rowHeight[r] > bottom && r > start) {
-                pages.emplace_back(start, r);
-                start = r;
-                y = drawContinuedHead(true) + table.headHeight;
-            }
-            y += table.rowHeight[r];
-        }
-        pages.emplace_back(start, table.rowHeight.size());
-    }
-
-    for (size_t p = 0; p < pages.size(); ++p) {
-        if (p > 0)
-            writer.newPage();
-        double y = p == 0 ? drawHead(false) : drawContinuedHead(false);
-        for (int c = 0; c < kTableColumnCount; ++c) {
-            const QRectF cellBox(table.x[size_t(c)], y, table.x[size_t(c) + 1] - table.x[size_t(c)],
-                                 table.headHeight);
-            page.box(cellBox, kHeadShade);
-            page.text(cellBox.x() + pad, y + pad, cellWidth(c),
-                      QLatin1String(kTableColumns[c].title), bodyBold);
-        }
-        y += table.headHeight;
-        for (size_t r = pages[p].first; r < pages[p].second; ++r) {
-            const CertificateRow& row = certificate.rows[r];
-            const double rowHeight = table.rowHeight[r];
-            const QColor colour = row.chained() ? QColor(Qt::black) : kBreakColour;
-            if (row.calibrated()) {
-                const QStringList cells = rowCells(certificate, row);
-                for (int c = 0; c < kTableColumnCount; ++c) {
-                    page.box(QRectF(table.x[size_t(c)], y,
-                                    table.x[size_t(c) + 1] - table.x[size_t(c)], rowHeight));
-                    page.text(table.x[size_t(c)] + pad, y + pad, cellWidth(c), cells[c],
-                              c == 0 ? bodyBold : body, colour);
-                }
-            } else {
-                page.box(QRectF(0, y, table.x[1], rowHeight));
-                page.text(pad, y + pad, cellWidth(0), row.channel, bodyBold);
-                page.box(QRectF(table.x[1], y, width - table.x[1], rowHeight));
-                page.text(table.x[1] + pad, y + pad, restWidth, QStringLiteral("not calibrated"),
-                          body, kQuietColour);
-            }
-            y += rowHeight;
-        }
-
-        // The footer: the page, the log lines, the chain.
-        const QString pageText = QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages.size());
-        const double footerTop = bottom + page.mm(2);
-        const double pageWidth = page.mm(28);
-        page.text(0, footerTop, width - pageWidth, madeFrom + QStringLiteral(". ") + chainShort,
-                  body, intact ? kQuietColour : kBreakColour);
-        page.text(width - pageWidth, footerTop, pageWidth, pageText, body, kQuietColour,
-                  Qt::AlignRight);
-    }
-    if (!painter.end()) {
-        error = QStringLiteral("cannot write %1: the PDF could not be finished").arg(pdfPath);
-        return false;
-    }
-    if (!file.commit()) {
-        error = QStringLiteral("cannot write %1: %2").arg(pdfPath, file.errorString());
-        return false;
-    }
-    return true;
+CalibrationLogEntry certificateIssueEntry(const Certificate& certificate, const QDate& issued,
+                                          const QString& user) {
+    CalibrationLogEntry entry;
+    entry.record = LogRecord::Certificate;
+    entry.time = QDateTime::currentDateTime();
+    entry.user = user;
+    entry.displayMicroDate = certificate.displayMicroDate;
+    entry.displayMicroInfo = certificate.displayMicroInfo;
+    entry.terminalMicroDate = certificate.terminalMicroDate;
+    entry.controllerTag = certificate.controllerTag;
+    entry.certificateNumber = certificate.number(issued);
+    entry.coveredLines = QString::number(certificate.coveredLines);
+    entry.coveredChain = QString::fromLatin1(certificate.lastChain);
+    entry.replaces = certificate.replaces;
+    return entry;
 }
 
 } // namespace records

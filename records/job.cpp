@@ -495,6 +495,38 @@ std::vector<JobChange> jobChanges(const JobSettings& before, const JobSettings& 
     return changes;
 }
 
+bool applyJobSetting(JobSettings& settings, const QString& key, const QString& value) {
+    const qsizetype slash = key.indexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return false;
+    const QString section = key.left(slash);
+    const QString name = key.mid(slash + 1);
+    if (section == kJobSection) {
+        for (const JobField& field : kJobFields)
+            if (name == QLatin1String(field.key)) {
+                settings.job.*field.member = value;
+                return true;
+            }
+        return false;
+    }
+    if (section == kReferenceSection) {
+        for (const ReferenceField& field : kReferenceFields)
+            if (name == QLatin1String(field.key)) {
+                settings.reference.*field.member = value;
+                return true;
+            }
+        return false;
+    }
+    if (section != kControllersSection || name.isEmpty())
+        return false;
+    const QString identity = QString::fromUtf8(QByteArray::fromPercentEncoding(name.toLatin1()));
+    if (value.isEmpty())
+        settings.controllerTags.erase(identity);
+    else
+        settings.controllerTags[identity] = value;
+    return true;
+}
+
 QString controllerSettingKey(const QString& identityKey) {
     return QString::fromLatin1(identityKey.toUtf8().toPercentEncoding(QByteArray(), "~"));
 }

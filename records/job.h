@@ -71,6 +71,10 @@ struct JobChange {
 // in the order of their keys. A tag that is empty counts as none.
 std::vector<JobChange> jobChanges(const JobSettings& before, const JobSettings& after);
 
+// Puts one setting, named by its key as a JobChange names it, into `settings`: how the log's
+// job records are replayed. False for a key that names no setting (then nothing changes).
+bool applyJobSetting(JobSettings& settings, const QString& key, const QString& value);
+
 // The key an identity has in the [controllers] section (percent-encoded, see above).
 QString controllerSettingKey(const QString& identityKey);
 

@@ -415,6 +415,10 @@ class frmCalibrateSensor : public QDialog {
     bool m_jobRead = false;
     // Adds a line for each changed job setting to the log.
     void RecordJobChanges(const std::vector<records::JobChange>& changes);
+    // Before a test: adds a line for each job or reference setting, and this controller's tag,
+    // that the log does not tell yet (a settings file handed over, or edited outside the tool),
+    // so that the log says what every test was made with.
+    void RecordJobSettingsInForce();
     // The reference a test may use, or nothing after a box that says why not.
     std::optional<TestReference> ReferenceForTest();
 };

@@ -3,7 +3,9 @@
 #include "workbench/frm_calibrate_sensor.h"
 
 #include "platform/widgets/message_box.h"
+#include "records/calibration_log_reader.h"
 #include "records/channel_table.h"
+#include "records/job_in_log.h"
 #include "records/report_file.h"
 #include "shell/module1.h"
 #include "workbench/calibration_log_entry.h"
@@ -131,6 +133,7 @@ void frmCalibrateSensor::cmdVerify_Click() {
     const std::optional<TestReference> reference = ReferenceForTest();
     if (!reference)
         return;
+    RecordJobSettingsInForce();
     const AcceptSnapshot shown = TakeAcceptSnapshot();
     const VerifyChannel tested{channel->listText.toString(),
                                shown.sensorType,
@@ -157,6 +160,12 @@ void frmCalibrateSensor::RecordJobChanges(const std::vector<records::JobChange>&
         entry.valueAfter = change.after;
         records::appendCalibrationLog(entry, records::LogFailureBox::Shown, &m_logSession);
     }
+}
+
+void frmCalibrateSensor::RecordJobSettingsInForce() {
+    const records::CalibrationLogReading log =
+        records::readCalibrationLogWithPending(records::calibrationLogPath());
+    RecordJobChanges(records::jobSettingsNotInLog(log, m_jobStore.settings(), identityKey()));
 }
 
 QString frmCalibrateSensor::CurrentControllerTag() const {

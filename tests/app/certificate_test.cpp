@@ -1,6 +1,8 @@
 // The calibration certificate as an auditor gets it: the tool run with --certificate and no
 // display, the PDF read back as text with pdftotext (Debian package poppler-utils).
+#include "log_writer.h"
 #include "records/calibration_log.h"
+#include "records/calibration_log_reader.h"
 #include "records/report_file.h"
 
 #include <QFile>
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <tuple>
 
 namespace {
 
@@ -139,11 +142,55 @@ TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) 
     records::setReportDirectoryForTests(QString());
     const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
 
-    const QString text = certificateWith(
-        log, pdf,
-        {"Calibration Certificate", "TQ-8400 Sensor Calibration 1.0", "11/03/00", "V2.1",
-         "10/27/00", "COM2 -> /dev/pts/7", "pat, -lee", "12.5 PSIG", "18.7 PSIG", "74.7\u00b0F",
-         "7.2\u00b0F", "Made from lines 3-5 of", "Chain intact", "Page 1 of 1"});
+    const QString text =
+        certificateWith(log, pdf,
+                        {"Calibration Certificate",
+                         "TQ-8400 Sensor Calibration 1.0",
+                         "11/03/00",
+                         "V2.1",
+                         "10/27/00",
+                         "COM2 -> /dev/pts/7",
+                         "pat, -lee",
+                         "12.5 PSIG",
+                         "18.7 PSIG",
+                         "74.7\u00b0F",
+                         "7.2\u00b0F",
+                         "Made from lines 3-5 of",
+                         "Chain intact",
+                         "Page 1 of 2",
+                         "Page 2 of 2",
+                         "1 earlier attempt, log line 3",
+                         "adjusted, not verified",
+                         "The results relate only to the item calibrated.",
+                         "This certificate shall not be reproduced except in full.",
+                         "Reviewed by",
+                         "End of certificate",
+                         "covers the log's first 5 lines"});
+    // Issued: its record is the log's next line, with its number, the lines it covers and the
+    // chain value of the last of them.
+    const auto issueOf = [&log] {
+        const records::CalibrationLogReading read = records::readCalibrationLog(log);
+        EXPECT_GE(read.lines.size(), 2u);
+        const records::LogLine& issue = read.lines.back();
+        EXPECT_EQ(read.cell(issue, QStringLiteral("record")), QStringLiteral("certificate"));
+        return std::make_tuple(read.cell(issue, QStringLiteral("certificate_number")),
+                               read.cell(issue, QStringLiteral("covered_lines")),
+                               read.cell(issue, QStringLiteral("covered_chain")),
+                               read.cell(issue, QStringLiteral("replaces")),
+                               read.lines[read.lines.size() - 2].cells.back());
+    };
+    const auto [number, covered, coveredChain, replaces, chainBefore] = issueOf();
+    EXPECT_TRUE(text.contains(QStringLiteral("Certificate number ") + number))
+        << qPrintable(number);
+    EXPECT_TRUE(number.startsWith(QStringLiteral("11_03_00_V2.1_10_27_00-") +
+                                  QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) +
+                                  QLatin1Char('-') + chainBefore.left(8)))
+        << qPrintable(number);
+    EXPECT_EQ(covered, QStringLiteral("5"));
+    EXPECT_EQ(coveredChain, chainBefore);
+    EXPECT_TRUE(text.contains(coveredChain));
+    EXPECT_TRUE(replaces.isEmpty());
+
     // Neither the other controller nor channel 30's earlier Accept; twelve channels without one.
     for (const char* phrase : {"V1.0", "kim", "OTHER", "OLD-", "BROKEN", "UNSURE", "unconfirmed"})
         EXPECT_FALSE(text.contains(QLatin1String(phrase))) << phrase;
@@ -165,6 +212,12 @@ TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) 
         run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_TRUE(broken.err.contains(QStringLiteral("broken at line 4"))) << qPrintable(broken.err);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    bytes = file.readAll(); // with the record of the certificate's issue
+    file.close();
+    // The re-issue names the certificate it replaces.
+    EXPECT_EQ(std::get<3>(issueOf()), number);
+    EXPECT_EQ(std::get<1>(issueOf()), QStringLiteral("6"));
     const QString brokenText = pdfText(pdf);
     EXPECT_TRUE(brokenText.contains(QStringLiteral("CHAIN BROKEN at line 4")))
         << qPrintable(brokenText);
@@ -227,12 +280,28 @@ TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOf
          "Chain intact: every line of the log and of its pending file follows"});
     EXPECT_FALSE(text.contains(QStringLiteral("OLD-"))); // channel 31's Accept in the log
     EXPECT_EQ(text.count(QStringLiteral("not calibrated")), 11);
+    EXPECT_TRUE(text.contains(QStringLiteral("1 earlier attempt, log line 3")));
+    // Issuing it recorded it: the waiting lines joined the log first, in order, then the
+    // certificate's line, which covers the four.
+    const auto restore = [&](const QByteArray& pendingBytes) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(logBytes), logBytes.size());
+        file.close();
+        writePending(pendingBytes);
+    };
+    EXPECT_FALSE(QFileInfo::exists(pending));
+    const records::CalibrationLogReading joined = records::readCalibrationLog(log);
+    ASSERT_EQ(joined.lines.size(), 5u);
+    EXPECT_TRUE(joined.intact());
+    EXPECT_EQ(joined.cell(joined.lines[3], QStringLiteral("reading_after")),
+              QStringLiteral("2.5 PSIG"));
+    EXPECT_EQ(joined.cell(joined.lines[4], QStringLiteral("covered_lines")), QStringLiteral("4"));
 
     // A pending line changed: the break is named in the pending file.
     QByteArray changed = waiting;
     ASSERT_EQ(changed.count("2.5 PSIG"), 1);
     changed.replace("2.5 PSIG", "9.5 PSIG");
-    writePending(changed);
+    restore(changed);
     const Finished broken =
         run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
     EXPECT_EQ(broken.exitCode, 3);
@@ -244,6 +313,7 @@ TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOf
     EXPECT_TRUE(brokenText.contains(QStringLiteral("pending 3 broken"))) << qPrintable(brokenText);
 
     // Nor is the pending file ever written over.
+    restore(changed);
     EXPECT_EQ(run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pending})
                   .exitCode,
               2);
@@ -253,6 +323,78 @@ TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOf
     QFile pendingFile(pending);
     ASSERT_TRUE(pendingFile.open(QIODevice::ReadOnly));
     EXPECT_EQ(pendingFile.readAll(), changed);
+}
+
+TEST_F(CertificateTest, ShowsTheJobTheReferenceAndEachTestBeforeAndAfterAdjustment) {
+    const QString log = dir.filePath(QStringLiteral("CalLog.csv"));
+    testsupport::LogWriter writer(log);
+    for (const auto& [key, value] : {
+             std::pair{"job/organisation", "Acme Calibration Lab"},
+             {"job/address", "1 Gauge Street"},
+             {"job/site", "Pump house 3"},
+             {"job/customer", "Water Board"},
+             {"job/work_order", "WO-5531"},
+             {"job/procedure", "CP-TQ-01"},
+             {"job/ambient", "23 degC, 45 %RH"},
+             {"reference/description", "Voltage calibrator"},
+             {"reference/serial", "REF-7"},
+             {"reference/certificate", "LAB-2026-118"},
+             {"reference/laboratory", "National Volt Lab"},
+             {"reference/due_date", "2027-03-01"},
+             {"reference/uncertainty_volts", "0.002"},
+         })
+        writer.job(QString::fromUtf8(key), QString::fromUtf8(value));
+    writer.tag = QStringLiteral("PUMP-7");
+    writer.test(QStringLiteral("30"), QStringLiteral("as-found"), {0, -2.5, -5, -7.5, -10},
+                QStringLiteral("fail"));
+    writer.accept(QStringLiteral("30"));
+    writer.test(QStringLiteral("30"), QStringLiteral("as-left"), {0.1, 0, -0.1, 0.2, 0},
+                QStringLiteral("pass"));
+    writer.test(QStringLiteral("31"), QStringLiteral("as-found"), {},
+                QStringLiteral("not applicable"), QStringLiteral("new sensor fitted"));
+    writer.clockBack(3600);
+    writer.accept(QStringLiteral("31"));
+    const QString pdf = dir.filePath(QStringLiteral("job.pdf"));
+
+    const QString text = certificateWith(
+        log, pdf,
+        {"Certificate number PUMP-7-",
+         "Acme Calibration Lab, 1 Gauge Street",
+         "Pump house 3",
+         "Water Board",
+         "WO-5531",
+         "TQ-8400 controller PUMP-7",
+         "display board info V2.1",
+         "23 degC, 45 %RH",
+         "Analog input verification by voltage injection, 5 points, procedure CP-TQ-01",
+         "Voltage calibrator, serial REF-7, certificate LAB-2026-118 issued by National Volt Lab, "
+         "due 2027-03-01, U = 0.002 V (k = 2)",
+         "traceable to the International System of Units",
+         "coverage factor k = 2",
+         "simple acceptance",
+         "\u00b10.5 % of span",
+         "As-found: FAIL",
+         "As-left: PASS",
+         "TUR 10.0 : 1",
+         "100 4.5 4.5 100 90 -10 -10 0.05 fail",
+         "75 3.5 3.5 75 75.2 0.2 0.2 0.05 pass",
+         "Adjustment",
+         "converter counts 0409 and 3686",
+         "As-found: not applicable (initial calibration). Reason: new sensor fitted",
+         "adjusted, not verified",
+         "TIME ORDER",
+         "is dated",
+         "End of certificate"});
+    EXPECT_FALSE(text.contains(QStringLiteral("recommended"), Qt::CaseInsensitive));
+    // The number on every page, with the page's place.
+    const qsizetype pages = text.count(QStringLiteral("Page "));
+    EXPECT_GE(pages, 2);
+    EXPECT_EQ(text.count(QRegularExpression(QStringLiteral("Calibration Certificate PUMP-7-\\d{8}-"
+                                                           "[0-9a-f]{8} Page \\d of \\d"))),
+              pages);
+    // "End of certificate" after the last line of content.
+    EXPECT_GT(text.lastIndexOf(QStringLiteral("End of certificate")),
+              text.lastIndexOf(QStringLiteral("Reviewed by")));
 }
 
 } // namespace

@@ -109,7 +109,7 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
     const QString session = QStringLiteral("accept,\"O\"\"Neil, Pat\",4,") + device +
                             QStringLiteral(",5/19/00,DB 1.2,05/02/00,,");
     // An Accept leaves the columns of the other records empty.
-    const QString noTestOrJob = QString(23, QLatin1Char(','));
+    const QString noTestOrJob = QString(27, QLatin1Char(','));
     const qint64 startedAt = QDateTime::currentSecsSinceEpoch();
 
     // Channel 30 with the line gone: every write fails, and the report file is made.
@@ -167,7 +167,8 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
                          "applied,expected,reading,readings,error,error_percent,uncertainty,"
                          "uncertainty_percent,tolerance_percent,decision_rule,verdict,reason,"
                          "reference_serial,reference_certificate,reference_uncertainty,"
-                         "setting,value_before,value_after,chain"));
+                         "setting,value_before,value_after,certificate_number,covered_lines,"
+                         "covered_chain,replaces,chain"));
 
     // The readings as the window showed them; the replies as they came, escaped.
     const QString expected[] = {

@@ -191,7 +191,9 @@ TEST_F(VerifyFlow, WrongRangeFailsAsFoundThenAcceptThenAsLeftPassesAllInOneChain
     EXPECT_EQ(asLeft, records::PhaseVerdict::Pass);
     EXPECT_TRUE(boxes.shown.empty()) << qPrintable(boxes.shown.front().text);
 
-    // One chain: the tag, five points, the verdict, the Accept, five points, the verdict.
+    // One chain: the tag; the settings file's job and reference, which the log did not tell
+    // yet, before the first test and not again; five points, the verdict, the Accept, five
+    // points, the verdict.
     const records::CalibrationLogReading log =
         records::readCalibrationLog(QDir(reportDir.path()).filePath(QStringLiteral("CalLog.csv")));
     ASSERT_TRUE(log.error.isEmpty()) << qPrintable(log.error);
@@ -202,6 +204,13 @@ TEST_F(VerifyFlow, WrongRangeFailsAsFoundThenAcceptThenAsLeftPassesAllInOneChain
                      log.cell(line, QStringLiteral("phase")) + QLatin1Char(' ') +
                      log.cell(line, QStringLiteral("verdict"));
     const QStringList expected{"job  ",
+                               "job  ",
+                               "job  ",
+                               "job  ",
+                               "job  ",
+                               "job  ",
+                               "job  ",
+                               "job  ",
                                "point as-found pass",
                                "point as-found fail",
                                "point as-found fail",
@@ -218,7 +227,16 @@ TEST_F(VerifyFlow, WrongRangeFailsAsFoundThenAcceptThenAsLeftPassesAllInOneChain
     EXPECT_EQ(kinds, expected);
     ASSERT_EQ(log.lines.size(), size_t(expected.size()));
     EXPECT_EQ(log.cell(log.lines[0], QStringLiteral("value_after")), QStringLiteral("PUMP-7"));
-    EXPECT_EQ(log.cell(log.lines[5], QStringLiteral("error_percent")), QStringLiteral("-10"));
+    QStringList settings;
+    for (size_t i = 1; i < 8; ++i)
+        settings << log.cell(log.lines[i], QStringLiteral("setting")) + QLatin1Char('=') +
+                        log.cell(log.lines[i], QStringLiteral("value_after"));
+    EXPECT_EQ(settings,
+              QStringList({"job/organisation=Test Lab", "reference/description=Voltage calibrator",
+                           "reference/serial=VC-1", "reference/certificate=CERT-42",
+                           "reference/laboratory=National Lab", "reference/due_date=2099-12-31",
+                           "reference/uncertainty_volts=0.0005"}));
+    EXPECT_EQ(log.cell(log.lines[12], QStringLiteral("error_percent")), QStringLiteral("-10"));
     for (const records::LogLine& line : log.lines) {
         EXPECT_EQ(log.cell(line, QStringLiteral("controller_tag")), QStringLiteral("PUMP-7"));
         if (log.cell(line, QStringLiteral("record")) == QStringLiteral("point")) {
@@ -292,8 +310,10 @@ TEST_F(VerifyFlow, TheLineLostMidTestRecordsNoPointAndSaysSo) {
         << qPrintable(boxes.shown.back().text);
     const records::CalibrationLogReading log =
         records::readCalibrationLog(QDir(reportDir.path()).filePath(QStringLiteral("CalLog.csv")));
-    ASSERT_EQ(log.lines.size(), 2u); // the point recorded, and the test left incomplete
-    EXPECT_EQ(log.cell(log.lines[1], QStringLiteral("verdict")), QStringLiteral("incomplete"));
+    // The settings file's job and reference, the point recorded, and the test left incomplete.
+    ASSERT_EQ(log.lines.size(), 9u);
+    EXPECT_EQ(log.cell(log.lines[7], QStringLiteral("record")), QStringLiteral("point"));
+    EXPECT_EQ(log.cell(log.lines[8], QStringLiteral("verdict")), QStringLiteral("incomplete"));
 }
 
 } // namespace
