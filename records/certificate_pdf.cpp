@@ -308,8 +308,13 @@ bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
          certificate.firstDate == certificate.lastDate
              ? certificate.firstDate
              : QStringLiteral("%1 to %2").arg(certificate.firstDate, certificate.lastDate));
-    if (!job.ambient.isEmpty())
-        fact(QStringLiteral("Ambient conditions"), job.ambient);
+    if (!job.ambient.isEmpty()) {
+        // Kept in degrees Celsius; a settings file edited by hand may say more.
+        bool number = false;
+        job.ambient.toDouble(&number);
+        fact(QStringLiteral("Ambient temperature"),
+             number ? job.ambient + QStringLiteral(" \u00b0C") : job.ambient);
+    }
     // The method: the number of points of the tests made.
     qsizetype points = 0;
     QStringList modes;

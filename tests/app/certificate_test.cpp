@@ -335,7 +335,7 @@ TEST_F(CertificateTest, ShowsTheJobTheReferenceAndEachTestBeforeAndAfterAdjustme
              {"job/customer", "Water Board"},
              {"job/work_order", "WO-5531"},
              {"job/procedure", "CP-TQ-01"},
-             {"job/ambient", "23 degC, 45 %RH"},
+             {"job/ambient", "23.5"},
              {"reference/description", "Voltage calibrator"},
              {"reference/serial", "REF-7"},
              {"reference/certificate", "LAB-2026-118"},
@@ -365,7 +365,7 @@ TEST_F(CertificateTest, ShowsTheJobTheReferenceAndEachTestBeforeAndAfterAdjustme
          "WO-5531",
          "TQ-8400 controller PUMP-7",
          "display board info V2.1",
-         "23 degC, 45 %RH",
+         "Ambient temperature 23.5 \u00b0C",
          "Analog input verification by voltage injection, 5 points, procedure CP-TQ-01",
          "Voltage calibrator, serial REF-7, certificate LAB-2026-118 issued by National Volt Lab, "
          "due 2027-03-01, U = 0.002 V (k = 2)",
