@@ -1,9 +1,11 @@
 #include "app/certificate_command.h"
 
+#include "app/certificate_output.h"
 #include "records/calibration_log.h"
 #include "records/calibration_log_reader.h"
 #include "records/certificate.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -64,14 +66,10 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
                       : arguments.pdfPath)
             .absoluteFilePath();
 
-    // The log and its pending file are never written over, not even by a slip of --out.
-    for (const QString& record : {logPath, records::pendingLogPath(logPath)}) {
-        if (pdfPath == record ||
-            (QFileInfo::exists(pdfPath) &&
-             QFileInfo(pdfPath).canonicalFilePath() == QFileInfo(record).canonicalFilePath()))
-            return fail(QStringLiteral("--out names the calibration log itself"),
-                        kCertificateBadArguments);
-    }
+    const QString refused =
+        refusedCertificateOutput(pdfPath, logPath, QCoreApplication::applicationName());
+    if (!refused.isEmpty())
+        return fail(refused, kCertificateOutputRefused);
 
     // The Accepts waiting in the pending file are part of the record.
     const records::CalibrationLogReading log = records::readCalibrationLogWithPending(logPath);

@@ -182,7 +182,7 @@ TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) 
               2);
     EXPECT_EQ(
         run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), log}).exitCode,
-        2);
+        4);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), bytes); // the log is never written over
 }
@@ -246,7 +246,7 @@ TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOf
     // Nor is the pending file ever written over.
     EXPECT_EQ(run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pending})
                   .exitCode,
-              2);
+              4);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), logBytes);
     file.close();
