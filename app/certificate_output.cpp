@@ -49,21 +49,25 @@ QString refusedCertificateOutput(const QString& pdfPath, const QString& logPath,
     if (samePlace(pdfPath, logPath))
         return QStringLiteral("--out names the calibration log itself");
     if (samePlace(pdfPath, records::pendingLogPath(logPath)))
-        return QStringLiteral("--out names the calibration log's pending file %1").arg(shown);
+        return QStringLiteral("will not write the certificate over the calibration log's "
+                              "pending file %1")
+            .arg(shown);
     const QString besideLog =
         QFileInfo(logPath).dir().filePath(QString::fromLatin1(records::kReportFileName));
     if (samePlace(pdfPath, records::reportFilePath()) || samePlace(pdfPath, besideLog))
-        return QStringLiteral("--out names the report file %1").arg(shown);
+        return QStringLiteral("will not write the certificate over the report file %1").arg(shown);
 
     const QFileInfo existing(pdfPath);
     if (!existing.exists())
         return {};
-    if (existing.isDir())
-        return QStringLiteral("--out names %1, a folder, not a file").arg(shown);
+    // Only a plain file is read: a pipe or a device could hold the reading up for good.
+    if (!existing.isFile())
+        return QStringLiteral("cannot write the certificate to %1: it is %2")
+            .arg(shown, existing.isDir() ? QStringLiteral("a folder") : QStringLiteral("no file"));
     const std::optional<QString> creator = creatorOf(pdfPath);
     if (!creator || (*creator != toolName && !creator->startsWith(toolName + QLatin1Char(' '))))
-        return QStringLiteral("--out names %1, which is not a certificate this tool wrote: it "
-                              "is not written over")
+        return QStringLiteral("will not write the certificate over %1: it is not a certificate "
+                              "this tool wrote")
             .arg(shown);
     return {};
 }

@@ -73,7 +73,7 @@ TEST_F(CertificateOutputTest, RefusesTheRecordsAndFilesItDidNotWriteLeavingThemA
     const QString toolReport =
         QFileInfo(kTool).absoluteDir().filePath(QString::fromLatin1(records::kReportFileName));
     const QByteArray logBytes = bytesOf(log);
-    const QString notOurs = QStringLiteral("which is not a certificate this tool wrote");
+    const QString notOurs = QStringLiteral("it is not a certificate this tool wrote");
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.pdf")));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
 
@@ -81,16 +81,17 @@ TEST_F(CertificateOutputTest, RefusesTheRecordsAndFilesItDidNotWriteLeavingThemA
         {"the log", log, logBytes, QStringLiteral("--out names the calibration log itself")},
         {"the log by another spelling", dir.filePath(QStringLiteral("sub/../CalLog.csv")), logBytes,
          QStringLiteral("--out names the calibration log itself")},
-        {"the pending file, not there", pending, std::nullopt, QStringLiteral("pending file")},
+        {"the pending file, not there", pending, std::nullopt,
+         QStringLiteral("over the calibration log's pending file")},
         {"the pending file", pending, records::calibrationLogHeader(),
-         QStringLiteral("pending file")},
+         QStringLiteral("over the calibration log's pending file")},
         {"CalData.txt beside the log", besideLog, QByteArray("channel 30 record\r\n"),
-         QStringLiteral("--out names the report file")},
+         QStringLiteral("over the report file")},
         {"CalData.txt beside the log, in other letters, not there",
          dir.filePath(QStringLiteral("sub/../caldata.TXT")), std::nullopt,
-         QStringLiteral("--out names the report file")},
+         QStringLiteral("over the report file")},
         {"the tool's own CalData.txt, not there", toolReport, std::nullopt,
-         QStringLiteral("--out names the report file")},
+         QStringLiteral("over the report file")},
         {"a text file", dir.filePath(QStringLiteral("notes.pdf")), QByteArray("notes\n"), notOurs},
         {"an empty file", dir.filePath(QStringLiteral("empty.pdf")), QByteArray(), notOurs},
         {"a PDF of another creator", dir.filePath(QStringLiteral("other.pdf")),
@@ -102,8 +103,12 @@ TEST_F(CertificateOutputTest, RefusesTheRecordsAndFilesItDidNotWriteLeavingThemA
          pdfBy(QStringLiteral("Other Writer")) + "\n/Creator (TQ-8400 Sensor Calibration)\n",
          notOurs},
         {"a folder", dir.filePath(QStringLiteral("folder.pdf")), std::nullopt,
-         QStringLiteral("a folder, not a file")},
+         QStringLiteral("it is a folder")},
     };
+    // A device, where the system has one to name: never read, nor written.
+    const QString device = QStringLiteral("/dev/null");
+    if (QFileInfo::exists(device) && !QFileInfo(device).isFile())
+        refusals.push_back({"a device", device, QByteArray(), QStringLiteral("it is no file")});
     // Links to the log and to the pending file not there yet, where the system makes them.
     const QString logLink = dir.filePath(QStringLiteral("log-link.pdf"));
     if (QFile::link(log, logLink) && QFileInfo(logLink).isSymLink())
@@ -112,7 +117,7 @@ TEST_F(CertificateOutputTest, RefusesTheRecordsAndFilesItDidNotWriteLeavingThemA
     const QString pendingLink = dir.filePath(QStringLiteral("pending-link.pdf"));
     if (QFile::link(pending, pendingLink) && QFileInfo(pendingLink).isSymLink())
         refusals.push_back({"a link to the pending file, not there", pendingLink, std::nullopt,
-                            QStringLiteral("pending file")});
+                            QStringLiteral("over the calibration log's pending file")});
     ASSERT_FALSE(QFileInfo::exists(toolReport)) << "a report file beside the tool under test";
 
     for (const Refusal& refusal : refusals) {
