@@ -1,6 +1,7 @@
 #include "app/certificate_command.h"
 
 #include "app/certificate_output.h"
+#include "platform/widgets/offscreen_fonts.h"
 #include "records/calibration_log.h"
 #include "records/calibration_log_reader.h"
 #include "records/certificate.h"
@@ -45,6 +46,8 @@ void prepareCertificateGraphics(bool open) {
     // Opening the certificate needs the desktop's own platform, which is left as it is.
     if (!open && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen;windows;cocoa;wayland;xcb");
+    // Without the system's fonts the offscreen platform would draw every letter as a box.
+    platform::findSystemFontsOffscreen();
 }
 
 int runCertificateCommand(const CertificateArguments& arguments, const QString& tool) {
