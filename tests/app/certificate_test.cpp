@@ -53,20 +53,28 @@ QString pdftotextProgram() {
 }
 
 // The PDF's text, blanks run together so that a table cell reads as one phrase, and letters
-// the font joins ("fi") apart again. It is read from a text file beside the PDF, awaited: a
-// Linux program started from a Windows one under Wine runs on its own, neither waited for nor
-// given the pipes, and puts the text file there, whole, once it is done.
+// the font joins ("fi") apart again. It is read from a text file beside the PDF. A Linux
+// program started from a Windows one under Wine runs on its own, its end never told (its
+// process reads as running, and waiting for it ends at once): the one TQ_PDFTOTEXT names there
+// puts the text file in place, whole, once it is done, and the file is awaited instead.
 QString pdfText(const QString& pdf) {
     const QString program = pdftotextProgram();
     if (program.isEmpty())
         return QStringLiteral("<pdftotext missing>");
     const QString textFile = pdf + QStringLiteral(".txt");
     QFile::remove(textFile);
-    const Finished ran = run(program, {QStringLiteral("-layout"), pdf, textFile});
-    if (ran.exitCode != 0)
-        return QStringLiteral("<pdftotext failed: %1>").arg(ran.err);
-    if (!QTest::qWaitFor([&] { return QFileInfo::exists(textFile); }, 60000))
+    QProcess process;
+    process.start(program, {QStringLiteral("-layout"), pdf, textFile});
+    process.waitForFinished(60000);
+    if (process.state() == QProcess::NotRunning) {
+        if (process.error() == QProcess::FailedToStart ||
+            process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            return QStringLiteral("<%1 failed: %2 %3>")
+                .arg(program, process.errorString(),
+                     QString::fromLocal8Bit(process.readAllStandardError()));
+    } else if (!QTest::qWaitFor([&] { return QFileInfo::exists(textFile); }, 60000)) {
         return QStringLiteral("<no text from %1 within a minute>").arg(program);
+    }
     QFile text(textFile);
     if (!text.open(QIODevice::ReadOnly))
         return QStringLiteral("<cannot read %1>").arg(textFile);
