@@ -1,10 +1,13 @@
 #include "app/certificate_command.h"
 
+#include "app/certificate_output.h"
 #include "platform/system/signed_in_user.h"
+#include "platform/widgets/offscreen_fonts.h"
 #include "records/calibration_log.h"
 #include "records/calibration_log_reader.h"
 #include "records/certificate.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -44,6 +47,8 @@ void prepareCertificateGraphics(bool open) {
     // Opening the certificate needs the desktop's own platform, which is left as it is.
     if (!open && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen;windows;cocoa;wayland;xcb");
+    // Without the system's fonts the offscreen platform would draw every letter as a box.
+    platform::findSystemFontsOffscreen();
 }
 
 int runCertificateCommand(const CertificateArguments& arguments, const QString& tool) {
@@ -65,14 +70,10 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
                       : arguments.pdfPath)
             .absoluteFilePath();
 
-    // The log and its pending file are never written over, not even by a slip of --out.
-    for (const QString& record : {logPath, records::pendingLogPath(logPath)}) {
-        if (pdfPath == record ||
-            (QFileInfo::exists(pdfPath) &&
-             QFileInfo(pdfPath).canonicalFilePath() == QFileInfo(record).canonicalFilePath()))
-            return fail(QStringLiteral("--out names the calibration log itself"),
-                        kCertificateBadArguments);
-    }
+    const QString refused =
+        refusedCertificateOutput(pdfPath, logPath, QCoreApplication::applicationName());
+    if (!refused.isEmpty())
+        return fail(refused, kCertificateOutputRefused);
 
     // The Accepts waiting in the pending file are part of the record.
     const records::CalibrationLogReading log = records::readCalibrationLogWithPending(logPath);

@@ -12,6 +12,8 @@ inline constexpr int kCertificateMade = 0;
 inline constexpr int kCertificateNotMade = 1;
 inline constexpr int kCertificateBadArguments = 2;
 inline constexpr int kCertificateChainBroken = 3;
+// --out names a record or a file the tool did not write (certificate_output.h).
+inline constexpr int kCertificateOutputRefused = 4;
 
 // What the command line asks for.
 struct CertificateArguments {

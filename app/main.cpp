@@ -1,9 +1,11 @@
 // The calibration tool.
 #include "app/certificate_command.h"
 #include "app/startup.h"
+#include "app/verify_log_command.h"
 #include "platform/system/terminal.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QString>
 #include <QStringList>
@@ -43,7 +45,26 @@ bool answeredOnTerminal(int argc, char** argv) {
                    "               2 wrong arguments\n"
                    "               3 certificate written, but the log's chain is broken (the "
                    "changed lines are\n"
-                   "                 named on standard error and on the certificate)"
+                   "                 named on standard error and on the certificate)\n"
+                   "               4 no certificate: FILE.pdf names the log, its pending file or "
+                   "a report file\n"
+                   "                 CalData.txt, or an existing file that is not a certificate "
+                   "this tool wrote\n"
+                   "       tq8400-cal --verify-log LOG --chain HEX --lines N\n"
+                   "  Checks, without a window, that the first N lines of the calibration log "
+                   "LOG (after its\n"
+                   "  header, the lines of its pending file after the log's) are unchanged and "
+                   "that line N ends in\n"
+                   "  the chain value HEX (all 64 digits), as a certificate states them.\n"
+                   "  Exit status: 0 intact\n"
+                   "               1 the log missing, unreadable or of an older layout\n"
+                   "               2 wrong arguments\n"
+                   "               3 the log holds fewer than N lines (cut short)\n"
+                   "               4 the chain is broken at or before line N (the first changed "
+                   "line is named)\n"
+                   "               5 the first N lines are intact but end in another chain value "
+                   "(the log was\n"
+                   "                 rebuilt, or is another log)"
                 << Qt::endl;
             return true;
         }
@@ -60,6 +81,13 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    if (arguments.contains(QLatin1String("--verify-log"))) {
+        // Reads the log only: no graphics at all.
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(kToolName);
+        return app::runVerifyLogCommand(
+            app::verifyLogArguments(QCoreApplication::arguments().mid(1)));
+    }
     if (arguments.contains(QLatin1String("--certificate"))) {
         // No widgets and no window: a certificate can be made where there is no display.
         app::prepareCertificateGraphics(arguments.contains(QLatin1String("--open")));
