@@ -1,5 +1,6 @@
 // The calibration certificate as an auditor gets it: the tool run with --certificate and no
 // display, the PDF read back as text with pdftotext (Debian package poppler-utils).
+#include "command_support.h"
 #include "log_writer.h"
 #include "records/calibration_log.h"
 #include "records/calibration_log_reader.h"
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -20,33 +20,8 @@
 
 namespace {
 
-const QString kTool = QStringLiteral(TQ_CAL_PROGRAM);
-
-struct Finished {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Finished run(const QString& program, const QStringList& arguments) {
-    // No display of any kind, and no platform chosen for the tool.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    Finished result;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
+using command_test::Finished;
+using command_test::runTool;
 
 // The program that reads a PDF back as text: the one $TQ_PDFTOTEXT names (the Windows run
 // under Wine names a Linux one there), else pdftotext on the path; empty when there is none.
@@ -131,7 +106,7 @@ class CertificateTest : public ::testing::Test {
     QString certificateWith(const QString& log, const QString& pdf,
                             std::initializer_list<const char*> phrases) {
         const Finished made =
-            run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
+            runTool({QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
         EXPECT_EQ(made.exitCode, 0) << qPrintable(made.err);
         const QString text = pdfText(pdf);
         for (const char* phrase : phrases)
@@ -237,7 +212,7 @@ TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) 
     ASSERT_EQ(file.write(bytes), bytes.size());
     file.close();
     const Finished broken =
-        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
+        runTool({QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_TRUE(broken.err.contains(QStringLiteral("broken at line 4"))) << qPrintable(broken.err);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -254,16 +229,14 @@ TEST_F(CertificateTest, NamesTheControllerItsChannelsAndTheChainAndShowsABreak) 
 
     // No log: no certificate. Wrong arguments: told so.
     const QString missing = dir.filePath(QStringLiteral("none.pdf"));
-    EXPECT_EQ(run(kTool, {QStringLiteral("--certificate"), dir.filePath(QStringLiteral("no.csv")),
-                          QStringLiteral("--out"), missing})
+    EXPECT_EQ(runTool({QStringLiteral("--certificate"), dir.filePath(QStringLiteral("no.csv")),
+                       QStringLiteral("--out"), missing})
                   .exitCode,
               1);
     EXPECT_FALSE(QFileInfo::exists(missing));
-    EXPECT_EQ(run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out")}).exitCode,
-              2);
+    EXPECT_EQ(runTool({QStringLiteral("--certificate"), log, QStringLiteral("--out")}).exitCode, 2);
     EXPECT_EQ(
-        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), log}).exitCode,
-        4);
+        runTool({QStringLiteral("--certificate"), log, QStringLiteral("--out"), log}).exitCode, 4);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), bytes); // the log is never written over
 }
@@ -331,7 +304,7 @@ TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOf
     changed.replace("2.5 PSIG", "9.5 PSIG");
     restore(changed);
     const Finished broken =
-        run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
+        runTool({QStringLiteral("--certificate"), log, QStringLiteral("--out"), pdf});
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_TRUE(broken.err.contains(QStringLiteral("broken at line 3 of the pending file")))
         << qPrintable(broken.err);
@@ -342,9 +315,9 @@ TEST_F(CertificateTest, TheAcceptsWaitingInThePendingFileArePartOfTheRecordAndOf
 
     // Nor is the pending file ever written over.
     restore(changed);
-    EXPECT_EQ(run(kTool, {QStringLiteral("--certificate"), log, QStringLiteral("--out"), pending})
-                  .exitCode,
-              4);
+    EXPECT_EQ(
+        runTool({QStringLiteral("--certificate"), log, QStringLiteral("--out"), pending}).exitCode,
+        4);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), logBytes);
     file.close();
