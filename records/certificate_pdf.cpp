@@ -548,6 +548,11 @@ bool writeCertificatePdf(const Certificate& certificate, const QString& pdfPath,
                         painter.save();
                         painter.translate(x, top + label);
                         painter.scale(scale, scale);
+                        // In the scaled units, as a screen's pixels: a font given in points
+                        // would be sized for the page's resolution and then scaled again.
+                        QFont font = small;
+                        font.setPixelSize(9);
+                        painter.setFont(font);
                         drawErrorPlot(painter, QRectF(0, 0, plotWidth / scale, plotHeight / scale),
                                       plot);
                         painter.restore();

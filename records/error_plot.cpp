@@ -51,7 +51,11 @@ void drawErrorPlot(QPainter& painter, const QRectF& area, const ErrorPlot& plot)
     const QFontMetricsF metrics(painter.font());
     const double reach = errorAxisReach(plot);
     const QString top = figureText(reach, 3);
-    const double left = area.left() + metrics.horizontalAdvance(QLatin1Char('-') + top) + 6;
+    // Room on the left for the widest label: the reach, or a tolerance with more digits.
+    const double labelWidth = std::max(
+        metrics.horizontalAdvance(QLatin1Char('-') + top),
+        metrics.horizontalAdvance(QLatin1Char('-') + figureText(plot.tolerancePercent, 3)));
+    const double left = area.left() + labelWidth + 6;
     const double bottom = area.bottom() - metrics.height() * 2 - 4;
     const QRectF frame(QPointF(left, area.top() + metrics.height()),
                        QPointF(area.right() - 6, bottom));
