@@ -62,28 +62,13 @@ QString pdfText(const QString& pdf) {
 records::CalibrationLogEntry accepted(const QString& channel, const QString& user,
                                       const QStringList& identity, const QString& before,
                                       const QString& after) {
-    records::CalibrationLogEntry entry;
+    records::CalibrationLogEntry entry = command_test::acceptOf(channel, user);
     entry.time = QDateTime::currentDateTime();
-    entry.user = user;
-    entry.port = 2;
-    entry.device = QStringLiteral("COM2 -> /dev/pts/7");
     entry.displayMicroDate = identity[0];
     entry.displayMicroInfo = identity[1];
     entry.terminalMicroDate = identity[2];
-    entry.channel = channel;
-    entry.sensorType = QStringLiteral("0 - 100");
-    entry.unit = QStringLiteral("PSIG");
-    entry.loVolts = QStringLiteral("0.400");
-    entry.hiVolts = QStringLiteral("4.600");
-    entry.rangeLo = QStringLiteral("+001.0");
-    entry.rangeHi = QStringLiteral("+125.0");
-    entry.loCount = QStringLiteral("0327");
-    entry.hiCount = QStringLiteral("3767");
-    entry.controllerWrite = records::kWriteOk;
-    entry.reportFile = QStringLiteral("stored");
     entry.readingBefore = before;
     entry.readingAfter = after;
-    entry.writeReplies = QStringLiteral("OK\\r|OK\\r|OK\\r");
     return entry;
 }
 
