@@ -1,5 +1,6 @@
 // An Accept's record in the report file, with the boxes the operator sees when the file cannot
 // be opened, made or written.
+#include "platform/files/file_open.h"
 #include "platform/files/open_file_table.h"
 #include "platform/widgets/message_box.h"
 #include "records/channel_table.h"
@@ -26,10 +27,40 @@ const QString kLayoutMismatchText =
 const QString kWriteFailedText =
     QStringLiteral("Error!  Cannot write to the report file %1.\r\nReason: %3\r\nThe record of "
                    "channel %2 was not stored.\r\n%4");
-// The last line of both says what became of the write to the controller, so that neither
+// A report file that is there but cannot be opened is most often open in another program (a
+// spreadsheet holds the file it shows against every other program) or marked read-only. The
+// technician can put that right and try again, which keeps the record; giving up ends the
+// program as a report file that cannot be opened always has. %1 the file, %2 the channel, %3
+// the operating system's reason, %4 what became of the write to the controller.
+const QString kHeldText = QStringLiteral(
+    "Error!  Cannot Open %1 File.\r\nReason: %3\r\nIt may be open in another program, or marked "
+    "read-only: close it there or allow writing to it, then click Retry.\r\nCancel ends the "
+    "program, and the record of channel %2 is not stored.\r\n%4");
+// The last line of these boxes says what became of the write to the controller, so that neither
 // claims a calibration the controller did not take.
 const QString kControllerWritten = QStringLiteral("The controller has already been written.");
 const QString kControllerNotWritten = QStringLiteral("The write to the controller failed as well.");
+
+// Stores the record. While a report file that is there cannot be opened, the operator is
+// asked to let go of it and may try again; `givenUp` tells whether they stopped trying.
+records::RecordResult storeRetryingHeldFile(const QString& fileName,
+                                            const records::ChannelInfo& channel,
+                                            const QByteArray& record, const QString& controller,
+                                            bool& givenUp) {
+    givenUp = false;
+    records::RecordResult result = records::storeReportRecord(fileName, channel, record);
+    while (result.outcome == records::RecordOutcome::CannotOpen &&
+           platform::isRegularFile(fileName)) {
+        const QString text = kHeldText.arg(QDir::toNativeSeparators(fileName),
+                                           channel.listText.toString(), result.reason, controller);
+        if (platform::MsgBox(text, platform::vbRetryCancel) != platform::vbRetry) {
+            givenUp = true;
+            break;
+        }
+        result = records::storeReportRecord(fileName, channel, record);
+    }
+    return result;
+}
 
 } // namespace
 
@@ -48,16 +79,24 @@ ReportUpdate frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted
         return {};
 
     const records::ChannelInfo& channel = *accepted.channel;
-    records::RecordResult result = records::storeReportRecord(fileName, channel, record);
+    const QString channelText = channel.listText.toString();
+    // The controller holds the new calibration whatever becomes of the record.
+    const QString& controller = controllerWritten ? kControllerWritten : kControllerNotWritten;
+    bool heldFileGivenUp = false;
+    records::RecordResult result =
+        storeRetryingHeldFile(fileName, channel, record, controller, heldFileGivenUp);
     if (result.outcome == records::RecordOutcome::CannotOpen) {
-        // The box names the file that is about to be made.
-        platform::MsgBox(QStringLiteral("Error!  Cannot Open ") + shownName +
-                             QStringLiteral(" File.\r\nClick OK to Generate New CalData.txt File."),
-                         platform::vbOKOnly);
-        // Made from the template, whole, and only when nothing of that name exists: a report
-        // file that is there but could not be opened keeps every channel's row.
-        platform::FCreate(fileName, records::reportTemplate());
-        result = records::storeReportRecord(fileName, channel, record);
+        if (!heldFileGivenUp) {
+            // The box names the file that is about to be made.
+            platform::MsgBox(
+                QStringLiteral("Error!  Cannot Open ") + shownName +
+                    QStringLiteral(" File.\r\nClick OK to Generate New CalData.txt File."),
+                platform::vbOKOnly);
+            // Made from the template, whole, and only when nothing of that name exists: a
+            // report file that is there but could not be opened keeps every channel's row.
+            platform::FCreate(fileName, records::reportTemplate());
+            result = records::storeReportRecord(fileName, channel, record);
+        }
         if (result.outcome == records::RecordOutcome::CannotOpen) {
             platform::MsgBox(QStringLiteral("Error!  Cannot Open ") + shownName +
                                  QStringLiteral(" File.\r\nClick OK to EXIT"),
@@ -69,10 +108,7 @@ ReportUpdate frmCalibrateSensor::UpdateReportFile(const AcceptSnapshot& accepted
         }
     }
 
-    // The controller holds the new calibration whatever becomes of the record; the operator
-    // is told that the report lacks it, and the workbench stays open.
-    const QString channelText = channel.listText.toString();
-    const QString& controller = controllerWritten ? kControllerWritten : kControllerNotWritten;
+    // The operator is told that the report lacks the record, and the workbench stays open.
     switch (result.outcome) {
     case records::RecordOutcome::Stored:
     case records::RecordOutcome::CannotOpen:

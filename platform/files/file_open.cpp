@@ -156,6 +156,10 @@ bool openRegularFile(QFile& file, const QString& path, QString* reason) {
 #endif
 }
 
+bool isRegularFile(const QString& path) {
+    return QFileInfo(path).isFile();
+}
+
 CreateResult createFileWhole(const QString& path, const QByteArray& contents, QString* reason) {
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         return CreateResult::Exists;

@@ -15,6 +15,10 @@ namespace platform {
 // `reason`, when the file was not opened.
 bool openRegularFile(QFile& file, const QString& path, QString* reason = nullptr);
 
+// True when a regular file (or a symbolic link to one) stands at `path`, whether or not it
+// could be opened.
+bool isRegularFile(const QString& path);
+
 // What became of a request to make a file.
 enum class CreateResult {
     Created, // the file is in place with the whole contents and written to the disk

@@ -32,6 +32,11 @@ int showRealBox(int style, const QString& title, const QString& text) {
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         break;
+    case vbRetryCancel:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Retry);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
     default:
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
@@ -47,8 +52,12 @@ int showRealBox(int style, const QString& title, const QString& text) {
         return vbYes;
     case QMessageBox::No:
         return vbNo;
+    case QMessageBox::Retry:
+        return vbRetry;
     default:
-        return style == vbYesNo ? vbNo : (style == vbOKCancel ? vbCancel : vbOK);
+        if (style == vbYesNo)
+            return vbNo;
+        return style == vbOKCancel || style == vbRetryCancel ? vbCancel : vbOK;
     }
 }
 

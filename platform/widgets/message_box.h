@@ -14,12 +14,14 @@ enum MsgBoxStyle : int {
     vbOKOnly = 0,
     vbOKCancel = 1,
     vbYesNo = 4,
+    vbRetryCancel = 5,
 };
 
 // The button the operator pressed.
 enum MsgBoxResult : int {
     vbOK = 1,
     vbCancel = 2,
+    vbRetry = 4,
     vbYes = 6,
     vbNo = 7,
 };
@@ -28,7 +30,8 @@ enum MsgBoxResult : int {
 inline const QString kApplicationTitle = QStringLiteral("TQ-8400VedadaRav");
 
 // Shows a modal box and returns the button pressed. Closing the box without a button counts
-// as Cancel for an OK/Cancel box, No for a Yes/No box and OK for an OK-only box.
+// as Cancel for an OK/Cancel or Retry/Cancel box, No for a Yes/No box and OK for an OK-only
+// box.
 int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = kApplicationTitle);
 
 // Something that answers boxes instead of the operator (tests): it gets the style, title

@@ -160,6 +160,8 @@ BoxAnswerer::BoxAnswerer() : m_previous(platform::messageBoxHandler()) {
             answers.pop_front();
             return answer;
         }
+        if (style == platform::vbRetryCancel)
+            return int(platform::vbCancel);
         return style == platform::vbYesNo ? int(platform::vbYes) : int(platform::vbOK);
     });
 }

@@ -129,7 +129,8 @@ class BoxAnswerer {
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
 
     std::vector<ShownBox> shown;
-    // Answers in order; when they run out, OK / Yes is pressed.
+    // Answers in order; when they run out, OK / Yes is pressed, and Cancel on a Retry/Cancel
+    // box (a retry with nothing changed would only ask again).
     std::deque<int> answers;
     // Called for each box before it is answered (lets a test look at the screen).
     std::function<void(const ShownBox&)> onShow;

@@ -5,6 +5,7 @@
 #include "platform/files/file_hold.h"
 #include "platform/serial/port_path.h"
 #include "platform/system/signed_in_user.h"
+#include "platform/widgets/message_box.h"
 #include "records/calibration_log.h"
 #include "records/calibration_log_reader.h"
 #include "records/report_file.h"
@@ -239,12 +240,30 @@ TEST_F(CalibrationLogTest, EveryAcceptAddsOneLineAndNothingIsRewritten) {
 }
 
 TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFollows) {
-    // A report file that can be neither opened nor made ends the workbench; the log beside it
-    // takes the line where it can, and says nothing where it cannot.
-    for (const bool logWritable : {true, false}) {
-        SCOPED_TRACE(logWritable);
+    // A report file that can be neither opened nor made, or one the operator gave up retrying,
+    // ends the workbench; the log beside it takes the line where it can, and says nothing
+    // where it cannot.
+    struct Case {
+        const char* what;
+        bool readOnlyReport; // a report file marked read-only; otherwise a folder of that name
+        bool logWritable;
+    };
+    for (const Case& c : {Case{"a folder named CalData.txt", false, true},
+                          Case{"the same, and the log cannot be written", false, false},
+                          Case{"a read-only report file, Retry given up", true, true}}) {
+        SCOPED_TRACE(c.what);
+        const bool logWritable = c.logWritable;
         QTemporaryDir here;
-        ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalData.txt")));
+        QFile report(here.filePath(QStringLiteral("CalData.txt")));
+        if (c.readOnlyReport) {
+            ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+            ASSERT_EQ(report.write(records::reportTemplate()), records::reportTemplate().size());
+            report.close();
+            ASSERT_TRUE(
+                report.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        } else {
+            ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalData.txt")));
+        }
         if (!logWritable) {
             ASSERT_TRUE(QDir(here.path()).mkdir(QStringLiteral("CalLog.csv")));
         }
@@ -256,8 +275,17 @@ TEST_F(CalibrationLogTest, AfterTheExitBoxTheLogLineIsWrittenIfItCanBeAndNoBoxFo
         harness.forget();
         session.cmdAccept_Click();
         ASSERT_EQ(harness.boxes.shown.size(), 2u);
+        // The Retry box's Cancel is the operator giving up.
+        EXPECT_EQ(harness.boxes.shown[0].style,
+                  c.readOnlyReport ? platform::vbRetryCancel : platform::vbOKOnly);
         EXPECT_TRUE(harness.boxes.shown[1].text.endsWith(QStringLiteral("Click OK to EXIT")));
         EXPECT_EQ(harness.count(">(00T OFF)"), 1);
+        if (c.readOnlyReport) {
+            EXPECT_TRUE(report.setPermissions(report.permissions() | QFile::WriteOwner));
+            QFile kept(report.fileName());
+            ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+            EXPECT_EQ(kept.readAll(), records::reportTemplate());
+        }
         const records::CalibrationLogReading log =
             records::readCalibrationLog(here.filePath(QStringLiteral("CalLog.csv")));
         if (logWritable) {

@@ -1,12 +1,15 @@
 // The calibration report file written on every Accept: the file made from the template when
 // there is none, the record in the accepted channel's row and nowhere else, the texts fitted to
 // their columns, the two boxes when the file cannot be opened, the second of which closes the
-// workbench, the boxes when a file cannot take the record, and a row that is never left half
-// written by a program killed meanwhile.
+// workbench, the Retry box of a file that is there but held by another program or read-only,
+// the boxes when a file cannot take the record, and a row that is never left half written by a
+// program killed meanwhile.
 #include "fakes.h"
 #include "form_controls.h"
+#include "platform/files/file_hold.h"
 #include "platform/files/file_sync.h"
 #include "platform/widgets/masked_edit.h"
+#include "platform/widgets/message_box.h"
 #include "records/channel_table.h"
 #include "records/report_file.h"
 #include "report_update_child.h"
@@ -23,17 +26,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMessageBox>
 #include <QOperatingSystemVersion>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalBlocker>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 
 using workbench::frmCalibrateSensor;
 
@@ -332,6 +338,111 @@ TEST_F(ReportFileTest, AFileThatCannotBeMadeGivesTwoBoxesAndClosesTheWorkbench) 
     EXPECT_EQ(file.readAll(), "contents");
 }
 
+// The box of a report file that is there but cannot be opened, after an Accept the controller
+// took.
+QString heldText(const QString& shown, const QString& channel, const QString& reason) {
+    return "Error!  Cannot Open " + shown + " File.\r\nReason: " + reason +
+           "\r\nIt may be open in another program, or marked read-only: close it there or allow "
+           "writing to it, then click Retry.\r\nCancel ends the program, and the record of "
+           "channel " +
+           channel + " is not stored.\r\nThe controller has already been written.";
+}
+
+TEST_F(ReportFileTest, AHeldOrReadOnlyReportFileTakesTheRecordWhenRetriedAfterItIsLetGo) {
+    QByteArray stored37 = expectedTemplate();
+    stored37.replace(370, 34, "0.500    4.500    +000.0    +050.0");
+    const QString shown = QDir::toNativeSeparators(reportPath());
+    enum class Kept { ReadOnly, HeldByAnotherProgram };
+    for (const Kept kept : {Kept::ReadOnly, Kept::HeldByAnotherProgram}) {
+        SCOPED_TRACE(kept == Kept::ReadOnly ? "marked read-only" : "held by another program");
+        QFile file(reportPath());
+        writeReport(expectedTemplate());
+        std::optional<platform::ExclusiveFileHold> hold;
+        if (kept == Kept::ReadOnly) {
+            ASSERT_TRUE(
+                file.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        } else {
+            // Only Windows holds a file against other programs; the held log's test does the
+            // same.
+            hold.emplace(reportPath());
+            if (!hold->held()) {
+                std::printf("[ note     ] not held here: %s\n", qPrintable(hold->reason()));
+                continue;
+            }
+        }
+        const auto letGo = [&] {
+            if (hold)
+                hold->release();
+            else
+                ASSERT_TRUE(file.setPermissions(file.permissions() | QFile::WriteOwner));
+        };
+
+        // The first Retry comes too soon and the box comes again; the operator lets the file
+        // go while the second is shown, and retries.
+        boxes.shown.clear();
+        boxes.answers = {platform::vbRetry, platform::vbRetry};
+        boxes.onShow = [&](const testsupport::ShownBox&) {
+            if (boxes.shown.size() == 2)
+                letGo();
+        };
+        QSignalSpy finished(&form, &QDialog::finished);
+        selectChannel("37");
+        const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
+        boxes.onShow = nullptr;
+
+        ASSERT_EQ(boxes.shown.size(), 2u);
+        for (const testsupport::ShownBox& box : boxes.shown) {
+            EXPECT_EQ(box.style, platform::vbRetryCancel);
+            EXPECT_EQ(box.title, "TQ-8400VedadaRav");
+            const QString prefix = "Error!  Cannot Open " + shown + " File.\r\nReason: ";
+            ASSERT_TRUE(box.text.startsWith(prefix)) << qPrintable(box.text);
+            const QString reason =
+                box.text.mid(prefix.size()).section(QStringLiteral("\r\n"), 0, 0);
+            EXPECT_FALSE(reason.trimmed().isEmpty());
+            EXPECT_EQ(box.text, heldText(shown, "37", reason));
+        }
+        EXPECT_TRUE(update.workbenchStaysOpen);
+        ASSERT_TRUE(update.record.has_value());
+        EXPECT_EQ(update.record->outcome, records::RecordOutcome::Stored);
+        EXPECT_EQ(finished.count(), 0);
+        EXPECT_EQ(readReport(), stored37);
+    }
+}
+
+// The box as the operator sees it: Retry is the default button, and Escape gives up.
+TEST(ReportFileHeldBox, RetryIsTheDefaultButtonAndEscapeGivesUp) {
+    const platform::MessageBoxHandler previous = platform::messageBoxHandler();
+    platform::setMessageBoxHandler({});
+    const std::pair<Qt::Key, int> cases[] = {{Qt::Key_Return, platform::vbRetry},
+                                             {Qt::Key_Escape, platform::vbCancel}};
+    for (const auto& [key, answer] : cases) {
+        bool pressed = false;
+        bool retryAndCancel = false;
+        bool retryIsDefault = false;
+        QTimer poll;
+        const QDeadlineTimer deadline(15000);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                if (deadline.hasExpired())
+                    QApplication::exit(); // let the test fail rather than hang
+                return;
+            }
+            poll.stop();
+            retryAndCancel = box->standardButtons() == (QMessageBox::Retry | QMessageBox::Cancel);
+            retryIsDefault = box->defaultButton() == box->button(QMessageBox::Retry);
+            pressed = true;
+            QTest::keyClick(box, key);
+        });
+        poll.start(20);
+        EXPECT_EQ(platform::MsgBox(QStringLiteral("held"), platform::vbRetryCancel), answer);
+        EXPECT_TRUE(pressed);
+        EXPECT_TRUE(retryAndCancel);
+        EXPECT_TRUE(retryIsDefault);
+    }
+    platform::setMessageBoxHandler(previous);
+}
+
 TEST_F(ReportFileTest, AReportThatExistsButCannotBeOpenedIsNeverReplaced) {
     // Here the name is taken by a directory holding a file of its own.
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("CalData.txt")));
@@ -372,7 +483,7 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
 
     // What stands under the report file's name before the Accept.
     enum class Make { Nothing, Bytes, ReadOnly, LinkToFile, Fifo, Directory, LinkToDevice };
-    enum class Boxes { None, Layout, WriteFailed, CannotOpen };
+    enum class Boxes { None, Layout, WriteFailed, CannotOpen, HeldGivenUp };
     constexpr auto kWrite = platform::FileStep::Write;
     constexpr auto kSync = platform::FileStep::Sync;
     struct Row {
@@ -414,13 +525,14 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
          Boxes::Layout,
          {},
          oneByteShort},
+        // The operator is asked to allow writing and try again, and gives up.
         {"a read-only report file",
          Make::ReadOnly,
          expectedTemplate(),
          kWrite,
          0,
          "37",
-         Boxes::CannotOpen,
+         Boxes::HeldGivenUp,
          {},
          expectedTemplate()},
         {"a FIFO", Make::Fifo, {}, kWrite, 0, "37", Boxes::CannotOpen, {}, {}},
@@ -522,7 +634,9 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
         const workbench::ReportUpdate update = form.UpdateReportFile(form.TakeAcceptSnapshot());
         platform::setFileFailureForTests(row.failing, 0);
 
+        ASSERT_TRUE(update.record.has_value());
         std::vector<QString> expected;
+        std::vector<int> expectedStyles;
         switch (row.boxes) {
         case Boxes::None:
             break;
@@ -544,16 +658,27 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
                                " File.\r\nClick OK to Generate New CalData.txt File.");
             expected.push_back("Error!  Cannot Open " + shown + " File.\r\nClick OK to EXIT");
             break;
+        case Boxes::HeldGivenUp:
+            // Nothing is made over a file that is there: no box offers to.
+            expected.push_back(heldText(shown, row.channel, update.record->reason));
+            expectedStyles.push_back(platform::vbRetryCancel);
+            expected.push_back("Error!  Cannot Open " + shown + " File.\r\nClick OK to EXIT");
+            break;
         }
+        expectedStyles.resize(expected.size(), platform::vbOKOnly);
         std::vector<QString> texts;
+        std::vector<int> styles;
         for (const testsupport::ShownBox& box : boxes.shown) {
             texts.push_back(box.text);
-            EXPECT_EQ(box.style, 0);
+            styles.push_back(box.style);
             EXPECT_EQ(box.title, "TQ-8400VedadaRav");
         }
         EXPECT_EQ(texts, expected);
-        // Only a file that cannot be opened even after making one closes the workbench.
-        EXPECT_EQ(update.workbenchStaysOpen, row.boxes != Boxes::CannotOpen);
+        EXPECT_EQ(styles, expectedStyles);
+        // Only a file that cannot be opened, even after making one or asking the operator,
+        // closes the workbench.
+        EXPECT_EQ(update.workbenchStaysOpen,
+                  row.boxes != Boxes::CannotOpen && row.boxes != Boxes::HeldGivenUp);
         // The outcome handed back is the one the boxes told of.
         const auto told = [](Boxes boxes) {
             switch (boxes) {
@@ -564,6 +689,7 @@ TEST_F(ReportFileTest, AFileThatCannotTakeTheRecordKeepsItsBytesAndSaysWhy) {
             case Boxes::WriteFailed:
                 return records::RecordOutcome::WriteFailed;
             case Boxes::CannotOpen:
+            case Boxes::HeldGivenUp:
                 break;
             }
             return records::RecordOutcome::CannotOpen;
