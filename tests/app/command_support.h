@@ -29,7 +29,13 @@ inline Finished runTool(const QStringList& arguments) {
         environment.remove(QString::fromLatin1(name));
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(kTool, arguments);
+    // Under Wine a start now and then fails at once with "Internal error." on a busy machine:
+    // a start that failed is tried again, twice at most.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        process.start(kTool, arguments);
+        if (process.waitForStarted(60000) || process.error() != QProcess::FailedToStart)
+            break;
+    }
     Finished result;
     if (!process.waitForFinished(60000)) {
         process.kill();
