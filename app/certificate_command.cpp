@@ -1,6 +1,7 @@
 #include "app/certificate_command.h"
 
 #include "app/certificate_output.h"
+#include "platform/files/whole_file.h"
 #include "platform/system/signed_in_user.h"
 #include "platform/widgets/offscreen_fonts.h"
 #include "records/calibration_log.h"
@@ -15,6 +16,11 @@
 #include <QUrl>
 
 namespace app {
+
+namespace {
+// Far above any certificate this tool writes (some hundred kilobytes), and little to hold.
+constexpr qint64 kLargestCertificateBytes = 64 * 1024 * 1024;
+} // namespace
 
 CertificateArguments certificateArguments(const QStringList& arguments) {
     CertificateArguments parsed;
@@ -82,20 +88,37 @@ int runCertificateCommand(const CertificateArguments& arguments, const QString& 
         records::certificateFromLog(log, QDir::toNativeSeparators(logPath), error);
     if (!certificate)
         return fail(error, kCertificateNotMade);
+    // The certificate written over is one issued before: kept to be put back should this one
+    // not be issued.
+    QByteArray replaced;
+    QString reason;
+    const platform::ReadWholeResult before =
+        platform::readWholeFile(pdfPath, kLargestCertificateBytes, replaced, &reason);
+    if (before == platform::ReadWholeResult::Failed)
+        return fail(QStringLiteral("cannot write the certificate to %1: the certificate there "
+                                   "cannot be read: %2")
+                        .arg(QDir::toNativeSeparators(pdfPath), reason),
+                    kCertificateNotMade);
     const QDate issued = QDate::currentDate();
     if (!records::writeCertificatePdf(*certificate, pdfPath, tool, issued, error))
         return fail(error, kCertificateNotMade);
     // Issued only once its record is in the log (or waits in the pending file): a certificate
-    // the log does not know of is taken back.
+    // the log does not know of is taken back, and the one it replaced is there again.
     const records::CalibrationLogEntry issue =
         records::certificateIssueEntry(*certificate, issued, platform::signedInUser());
     if (records::appendCalibrationLogAt(logPath, issue, records::LogFailureBox::Silent) ==
         records::LogOutcome::NotRecorded) {
-        QFile::remove(pdfPath);
-        return fail(QStringLiteral("the certificate was not issued: the calibration log %1 "
-                                   "cannot take its record")
-                        .arg(QDir::toNativeSeparators(logPath)),
-                    kCertificateNotMade);
+        QString why = QStringLiteral("the certificate was not issued: the calibration log %1 "
+                                     "cannot take its record")
+                          .arg(QDir::toNativeSeparators(logPath));
+        const bool takenBack = before == platform::ReadWholeResult::Read
+                                   ? platform::replaceFileWhole(pdfPath, replaced, &reason)
+                                   : QFile::remove(pdfPath);
+        if (!takenBack)
+            why += QStringLiteral("; %1 could not be taken back and is NOT an issued "
+                                  "certificate")
+                       .arg(QDir::toNativeSeparators(pdfPath));
+        return fail(why, kCertificateNotMade);
     }
 
     int status = kCertificateMade;

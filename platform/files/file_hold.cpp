@@ -10,11 +10,13 @@
 
 namespace platform {
 
-ExclusiveFileHold::ExclusiveFileHold(const QString& path) {
+ExclusiveFileHold::ExclusiveFileHold(const QString& path, OthersMay others) {
 #ifdef Q_OS_WIN
-    // Share mode 0: every other open of the file fails with a sharing violation.
+    // Share mode 0: every other open of the file fails with a sharing violation; with
+    // FILE_SHARE_READ only the opens that would write or remove it fail.
+    const DWORD share = others == OthersMay::Read ? FILE_SHARE_READ : 0;
     HANDLE handle = ::CreateFileW(QDir::toNativeSeparators(path).toStdWString().c_str(),
-                                  GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         m_reason = windowsErrorText(::GetLastError());
@@ -22,6 +24,7 @@ ExclusiveFileHold::ExclusiveFileHold(const QString& path) {
         m_handle = handle;
 #else
     Q_UNUSED(path);
+    Q_UNUSED(others);
     m_reason = QStringLiteral("this system has no way to hold a file against other programs "
                               "(Windows has: an open without sharing)");
 #endif

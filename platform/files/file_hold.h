@@ -1,5 +1,6 @@
 // Holding a file open the way a spreadsheet that shows it does: with no sharing, so that no
-// other program, nor this one, can read, write or remove it while it is held.
+// other program, nor this one, can read, write or remove it while it is held; or letting others
+// read it meanwhile, as a spreadsheet that has it open for editing does.
 #pragma once
 
 #include <QString>
@@ -10,7 +11,8 @@ namespace platform {
 // Windows holds files against other programs; elsewhere held() is false and reason() says so.
 class ExclusiveFileHold {
   public:
-    explicit ExclusiveFileHold(const QString& path);
+    enum class OthersMay { DoNothing, Read };
+    explicit ExclusiveFileHold(const QString& path, OthersMay others = OthersMay::DoNothing);
     ~ExclusiveFileHold();
     ExclusiveFileHold(const ExclusiveFileHold&) = delete;
     ExclusiveFileHold& operator=(const ExclusiveFileHold&) = delete;

@@ -2,6 +2,7 @@
 // report file, and never over a file the tool did not write itself; the refused file keeps
 // every byte. The tool run as a technician runs it.
 #include "command_support.h"
+#include "platform/files/file_hold.h"
 #include "records/calibration_log.h"
 #include "records/pdf_info.h"
 #include "records/report_file.h"
@@ -182,6 +183,61 @@ TEST_F(CertificateOutputTest, WritesOverACertificateOfItsOwnOfAnyVersion) {
     const Finished byDefault = runTool({QStringLiteral("--certificate"), log});
     EXPECT_EQ(byDefault.exitCode, 0) << qPrintable(byDefault.err);
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("CalCertificate.pdf"))).isFile());
+}
+
+TEST_F(CertificateOutputTest, ACertificateTheLogCannotRecordIsTakenBackAndTheOneBeforeIsKept) {
+    const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
+    const Finished issuedBefore = certificateTo(pdf);
+    ASSERT_EQ(issuedBefore.exitCode, 0) << qPrintable(issuedBefore.err);
+    const QByteArray earlier = bytesOf(pdf);
+
+    // The log held by a program that lets others only read it (on Windows), or marked
+    // read-only, and a folder in place of its pending file: the record can go neither
+    // to the log nor to the pending file, while the log can still be read.
+    platform::ExclusiveFileHold hold(log, platform::ExclusiveFileHold::OthersMay::Read);
+    const QFileDevice::Permissions writable = QFileInfo(log).permissions();
+    if (!hold.held()) {
+        ASSERT_TRUE(QFile::setPermissions(log, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                   QFileDevice::ReadOther));
+        QFile probe(log);
+        if (probe.open(QIODevice::Append)) {
+            probe.close();
+            ASSERT_TRUE(QFile::setPermissions(log, writable));
+            GTEST_SKIP() << "this user may write a file marked read-only (root), and "
+                         << qPrintable(hold.reason());
+        }
+    }
+    const QString pending = records::pendingLogPath(log);
+    ASSERT_TRUE(QDir().mkdir(pending));
+    const QByteArray logBefore = bytesOf(log);
+
+    const struct {
+        const char* what;
+        QString out;
+        std::optional<QByteArray> before;
+    } cases[] = {
+        {"over the certificate issued before", pdf, earlier},
+        {"where there was no file", dir.filePath(QStringLiteral("none-yet.pdf")), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Finished refused = certificateTo(c.out);
+        EXPECT_EQ(refused.exitCode, 1) << qPrintable(refused.err);
+        EXPECT_TRUE(refused.err.contains(QStringLiteral("the certificate was not issued")))
+            << qPrintable(refused.err);
+        EXPECT_FALSE(refused.err.contains(QStringLiteral("NOT"))) << qPrintable(refused.err);
+        if (c.before) {
+            EXPECT_EQ(bytesOf(c.out), *c.before);
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(c.out));
+        }
+        EXPECT_EQ(bytesOf(log), logBefore);
+        EXPECT_TRUE(QDir(pending).isEmpty());
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("CalLog.csv"), QStringLiteral("certificate.pdf")}));
+    hold.release();
+    EXPECT_TRUE(QFile::setPermissions(log, writable));
 }
 
 } // namespace
