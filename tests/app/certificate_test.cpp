@@ -42,7 +42,7 @@ QString pdfText(const QString& pdf) {
     const QString textFile = pdf + QStringLiteral(".txt");
     QFile::remove(textFile);
     QProcess process;
-    process.start(program, {QStringLiteral("-layout"), pdf, textFile});
+    command_test::startTriedAgain(process, program, {QStringLiteral("-layout"), pdf, textFile});
     process.waitForFinished(60000);
     if (process.state() == QProcess::NotRunning) {
         if (process.error() == QProcess::FailedToStart ||

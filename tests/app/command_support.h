@@ -22,6 +22,17 @@ struct Finished {
     QString err;
 };
 
+// Starts `program`. Under Wine a start now and then fails at once with "Internal error." on a
+// busy machine: a start that failed is tried again, twice at most.
+inline void startTriedAgain(QProcess& process, const QString& program,
+                            const QStringList& arguments) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        process.start(program, arguments);
+        if (process.waitForStarted(60000) || process.error() != QProcess::FailedToStart)
+            return;
+    }
+}
+
 // Runs the tool with `arguments`, with no display of any kind and no platform chosen for it.
 inline Finished runTool(const QStringList& arguments) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -29,13 +40,7 @@ inline Finished runTool(const QStringList& arguments) {
         environment.remove(QString::fromLatin1(name));
     QProcess process;
     process.setProcessEnvironment(environment);
-    // Under Wine a start now and then fails at once with "Internal error." on a busy machine:
-    // a start that failed is tried again, twice at most.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        process.start(kTool, arguments);
-        if (process.waitForStarted(60000) || process.error() != QProcess::FailedToStart)
-            break;
-    }
+    startTriedAgain(process, kTool, arguments);
     Finished result;
     if (!process.waitForFinished(60000)) {
         process.kill();
